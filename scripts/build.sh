@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures and builds Orlette in ./build (or $ORLETTE_BUILD_DIR); extra arguments go to
+# `cmake --build` (for example `--target orlette`).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORLETTE_BUILD_DIR:-$root/build}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${CMAKE_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake --build "$build" -j"${ORLETTE_JOBS:-2}" "$@"

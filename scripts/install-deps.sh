@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Orlette needs to build, run and be tested.
+set -euo pipefail
+
+packages=(
+    cmake g++ make ninja-build pkg-config ccache python3
+    qt6-base-dev libsqlite3-dev libicu-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-keysyms1-dev
+    clang libclang-rt-14-dev
+    xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xcompmgr trayer
+    fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

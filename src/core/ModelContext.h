@@ -1,0 +1,71 @@
+#pragma once
+
+#include "core/Note.h"
+#include "core/NotePredicate.h"
+#include "core/SqliteDatabase.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+
+#include <optional>
+
+class ModelContainer;
+
+// A working set of notes over the container's store, for one thread. Holds one object
+// per record (identity map), remembers inserts, changes and deletions until `save()`,
+// and keeps them when a save fails.
+class ModelContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~ModelContext() override;
+
+    bool isValid() const { return m_database.isOpen(); }
+    ModelContainer *container() const { return m_container; }
+
+    // Takes ownership; the note gets its persistent identifier at once.
+    Note *insert(std::unique_ptr<Note> note);
+    // Deletes the record at the next save. The object stays valid while the context lives.
+    void remove(Note *note);
+
+    std::optional<QList<Note *>> fetch(const FetchDescriptor &descriptor,
+                                       StoreError *error = nullptr);
+    std::optional<int> fetchCount(const NotePredicate &predicate, StoreError *error = nullptr);
+    // The object of a record, if this context holds it.
+    Note *registeredModel(PersistentIdentifier identifier) const;
+
+    bool save(StoreError *error = nullptr);
+    bool hasChanges() const;
+
+    // Reloads what other contexts or processes changed; emits `remoteChange` if anything
+    // did. Called on its own when the container reports a change.
+    void processExternalChanges(bool force = false);
+
+Q_SIGNALS:
+    void didSave();
+    // The store was changed outside this context.
+    void remoteChange();
+
+private:
+    friend class ModelContainer;
+    friend class Note;
+    ModelContext(ModelContainer *container, StoreError *error);
+
+    void noteDidChange(Note *note);
+    Note *materialise(const SqliteStatement &row);
+    void loadRow(Note *note, const SqliteStatement &row);
+    bool writeNote(const QString &sql, const Note *note, StoreError *error);
+    qint64 dataVersion();
+    qint64 newPrimaryKey();
+
+    ModelContainer *m_container;
+    SqliteDatabase m_database;
+    QHash<qint64, Note *> m_registered;
+    QSet<Note *> m_inserted;
+    QSet<Note *> m_updated;
+    QSet<Note *> m_deleted;
+    qint64 m_lastDataVersion = 0;
+};

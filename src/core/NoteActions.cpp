@@ -1,0 +1,54 @@
+#include "core/NoteActions.h"
+
+#include "core/ModelContext.h"
+#include "core/Note.h"
+#include "surfaces/StyledText.h"
+
+namespace NoteActions {
+
+QList<Note *> railNotes(ScreenEdge edge, ModelContext &context)
+{
+    const auto notes = context.fetch(FetchDescriptor{NotePredicate::onRail(edge),
+                                                     {SortDescriptor{Note::Field::sortIndex, true}},
+                                                     std::nullopt});
+    return notes.value_or(QList<Note *>());
+}
+
+double appendedSortIndex(ScreenEdge edge, ModelContext &context)
+{
+    const QList<Note *> existing = railNotes(edge, context);
+    return existing.isEmpty() ? 0 : existing.last()->sortIndex() + sortIndexStep;
+}
+
+Note *makeNote(ModelContext &context, ScreenEdge edge, std::optional<NoteColor> color)
+{
+    const QList<Note *> existing = railNotes(edge, context);
+    NoteColor chosen = NoteColor::citrus;
+    if (color)
+        chosen = *color;
+    else if (!existing.isEmpty())
+        chosen = NoteColors::successor(existing.last()->color());
+    const double sortIndex = existing.isEmpty() ? 0 : existing.last()->sortIndex() + sortIndexStep;
+    return context.insert(Note::make(QString(), StyledText(), chosen, edge, sortIndex));
+}
+
+void gather(ScreenEdge edge, ModelContext &context)
+{
+    const auto all = context.fetch(
+        FetchDescriptor{{}, {SortDescriptor{Note::Field::sortIndex, true}}, std::nullopt});
+    if (!all || all->isEmpty())
+        return;
+    QList<Note *> ordered;
+    QList<Note *> others;
+    for (Note *note : *all)
+        (note->edge() == edge ? ordered : others) << note;
+    ordered << others;
+    const QString token = ScreenEdges::token(edge);
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        ordered[i]->setEdgeToken(token);
+        ordered[i]->setSortIndex(double(i) * sortIndexStep);
+    }
+    context.save();
+}
+
+} // namespace NoteActions

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Error of a store operation, with a description a person can read.
+struct StoreError
+{
+    int code = 0;
+    QString description;
+};
+
+class SqliteStatement;
+
+// One SQLite connection (RAII). Used by one thread at a time.
+class SqliteDatabase
+{
+public:
+    enum class OpenMode { readWriteCreate, readWriteExisting };
+
+    SqliteDatabase() = default;
+    ~SqliteDatabase();
+    SqliteDatabase(const SqliteDatabase &) = delete;
+    SqliteDatabase &operator=(const SqliteDatabase &) = delete;
+    SqliteDatabase(SqliteDatabase &&other) noexcept;
+    SqliteDatabase &operator=(SqliteDatabase &&other) noexcept;
+
+    // `uri` may be a path or a "file:" URI.
+    bool open(const QString &uri, OpenMode mode, StoreError *error);
+    bool isOpen() const { return m_db != nullptr; }
+    void close();
+
+    bool exec(const QString &sql, StoreError *error = nullptr);
+    std::unique_ptr<SqliteStatement> prepare(const QString &sql, StoreError *error = nullptr);
+    // First column of the first row, or an invalid variant.
+    QVariant scalar(const QString &sql, StoreError *error = nullptr);
+    StoreError lastError(const QString &context = {}) const;
+    qint64 changes() const;
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3 *db, sqlite3_stmt *statement);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    void bind(int index, const QVariant &value);
+    void bindText(int index, const QString &value);
+    void bindBlob(int index, const QByteArray &value);
+    void bindInt64(int index, qint64 value);
+    void bindDouble(int index, double value);
+    void bindNull(int index);
+    // True when a row is available; false at the end or on an error (see `failed`).
+    bool step();
+    bool failed() const { return m_failed; }
+    void reset();
+
+    bool isNull(int column) const;
+    qint64 int64(int column) const;
+    double real(int column) const;
+    QString text(int column) const;
+    QByteArray blob(int column) const;
+
+private:
+    sqlite3 *m_db;
+    sqlite3_stmt *m_statement;
+    bool m_failed = false;
+};

@@ -1,0 +1,33 @@
+#include "TestSupport.h"
+
+#include <QThread>
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+std::unique_ptr<ModelContainer> makeMemoryContainer()
+{
+    StoreError error;
+    return ModelContainer::create(ModelConfiguration::inMemory(), &error);
+}
+
+ScopedDefaults::ScopedDefaults()
+{
+    UserDefaults::installStandard(std::make_unique<UserDefaults>(path()));
+}
+
+ScopedDefaults::~ScopedDefaults() { UserDefaults::installStandard(nullptr); }
+
+UserDefaults &ScopedDefaults::defaults() const { return UserDefaults::standard(); }
+
+QString ScopedDefaults::path() const { return m_dir.filePath(QStringLiteral("Orlette.conf")); }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "core/ModelContainer.h"
+#include "core/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+// Runs the event loop until `condition` holds or `timeoutMs` passes; true if it held.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 3000);
+
+// A fresh in-memory container.
+std::unique_ptr<ModelContainer> makeMemoryContainer();
+
+// Installs fresh standard settings in a temporary folder for the life of the object.
+class ScopedDefaults
+{
+public:
+    ScopedDefaults();
+    ~ScopedDefaults();
+    UserDefaults &defaults() const;
+    QString path() const;
+
+private:
+    QTemporaryDir m_dir;
+};

@@ -332,7 +332,7 @@ bool ModelContext::save(StoreError *error)
     }
     const QString insertSql =
         QStringLiteral("INSERT INTO Note (%1, searchTitle, searchBody, pk) "
-                       "VALUES (%2?, ?, ?, ?)")
+                       "VALUES (%2?, ?, ?)")
             .arg(columns.join(QStringLiteral(", ")), QStringLiteral("?, ").repeated(columns.size()));
     const QString updateSql =
         QStringLiteral("UPDATE Note SET %1, searchTitle = ?, searchBody = ? WHERE pk = ?")

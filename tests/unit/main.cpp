@@ -1,6 +1,27 @@
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/Note.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
+namespace {
+
+// Lets store tests start this binary as "another process" writing the same store.
+int writeNoteAsChild(const QString &path, const QString &title)
+{
+    StoreError error;
+    auto container = ModelContainer::create(ModelConfiguration::onDisk(path, true), &error);
+    if (!container)
+        return 2;
+    auto note = std::make_unique<Note>();
+    note->setTitle(title);
+    container->mainContext()->insert(std::move(note));
+    return container->mainContext()->save() ? 0 : 3;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -8,6 +29,8 @@ int main(int argc, char **argv)
     // display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--child-write-note")
+        return writeNoteAsChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

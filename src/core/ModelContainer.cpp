@@ -31,6 +31,7 @@ ModelConfiguration ModelConfiguration::inMemory()
 ModelContainer::ModelContainer(const ModelConfiguration &configuration, const QString &uri)
     : m_configuration(configuration), m_uri(uri)
 {
+    qRegisterMetaType<SavedChanges>();
 }
 
 ModelContainer::~ModelContainer()

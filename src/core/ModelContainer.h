@@ -2,6 +2,8 @@
 
 #include "core/SqliteDatabase.h"
 
+#include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -9,6 +11,15 @@
 
 class ModelContext;
 class QFileSystemWatcher;
+
+// The records one save touched, by persistent identifier.
+struct SavedChanges
+{
+    QList<qint64> inserted;
+    QList<qint64> updated;
+    QList<qint64> deleted;
+};
+Q_DECLARE_METATYPE(SavedChanges)
 class QTimer;
 
 // Where a container keeps its notes.
@@ -55,7 +66,7 @@ public:
 
 Q_SIGNALS:
     // Any context of this container saved.
-    void contextDidSave(ModelContext *origin);
+    void contextDidSave(ModelContext *origin, const SavedChanges &changes);
     // The store files changed; possibly another process wrote them.
     void storeFilesMayHaveChanged();
     // The main context saw changes that it did not make itself.

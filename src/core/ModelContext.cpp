@@ -110,15 +110,21 @@ ModelContext::ModelContext(ModelContainer *container, StoreError *error) : m_con
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction, nullptr,
                                nullptr, nullptr);
     m_lastDataVersion = dataVersion();
-    connect(container, &ModelContainer::contextDidSave, this, [this](ModelContext *origin) {
-        if (origin != this)
-            processExternalChanges(true);
-    });
+    connect(container, &ModelContainer::contextDidSave, this,
+            [this](ModelContext *origin, const SavedChanges &changes) {
+                if (origin != this)
+                    mergeChanges(changes);
+            });
     connect(container, &ModelContainer::storeFilesMayHaveChanged, this,
             [this] { processExternalChanges(false); });
 }
 
 ModelContext::~ModelContext() = default;
+
+qint64 ModelContext::newRowVersion()
+{
+    return qint64(QRandomGenerator::global()->generate64() >> 2) + 1;
+}
 
 qint64 ModelContext::newPrimaryKey()
 {
@@ -172,6 +178,10 @@ Note *ModelContext::registeredModel(PersistentIdentifier identifier) const
 
 void ModelContext::loadRow(Note *note, const SqliteStatement &row)
 {
+    const qint64 version = row.int64(Note::fieldCount + 1);
+    if (version == note->m_rowVersion && version != 0)
+        return;
+    note->m_rowVersion = version;
     note->m_loading = true;
     note->setId(QUuid::fromString(row.text(1)));
     note->setTitle(row.text(2));
@@ -299,7 +309,7 @@ std::optional<int> ModelContext::fetchCount(const NotePredicate &predicate, Stor
     return int(statement->int64(0));
 }
 
-bool ModelContext::writeNote(const QString &sql, const Note *note, StoreError *error)
+bool ModelContext::writeNote(const QString &sql, Note *note, StoreError *error)
 {
     auto statement = m_database.prepare(sql, error);
     if (!statement)
@@ -310,12 +320,16 @@ bool ModelContext::writeNote(const QString &sql, const Note *note, StoreError *e
     }
     statement->bindText(Note::fieldCount + 1, SearchFolding::fold(note->title()));
     statement->bindText(Note::fieldCount + 2, SearchFolding::fold(note->plainText()));
-    statement->bindInt64(Note::fieldCount + 3, note->persistentModelID().value);
+    const qint64 version = newRowVersion();
+    statement->bindInt64(Note::fieldCount + 3, version);
+    statement->bindInt64(Note::fieldCount + 4, note->persistentModelID().value);
     if (statement->step() || statement->failed()) {
         if (error)
             *error = m_database.lastError(QStringLiteral("No se pudo guardar la nota"));
         return false;
     }
+    // Taken back if the transaction fails, so the next load is not skipped.
+    m_pendingVersions.insert(note, version);
     return true;
 }
 
@@ -331,22 +345,24 @@ bool ModelContext::save(StoreError *error)
         assignments << StoreSchema::column(Note::Field(i)) + QStringLiteral(" = ?");
     }
     const QString insertSql =
-        QStringLiteral("INSERT INTO Note (%1, searchTitle, searchBody, pk) "
-                       "VALUES (%2?, ?, ?)")
+        QStringLiteral("INSERT INTO Note (%1, searchTitle, searchBody, rowVersion, pk) "
+                       "VALUES (%2?, ?, ?, ?)")
             .arg(columns.join(QStringLiteral(", ")), QStringLiteral("?, ").repeated(columns.size()));
     const QString updateSql =
-        QStringLiteral("UPDATE Note SET %1, searchTitle = ?, searchBody = ? WHERE pk = ?")
+        QStringLiteral("UPDATE Note SET %1, searchTitle = ?, searchBody = ?, rowVersion = ? "
+                       "WHERE pk = ?")
             .arg(assignments.join(QStringLiteral(", ")));
 
     if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"), error))
         return false;
     bool ok = true;
-    for (const Note *note : std::as_const(m_inserted)) {
+    m_pendingVersions.clear();
+    for (Note *note : std::as_const(m_inserted)) {
         if (!(ok = writeNote(insertSql, note, error)))
             break;
     }
     if (ok) {
-        for (const Note *note : std::as_const(m_updated)) {
+        for (Note *note : std::as_const(m_updated)) {
             if (!(ok = writeNote(updateSql, note, error)))
                 break;
         }
@@ -371,10 +387,20 @@ bool ModelContext::save(StoreError *error)
         ok = m_database.exec(QStringLiteral("COMMIT"), error);
     if (!ok) {
         m_database.exec(QStringLiteral("ROLLBACK"));
+        m_pendingVersions.clear();
         return false;
     }
+    for (auto it = m_pendingVersions.cbegin(); it != m_pendingVersions.cend(); ++it)
+        it.key()->m_rowVersion = it.value();
+    m_pendingVersions.clear();
 
+    SavedChanges changes;
+    for (const Note *note : std::as_const(m_inserted))
+        changes.inserted << note->persistentModelID().value;
+    for (const Note *note : std::as_const(m_updated))
+        changes.updated << note->persistentModelID().value;
     for (Note *note : std::as_const(m_deleted)) {
+        changes.deleted << note->persistentModelID().value;
         note->m_isDeleted = true;
         m_registered.remove(note->persistentModelID().value);
     }
@@ -383,7 +409,7 @@ bool ModelContext::save(StoreError *error)
     m_deleted.clear();
     m_lastDataVersion = dataVersion();
     Q_EMIT didSave();
-    Q_EMIT m_container->contextDidSave(this);
+    Q_EMIT m_container->contextDidSave(this, changes);
     return true;
 }
 
@@ -391,6 +417,46 @@ qint64 ModelContext::dataVersion()
 {
     auto statement = m_database.prepare(QStringLiteral("PRAGMA data_version"));
     return statement && statement->step() ? statement->int64(0) : 0;
+}
+
+void ModelContext::forget(Note *note)
+{
+    m_deleted.remove(note);
+    note->m_isDeleted = true;
+    m_registered.remove(note->persistentModelID().value);
+}
+
+void ModelContext::mergeChanges(const SavedChanges &changes)
+{
+    // Another context of this process saved: reload just the records it touched.
+    m_lastDataVersion = dataVersion();
+    QList<qint64> reload;
+    for (const qint64 key : changes.updated) {
+        if (m_registered.contains(key))
+            reload << key;
+    }
+    for (qsizetype start = 0; start < reload.size(); start += 500) {
+        const QList<qint64> chunk = reload.mid(start, 500);
+        auto statement = m_database.prepare(
+            QStringLiteral("SELECT %1 FROM Note WHERE pk IN (%2)")
+                .arg(StoreSchema::selectColumns(),
+                     QStringLiteral("?, ").repeated(chunk.size() - 1) + QStringLiteral("?")));
+        if (!statement)
+            break;
+        for (int i = 0; i < chunk.size(); ++i)
+            statement->bindInt64(i + 1, chunk[i]);
+        while (statement->step()) {
+            Note *note = m_registered.value(statement->int64(0));
+            if (note && !m_updated.contains(note) && !m_deleted.contains(note))
+                loadRow(note, *statement);
+        }
+    }
+    for (const qint64 key : changes.deleted) {
+        Note *note = m_registered.value(key);
+        if (note && !m_updated.contains(note) && !m_inserted.contains(note))
+            forget(note);
+    }
+    Q_EMIT remoteChange();
 }
 
 void ModelContext::processExternalChanges(bool force)

@@ -12,6 +12,7 @@
 #include <optional>
 
 class ModelContainer;
+struct SavedChanges;
 
 // A working set of notes over the container's store, for one thread. Holds one object
 // per record (identity map), remembers inserts, changes and deletions until `save()`,
@@ -55,9 +56,12 @@ private:
     ModelContext(ModelContainer *container, StoreError *error);
 
     void noteDidChange(Note *note);
+    void mergeChanges(const SavedChanges &changes);
+    void forget(Note *note);
     Note *materialise(const SqliteStatement &row);
     void loadRow(Note *note, const SqliteStatement &row);
-    bool writeNote(const QString &sql, const Note *note, StoreError *error);
+    bool writeNote(const QString &sql, Note *note, StoreError *error);
+    qint64 newRowVersion();
     qint64 dataVersion();
     qint64 newPrimaryKey();
 
@@ -67,5 +71,6 @@ private:
     QSet<Note *> m_inserted;
     QSet<Note *> m_updated;
     QSet<Note *> m_deleted;
+    QHash<Note *, qint64> m_pendingVersions;
     qint64 m_lastDataVersion = 0;
 };

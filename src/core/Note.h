@@ -166,6 +166,8 @@ private:
     ModelContext *m_context = nullptr;
     PersistentIdentifier m_persistentID;
     bool m_isDeleted = false;
+    // The store's version of the row this object last loaded or wrote.
+    qint64 m_rowVersion = 0;
     // Set while the store itself loads a row, so the load is not taken for an edit.
     bool m_loading = false;
 };

@@ -14,21 +14,34 @@ QList<Note *> railNotes(ScreenEdge edge, ModelContext &context)
     return notes.value_or(QList<Note *>());
 }
 
+namespace {
+
+// The last note of a rail, the one with the largest sort index; only it decides where a
+// new note goes and which colour it takes.
+Note *lastRailNote(ScreenEdge edge, ModelContext &context)
+{
+    const auto notes = context.fetch(FetchDescriptor{
+        NotePredicate::onRail(edge), {SortDescriptor{Note::Field::sortIndex, false}}, 1});
+    return notes && !notes->isEmpty() ? notes->first() : nullptr;
+}
+
+} // namespace
+
 double appendedSortIndex(ScreenEdge edge, ModelContext &context)
 {
-    const QList<Note *> existing = railNotes(edge, context);
-    return existing.isEmpty() ? 0 : existing.last()->sortIndex() + sortIndexStep;
+    const Note *last = lastRailNote(edge, context);
+    return last ? last->sortIndex() + sortIndexStep : 0;
 }
 
 Note *makeNote(ModelContext &context, ScreenEdge edge, std::optional<NoteColor> color)
 {
-    const QList<Note *> existing = railNotes(edge, context);
+    const Note *last = lastRailNote(edge, context);
     NoteColor chosen = NoteColor::citrus;
     if (color)
         chosen = *color;
-    else if (!existing.isEmpty())
-        chosen = NoteColors::successor(existing.last()->color());
-    const double sortIndex = existing.isEmpty() ? 0 : existing.last()->sortIndex() + sortIndexStep;
+    else if (last)
+        chosen = NoteColors::successor(last->color());
+    const double sortIndex = last ? last->sortIndex() + sortIndexStep : 0;
     return context.insert(Note::make(QString(), StyledText(), chosen, edge, sortIndex));
 }
 

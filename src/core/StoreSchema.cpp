@@ -11,6 +11,7 @@ QString selectColumns()
     QStringList columns{QStringLiteral("pk")};
     for (int i = 0; i < Note::fieldCount; ++i)
         columns << column(Note::Field(i));
+    columns << QStringLiteral("rowVersion");
     return columns.join(QStringLiteral(", "));
 }
 
@@ -43,7 +44,8 @@ QString createStatements()
         " isFloating INTEGER NOT NULL DEFAULT 0,"
         " completedAt INTEGER,"
         " searchTitle TEXT NOT NULL DEFAULT '',"
-        " searchBody TEXT NOT NULL DEFAULT '');"
+        " searchBody TEXT NOT NULL DEFAULT '',"
+        " rowVersion INTEGER NOT NULL DEFAULT 0);"
         "CREATE INDEX IF NOT EXISTS Note_rail ON Note (edgeToken, sortIndex);"
         "CREATE INDEX IF NOT EXISTS Note_updatedAt ON Note (updatedAt);"
         "CREATE INDEX IF NOT EXISTS Note_id ON Note (id);");

@@ -10,7 +10,8 @@ namespace StoreSchema {
 // The 13 stored columns in schema order, then two search columns kept by the store.
 inline constexpr const char *noteTable = "Note";
 QString column(Note::Field field);
-// "pk, id, title, …, completedAt" for SELECT and INSERT.
+// "pk, id, title, …, completedAt, rowVersion" for SELECT. Every write gives a row a new
+// random `rowVersion`, so a context can tell an unchanged row without decoding it.
 QString selectColumns();
 QString createStatements();
 // Folded copies of title and plain text, for accent-insensitive search.

@@ -413,6 +413,11 @@ bool ModelContext::save(StoreError *error)
     return true;
 }
 
+qint64 ModelContext::storedVersion(const Note *note) const
+{
+    return note && note->m_context == this ? note->m_rowVersion : 0;
+}
+
 qint64 ModelContext::dataVersion()
 {
     auto statement = m_database.prepare(QStringLiteral("PRAGMA data_version"));

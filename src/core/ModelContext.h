@@ -39,6 +39,10 @@ public:
     Note *registeredModel(PersistentIdentifier identifier) const;
 
     bool save(StoreError *error = nullptr);
+    // The store's version of the row as this context last loaded or saved it; every write
+    // of a record gives it a new random version (column `rowVersion`), so whoever keeps
+    // the version it last saw can tell whether the record changed since.
+    qint64 storedVersion(const Note *note) const;
     bool hasChanges() const;
 
     // Reloads what other contexts or processes changed; emits `remoteChange` if anything

@@ -10,6 +10,10 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xcompmgr trayer
     fonts-dejavu-core
+    # Free stand-ins for the note typefaces that are not free: Comic Neue Light and
+    # Humor Sans for "Noteworthy", Dancing Script Bold for "Bradley Hand", Quicksand for the
+    # rounded system face (Caveat itself ships inside the application).
+    fonts-comic-neue fonts-humor-sans fonts-dancingscript fonts-quicksand
 )
 
 missing=()

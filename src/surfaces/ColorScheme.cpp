@@ -1,0 +1,34 @@
+#include "surfaces/ColorScheme.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <QStyleHints>
+#include <QtGlobal>
+
+namespace {
+
+ColorScheme schemeFromPalette()
+{
+    // A dark theme paints its windows dark; HSL lightness splits the two at mid-grey.
+    const QColor window = QGuiApplication::palette().color(QPalette::Window);
+    return window.lightnessF() < 0.5 ? ColorScheme::dark : ColorScheme::light;
+}
+
+} // namespace
+
+ColorScheme currentColorScheme()
+{
+    if (qGuiApp == nullptr)
+        return ColorScheme::light;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    switch (QGuiApplication::styleHints()->colorScheme()) {
+    case Qt::ColorScheme::Dark:
+        return ColorScheme::dark;
+    case Qt::ColorScheme::Light:
+        return ColorScheme::light;
+    case Qt::ColorScheme::Unknown:
+        break;
+    }
+#endif
+    return schemeFromPalette();
+}

@@ -1,0 +1,26 @@
+#include "surfaces/NoteFontStyle.h"
+
+#include "core/AppSettings.h"
+#include "core/UserDefaults.h"
+
+#include <cmath>
+
+NoteFontStyle NoteFontStyle::fromDefaults(const UserDefaults &defaults, double scale)
+{
+    return NoteFontStyle{
+        defaults.stringValue(AppSettings::Keys::noteFont, AppSettings::Defaults::noteFont),
+        defaults.doubleValue(AppSettings::Keys::noteFontSize, AppSettings::Defaults::noteFontSize),
+        scale};
+}
+
+NoteFont NoteFontStyle::noteFont() const
+{
+    return NoteFonts::fromToken(token).value_or(NoteFont::caveat);
+}
+
+QFont NoteFontStyle::font() const
+{
+    const double points =
+        std::isfinite(size) && size > 0 ? size : AppSettings::Defaults::noteFontSize;
+    return NoteFonts::font(noteFont(), points * scale);
+}

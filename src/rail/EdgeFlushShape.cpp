@@ -4,13 +4,14 @@
 
 namespace {
 
-// A continuous corner starts this many radii away from the corner along each side; its curve
-// is the usual three-segment approximation of the smooth corner of macOS and iOS shapes.
+// A continuous corner starts this many radii away from the corner along each side. Its curve
+// is the usual approximation of the smooth corner of macOS and iOS shapes, made exactly
+// symmetric about the corner's diagonal.
 constexpr double continuousReach = 1.52866483;
 
-// One rounded corner as offsets from the corner point, in units of the radius: `along` runs
-// from the side that ends at the corner, `across` towards the side that starts there. The
-// points go from the incoming side to the outgoing side.
+// A point of a rounded corner as offsets from the corner point, in units of the radius:
+// `along` back along the side that ends at the corner, `across` along the side that starts
+// there. The points go from the incoming side to the outgoing side.
 struct CornerCurve
 {
     double along;
@@ -26,12 +27,14 @@ constexpr CornerCurve continuousCorner[] = {
     {0.63149399, 0.07491100},
     // second cubic
     {0.37282392, 0.16905899},
-    {0.16906013, 0.37282401},
-    {0.07491176, 0.63149399},
-    // third cubic
-    {0.0, 0.86840701},
-    {0.0, 1.08849299},
-    {0.0, 1.52866483},
+    {0.16905899, 0.37282392},
+    {0.07491100, 0.63149399},
+    // straight piece, mirroring the first one
+    {0.06549600, 0.66993427},
+    // third cubic, mirroring the first one
+    {0.0, 0.86840689},
+    {0.0, 1.08849323},
+    {0.0, continuousReach},
 };
 
 // Adds a corner at `corner`: `in` is the unit direction pointing from the corner back along
@@ -59,7 +62,8 @@ void addCorner(QPainterPath &path, QPointF corner, QPointF in, QPointF out, doub
     path.cubicTo(at(p[0]), at(p[1]), at(p[2]));
     path.lineTo(at(p[3]));
     path.cubicTo(at(p[4]), at(p[5]), at(p[6]));
-    path.cubicTo(at(p[7]), at(p[8]), at(p[9]));
+    path.lineTo(at(p[7]));
+    path.cubicTo(at(p[8]), at(p[9]), at(p[10]));
 }
 
 } // namespace

@@ -7,23 +7,24 @@
 
 namespace {
 
-QDateTime now() { return QDateTime::currentDateTimeUtc(); }
+QDateTime now()
+{
+    return QDateTime::currentDateTimeUtc();
+}
 
 } // namespace
 
 QList<LibraryActions::MenuEntry> LibraryActions::menu(LibraryFilter section)
 {
     auto entry = [](Item item, bool separatorBefore = false) {
-        return MenuEntry{item, text(item),
-                         item == Item::moveToTrash || item == Item::deleteForever,
+        return MenuEntry{item, text(item), item == Item::moveToTrash || item == Item::deleteForever,
                          separatorBefore};
     };
     switch (section) {
     case LibraryFilter::pinned:
         return {entry(Item::markDone), entry(Item::archive), entry(Item::moveToTrash, true)};
     case LibraryFilter::completed:
-        return {entry(Item::returnToScreen), entry(Item::archive),
-                entry(Item::moveToTrash, true)};
+        return {entry(Item::returnToScreen), entry(Item::archive), entry(Item::moveToTrash, true)};
     case LibraryFilter::archived:
         return {entry(Item::returnToScreen), entry(Item::moveToTrash, true)};
     case LibraryFilter::trashed:

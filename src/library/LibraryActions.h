@@ -16,7 +16,15 @@ class Note;
 class LibraryActions
 {
 public:
-    enum class Item { markDone, archive, returnToScreen, moveToTrash, restore, deleteForever };
+    enum class Item
+    {
+        markDone,
+        archive,
+        returnToScreen,
+        moveToTrash,
+        restore,
+        deleteForever
+    };
 
     struct MenuEntry
     {

@@ -93,8 +93,8 @@ NotePredicate LibraryFilter::sectionPredicate() const
                                            NotePredicate::isNull(Field::completedAt),
                                            NotePredicate::equals(Field::isArchived, false)});
     case completed:
-        return NotePredicate::conjunction(
-            {NotePredicate::isNull(Field::deletedAt), NotePredicate::isNotNull(Field::completedAt)});
+        return NotePredicate::conjunction({NotePredicate::isNull(Field::deletedAt),
+                                           NotePredicate::isNotNull(Field::completedAt)});
     case archived:
         return NotePredicate::conjunction({NotePredicate::isNull(Field::deletedAt),
                                            NotePredicate::isNull(Field::completedAt),
@@ -116,8 +116,8 @@ NotePredicate LibraryFilter::predicate(const QString &search) const
 
 FetchDescriptor LibraryFilter::fetchDescriptor(const QString &search) const
 {
-    return FetchDescriptor{predicate(search), {SortDescriptor{Note::Field::updatedAt, false}},
-                           std::nullopt};
+    return FetchDescriptor{
+        predicate(search), {SortDescriptor{Note::Field::updatedAt, false}}, std::nullopt};
 }
 
 QString LibraryFilter::trimmedSearch(const QString &search)

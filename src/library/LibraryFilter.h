@@ -11,7 +11,13 @@
 class LibraryFilter
 {
 public:
-    enum Case { pinned, completed, archived, trashed };
+    enum Case
+    {
+        pinned,
+        completed,
+        archived,
+        trashed
+    };
 
     constexpr LibraryFilter(Case value = pinned) : m_case(value) {}
     constexpr operator Case() const { return m_case; }

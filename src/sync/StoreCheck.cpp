@@ -27,7 +27,8 @@ const QString writeAheadLog = QStringLiteral("-wal");
 const QString sharedMemory = QStringLiteral("-shm");
 const QString stampPattern = QStringLiteral("yyyyMMdd-HHmmss");
 
-enum class Folding {
+enum class Folding
+{
     // The log is in the main file and nobody else has the store open.
     folded,
     // Another connection (a previous instance still closing) holds the store.
@@ -66,8 +67,7 @@ Folding foldWriteAheadLog(const QString &storePath, std::chrono::milliseconds wa
         if (mode.toString().compare(QStringLiteral("delete"), Qt::CaseInsensitive) == 0)
             return Folding::folded;
         const int primary = failure.code & 0xff;
-        const bool busy =
-            mode.isValid() || primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+        const bool busy = mode.isValid() || primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
         if (!busy)
             return Folding::unreadable;
         if (waited.elapsed() >= wait.count())
@@ -147,8 +147,7 @@ std::optional<QString> resetIfRequested()
     return resetIfRequested(UserDefaults::standard(), ResetEnvironment::current());
 }
 
-std::optional<QString> resetIfRequested(UserDefaults &defaults,
-                                        const ResetEnvironment &environment)
+std::optional<QString> resetIfRequested(UserDefaults &defaults, const ResetEnvironment &environment)
 {
     const QString &key = AppSettings::Keys::reiniciarSincronizacion;
     if (!defaults.boolValue(key))

@@ -44,8 +44,8 @@ void SyncWatcher::start(std::chrono::milliseconds interval)
     // Both run `check` from the event loop of the main thread, and not at all once the
     // watcher is gone.
     if (m_container) {
-        m_observer = connect(m_container, &ModelContainer::remoteChange, this,
-                             &SyncWatcher::check, Qt::QueuedConnection);
+        m_observer = connect(m_container, &ModelContainer::remoteChange, this, &SyncWatcher::check,
+                             Qt::QueuedConnection);
     }
     m_timer = new QTimer(this);
     m_timer->setInterval(interval);
@@ -84,8 +84,8 @@ SyncWatcher::Fingerprint SyncWatcher::fingerprint(ModelContainer *container)
     if (!context)
         return result;
     result.count = context->fetchCount(NotePredicate::all()).value_or(0);
-    const auto newest = context->fetch(FetchDescriptor{
-        NotePredicate::all(), {SortDescriptor{Note::Field::updatedAt, false}}, 1});
+    const auto newest = context->fetch(
+        FetchDescriptor{NotePredicate::all(), {SortDescriptor{Note::Field::updatedAt, false}}, 1});
     if (newest && !newest->isEmpty())
         result.latest = newest->first()->updatedAt();
     return result;

@@ -1,9 +1,9 @@
+#include "library/LibraryFilter.h"
 #include "core/FloatingWindows.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
 #include "core/NoteActions.h"
 #include "library/LibraryActions.h"
-#include "library/LibraryFilter.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"
@@ -61,8 +61,8 @@ protected:
     Note *saved(Note *note)
     {
         m_reader = container->makeContext();
-        const auto notes = m_reader->fetch(FetchDescriptor{
-            NotePredicate::equals(Note::Field::id, note->id()), {}, std::nullopt});
+        const auto notes = m_reader->fetch(
+            FetchDescriptor{NotePredicate::equals(Note::Field::id, note->id()), {}, std::nullopt});
         return notes && !notes->isEmpty() ? notes->first() : nullptr;
     }
 
@@ -175,9 +175,8 @@ TEST_F(LibraryTest, MenusMoveNotesBetweenSectionsWithoutTouchingTheirDate)
         ASSERT_EQ(sectionOf(note), section);
 
         const QList<LibraryActions::MenuEntry> menu = LibraryActions::menu(section);
-        const bool offered = std::any_of(menu.begin(), menu.end(), [&](const auto &entry) {
-            return entry.item == item;
-        });
+        const bool offered = std::any_of(menu.begin(), menu.end(),
+                                         [&](const auto &entry) { return entry.item == item; });
         EXPECT_TRUE(offered) << LibraryActions::text(item).toStdString();
 
         actions.perform(item, section, note);

@@ -1,8 +1,8 @@
+#include "sync/StoreCheck.h"
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
-#include "sync/StoreCheck.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"
@@ -83,9 +83,13 @@ protected:
         ASSERT_TRUE(container->mainContext()->save());
         ASSERT_GT(QFileInfo(live.filePath("default.store-wal")).size(), 0);
         for (const QString &name : storeFiles)
-            ASSERT_TRUE(QFile::copy(live.filePath(name), folder + "/" + name)) << name.toStdString();
+            ASSERT_TRUE(QFile::copy(live.filePath(name), folder + "/" + name))
+                << name.toStdString();
     }
-    void request() { defaults.defaults().setValue(AppSettings::Keys::reiniciarSincronizacion, true); }
+    void request()
+    {
+        defaults.defaults().setValue(AppSettings::Keys::reiniciarSincronizacion, true);
+    }
     bool requestedOnDisk() const
     {
         return UserDefaults(defaults.path()).boolValue(AppSettings::Keys::reiniciarSincronizacion);
@@ -198,8 +202,8 @@ TEST_F(StoreResetTest, WaitsForAPreviousInstanceToLetGoOfTheStore)
     leaveStoreWithLog(data.path(), {"Compra"});
     SqliteDatabase previous;
     StoreError error;
-    ASSERT_TRUE(previous.open(dataFile("default.store"), SqliteDatabase::OpenMode::readWriteExisting,
-                              &error));
+    ASSERT_TRUE(previous.open(dataFile("default.store"),
+                              SqliteDatabase::OpenMode::readWriteExisting, &error));
     ASSERT_TRUE(previous.scalar("SELECT count(*) FROM Note").isValid());
 
     {
@@ -265,11 +269,11 @@ TEST_F(StoreResetTest, AFailedMoveNeverSplitsTheStore)
         failing = "-wal";
         request();
         EXPECT_FALSE(StoreCheck::resetIfRequested(defaults.defaults(), environment));
-        EXPECT_EQ(attempts, (QStringList{
-                                "default.store -> Respaldos/almacen-20260305-140709/default.store",
-                                "default.store-wal -> "
-                                "Respaldos/almacen-20260305-140709/default.store-wal",
-                                "default.store -> default.store"}));
+        EXPECT_EQ(attempts,
+                  (QStringList{"default.store -> Respaldos/almacen-20260305-140709/default.store",
+                               "default.store-wal -> "
+                               "Respaldos/almacen-20260305-140709/default.store-wal",
+                               "default.store -> default.store"}));
         for (const QString &name : storeFiles)
             EXPECT_EQ(readAll(dataFile(name)), name.toUtf8());
         EXPECT_FALSE(QFileInfo::exists(expectedFolder()));
@@ -301,9 +305,8 @@ TEST_F(StoreResetTest, TheApplicationsOwnFolderAndClock)
         qputenv("XDG_DATA_HOME", saved);
 
     ASSERT_TRUE(folder);
-    const QRegularExpression name(
-        QRegularExpression::anchoredPattern(QRegularExpression::escape(data.path()) +
-                                            "/Orlette/Respaldos/almacen-\\d{8}-\\d{6}"));
+    const QRegularExpression name(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(data.path()) + "/Orlette/Respaldos/almacen-\\d{8}-\\d{6}"));
     EXPECT_TRUE(name.match(*folder).hasMatch()) << folder->toStdString();
     EXPECT_EQ(titlesIn(*folder + "/default.store"), QStringList{"Compra"});
 }

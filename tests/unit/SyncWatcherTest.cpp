@@ -1,6 +1,6 @@
+#include "sync/SyncWatcher.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
-#include "sync/SyncWatcher.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"
@@ -27,7 +27,10 @@ protected:
         return inserted;
     }
     // Lets queued notifications and checks run.
-    void settle() { waitUntil([] { return false; }, 40); }
+    void settle()
+    {
+        waitUntil([] { return false; }, 40);
+    }
 
     std::unique_ptr<ModelContainer> container = makeMemoryContainer();
     std::unique_ptr<ModelContext> sync = container->makeContext();

@@ -1,13 +1,14 @@
+#include "core/WelcomeNotes.h"
 #include "core/AppSettings.h"
 #include "core/LocalKeyValueStore.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
-#include "core/WelcomeNotes.h"
 #include "surfaces/StyledText.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,8 +27,7 @@ class WelcomeNotesTest : public ::testing::Test
 protected:
     QList<Note *> allNotes(ModelContext &from)
     {
-        return from
-            .fetch(FetchDescriptor{{}, {SortDescriptor{Note::Field::sortIndex, true}}, {}})
+        return from.fetch(FetchDescriptor{{}, {SortDescriptor{Note::Field::sortIndex, true}}, {}})
             .value_or(QList<Note *>());
     }
     QList<Note *> savedNotes()
@@ -40,7 +40,10 @@ protected:
         return defaults.defaults().boolValue(AppSettings::Keys::hasSeededWelcomeNotes);
     }
     // Lets the delayed task run if it is going to.
-    void runPastTheDelay() { waitUntil([] { return false; }, 80); }
+    void runPastTheDelay()
+    {
+        waitUntil([] { return false; }, 80);
+    }
     // The key-value store as another computer of the account writes it.
     void otherComputerSetsTheFlag()
     {
@@ -51,8 +54,8 @@ protected:
     Note *addSaved(const QString &title, const QString &body, const QDateTime &created,
                    const QUuid &id = QUuid::createUuid())
     {
-        auto note = Note::make(title, StyledText::plain(body), NoteColor::mint,
-                               ScreenEdge::right, 0);
+        auto note =
+            Note::make(title, StyledText::plain(body), NoteColor::mint, ScreenEdge::right, 0);
         note->setCreatedAt(created);
         note->setId(id);
         Note *inserted = context->insert(std::move(note));
@@ -234,4 +237,55 @@ TEST(WelcomeNotesDelay, EnvironmentCanShortenTheWait)
     EXPECT_EQ(WelcomeNotes::launchDelayFromEnvironment(), 20s);
     if (!saved.isNull())
         qputenv(WelcomeNotes::launchDelayVariable, saved);
+}
+
+TEST(LocalKeyValueStore, ComputersSeeEachOthersValuesAfterSynchronizing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sub/keyvalues.json");
+    LocalKeyValueStore here(path);
+    LocalKeyValueStore there(path);
+    QSignalSpy changes(&here, &KeyValueStore::didChangeExternally);
+
+    here.setBool("a", true);
+    EXPECT_FALSE(there.boolValue("a")) << "seen only after synchronizing";
+    there.setBool("b", true);
+    EXPECT_TRUE(there.boolValue("a"));
+    EXPECT_TRUE(there.boolValue("b"));
+
+    EXPECT_TRUE(here.synchronize());
+    EXPECT_TRUE(here.boolValue("b")) << "writing one key keeps the keys others wrote";
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.first().first().toStringList(), QStringList{"b"});
+    EXPECT_TRUE(here.synchronize());
+    EXPECT_EQ(changes.count(), 1) << "nothing new, no signal";
+}
+
+TEST(LocalKeyValueStore, ADamagedOrUnwritableDocumentLosesNothingSetHere)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("keyvalues.json");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{\"welcomeNotesCreated\": tru");
+    }
+    LocalKeyValueStore store(path);
+    EXPECT_FALSE(store.boolValue(KeyValueStore::welcomeNotesCreated));
+    EXPECT_FALSE(store.synchronize());
+    store.setBool(KeyValueStore::welcomeNotesCreated, true);
+    EXPECT_TRUE(LocalKeyValueStore(path).boolValue(KeyValueStore::welcomeNotesCreated))
+        << "the damaged document was replaced";
+
+    // A folder stands where the document should be: the value waits in memory.
+    const QString blocked = dir.filePath("blocked");
+    ASSERT_TRUE(QDir().mkpath(blocked + "/keyvalues.json"));
+    LocalKeyValueStore unwritable(blocked + "/keyvalues.json");
+    unwritable.setBool("x", true);
+    EXPECT_TRUE(unwritable.boolValue("x"));
+    EXPECT_FALSE(unwritable.synchronize());
+    EXPECT_TRUE(unwritable.boolValue("x"));
+    ASSERT_TRUE(QDir(blocked + "/keyvalues.json").removeRecursively());
+    EXPECT_TRUE(unwritable.synchronize()) << "written at the next chance";
+    EXPECT_TRUE(LocalKeyValueStore(blocked + "/keyvalues.json").boolValue("x"));
 }

@@ -75,21 +75,6 @@ protected:
 
 } // namespace
 
-TEST(LibraryFilter, RawValuesRoundTripInSidebarOrder)
-{
-    QStringList raw;
-    for (const LibraryFilter filter : LibraryFilter::allCases()) {
-        raw << filter.rawValue();
-        EXPECT_EQ(LibraryFilter::fromRawValue(filter.rawValue()), filter);
-    }
-    EXPECT_EQ(raw, (QStringList{"pinned", "completed", "archived", "trashed"}));
-    EXPECT_FALSE(LibraryFilter::fromRawValue(u"Pinned"));
-    EXPECT_FALSE(LibraryFilter::fromRawValue(u""));
-    EXPECT_EQ(LibraryFilter().rawValue(), "pinned");
-    EXPECT_EQ(LibraryFilter(LibraryFilter::trashed).emptyText(), "La papelera está vacía");
-    EXPECT_EQ(LibraryFilter(LibraryFilter::pinned).title(), "En pantalla");
-}
-
 TEST_F(LibraryTest, EveryNoteIsListedInExactlyOneSection)
 {
     Note *rail = add("en el borde");

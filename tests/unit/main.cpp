@@ -1,6 +1,7 @@
 #include "core/ModelContainer.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
+#include "core/SingleInstance.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,13 @@ int writeNoteAsChild(const QString &path, const QString &title)
     return container->mainContext()->save() ? 0 : 3;
 }
 
+// Lets tests start this binary as a second start of the application.
+int claimAsChild(const QString &key, const QStringList &arguments)
+{
+    SingleInstance instance(key);
+    return instance.claim(arguments) ? 10 : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -31,6 +39,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (argc == 4 && QByteArray(argv[1]) == "--child-write-note")
         return writeNoteAsChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc >= 3 && QByteArray(argv[1]) == "--child-claim") {
+        QStringList rest;
+        for (int i = 3; i < argc; ++i)
+            rest << QString::fromLocal8Bit(argv[i]);
+        return claimAsChild(QString::fromLocal8Bit(argv[2]), rest);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

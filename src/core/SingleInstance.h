@@ -17,6 +17,9 @@ public:
     explicit SingleInstance(const QString &key, QObject *parent = nullptr);
     ~SingleInstance() override;
 
+    // The argument a relaunch carries, so the new process waits for the old one to leave.
+    static inline const QString relaunchArgument = QStringLiteral("--relaunched");
+
     // The key for the data folder in use, so separate folders can run side by side.
     static QString keyForDataDirectory(const QString &dataDirectory);
 

@@ -1,5 +1,7 @@
 #include "sync/StoreCheck.h"
 
+#include "core/SingleInstance.h"
+
 #include "core/AppPaths.h"
 #include "core/AppSettings.h"
 #include "core/ModelContext.h"
@@ -197,8 +199,10 @@ void requestReset(UserDefaults &defaults, const std::function<bool()> &startNewI
 
 bool startNewInstance()
 {
-    return QProcess::startDetached(QCoreApplication::applicationFilePath(),
-                                   QCoreApplication::arguments().mid(1));
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    arguments.removeAll(SingleInstance::relaunchArgument);
+    arguments << SingleInstance::relaunchArgument;
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
 }
 
 } // namespace StoreCheck

@@ -194,6 +194,27 @@ struct KeywordEntry
     char16_t character = 0;
 };
 
+// Groups whose content is not body text, separated by spaces.
+constexpr std::string_view skippedDestinations =
+    "aftncn aftnsep aftnsepc annotation atnauthor atndate atnicn atnid atnparent "
+    "atnref atntime atrfend atrfstart author background bkmkend bkmkstart blipuid "
+    "buptim category colorschememapping comment company creatim datafield datastore "
+    "defchp defpap do doccomm docvar dptxbxtext ebcend ebcstart factoidname falt "
+    "fchars ffdeftext ffentrymcr ffexitmcr ffformat ffhelptext ffl ffname ffstattext "
+    "file filetbl fldinst fontemb fontfile footer footerf footerl footerr footnote "
+    "formfield ftncn ftnsep ftnsepc generator gridtbl header headerf headerl headerr "
+    "hl hlfr hlinkbase hlloc hlsrc hsv info keycode keywords latentstyles lchars "
+    "levelnumbers leveltext lfolevel linkval list listlevel listname listoverride "
+    "listoverridetable listpicture liststylename listtable lsdlockedexcept manager "
+    "mhtmltag mmath mmathPr nextfile nonshppict objalias objclass objdata objname "
+    "objsect objtime oldcprops oldpprops oldsprops oldtprops operator panose "
+    "password passwordhash pgdsctbl pgp pgptbl picprop pict pn pnseclvl pntxta "
+    "pntxtb printim private propname protend protstart protusertbl pxe revtbl revtim "
+    "rsidtbl rxe shp shpgrp shpinst shppict shprslt shptxt sn sp staticval "
+    "stylesheet subject sv svb tc template themedata title txe userprops "
+    "wgrffmtfilter windowcaption writereservation writereservhash xe xform "
+    "xmlattrname xmlattrvalue xmlclose xmlname xmlnstbl xmlopen";
+
 const KeywordEntry *lookUp(std::string_view word)
 {
     static const std::unordered_map<std::string_view, KeywordEntry> keywords = [] {
@@ -248,168 +269,11 @@ const KeywordEntry *lookUp(std::string_view word)
              {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth", "ulthd",
               "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
             table.emplace(word, KeywordEntry{Keyword::underline});
-        // Groups whose content is not body text.
-        for (const std::string_view word : {"aftncn",
-                                            "aftnsep",
-                                            "aftnsepc",
-                                            "annotation",
-                                            "atnauthor",
-                                            "atndate",
-                                            "atnicn",
-                                            "atnid",
-                                            "atnparent",
-                                            "atnref",
-                                            "atntime",
-                                            "atrfend",
-                                            "atrfstart",
-                                            "author",
-                                            "background",
-                                            "bkmkend",
-                                            "bkmkstart",
-                                            "blipuid",
-                                            "buptim",
-                                            "category",
-                                            "colorschememapping",
-                                            "comment",
-                                            "company",
-                                            "creatim",
-                                            "datafield",
-                                            "datastore",
-                                            "defchp",
-                                            "defpap",
-                                            "do",
-                                            "doccomm",
-                                            "docvar",
-                                            "dptxbxtext",
-                                            "ebcend",
-                                            "ebcstart",
-                                            "factoidname",
-                                            "falt",
-                                            "fchars",
-                                            "ffdeftext",
-                                            "ffentrymcr",
-                                            "ffexitmcr",
-                                            "ffformat",
-                                            "ffhelptext",
-                                            "ffl",
-                                            "ffname",
-                                            "ffstattext",
-                                            "file",
-                                            "filetbl",
-                                            "fldinst",
-                                            "fontemb",
-                                            "fontfile",
-                                            "footer",
-                                            "footerf",
-                                            "footerl",
-                                            "footerr",
-                                            "footnote",
-                                            "formfield",
-                                            "ftncn",
-                                            "ftnsep",
-                                            "ftnsepc",
-                                            "generator",
-                                            "gridtbl",
-                                            "header",
-                                            "headerf",
-                                            "headerl",
-                                            "headerr",
-                                            "hl",
-                                            "hlfr",
-                                            "hlinkbase",
-                                            "hlloc",
-                                            "hlsrc",
-                                            "hsv",
-                                            "info",
-                                            "keycode",
-                                            "keywords",
-                                            "latentstyles",
-                                            "lchars",
-                                            "levelnumbers",
-                                            "leveltext",
-                                            "lfolevel",
-                                            "linkval",
-                                            "list",
-                                            "listlevel",
-                                            "listname",
-                                            "listoverride",
-                                            "listoverridetable",
-                                            "listpicture",
-                                            "liststylename",
-                                            "listtable",
-                                            "lsdlockedexcept",
-                                            "manager",
-                                            "mhtmltag",
-                                            "mmath",
-                                            "mmathPr",
-                                            "nextfile",
-                                            "nonshppict",
-                                            "objalias",
-                                            "objclass",
-                                            "objdata",
-                                            "objname",
-                                            "objsect",
-                                            "objtime",
-                                            "oldcprops",
-                                            "oldpprops",
-                                            "oldsprops",
-                                            "oldtprops",
-                                            "operator",
-                                            "panose",
-                                            "password",
-                                            "passwordhash",
-                                            "pgdsctbl",
-                                            "pgp",
-                                            "pgptbl",
-                                            "picprop",
-                                            "pict",
-                                            "pn",
-                                            "pnseclvl",
-                                            "pntxta",
-                                            "pntxtb",
-                                            "printim",
-                                            "private",
-                                            "propname",
-                                            "protend",
-                                            "protstart",
-                                            "protusertbl",
-                                            "pxe",
-                                            "revtbl",
-                                            "revtim",
-                                            "rsidtbl",
-                                            "rxe",
-                                            "shp",
-                                            "shpgrp",
-                                            "shpinst",
-                                            "shppict",
-                                            "shprslt",
-                                            "shptxt",
-                                            "sn",
-                                            "sp",
-                                            "staticval",
-                                            "stylesheet",
-                                            "subject",
-                                            "sv",
-                                            "svb",
-                                            "tc",
-                                            "template",
-                                            "themedata",
-                                            "title",
-                                            "txe",
-                                            "userprops",
-                                            "wgrffmtfilter",
-                                            "windowcaption",
-                                            "writereservation",
-                                            "writereservhash",
-                                            "xe",
-                                            "xform",
-                                            "xmlattrname",
-                                            "xmlattrvalue",
-                                            "xmlclose",
-                                            "xmlname",
-                                            "xmlnstbl",
-                                            "xmlopen"})
-            table.emplace(word, KeywordEntry{Keyword::skippedDestination});
+        for (std::string_view rest = skippedDestinations; !rest.empty();) {
+            const std::size_t space = std::min(rest.find(' '), rest.size());
+            table.emplace(rest.substr(0, space), KeywordEntry{Keyword::skippedDestination});
+            rest.remove_prefix(std::min(space + 1, rest.size()));
+        }
         return table;
     }();
     const auto found = keywords.find(word);

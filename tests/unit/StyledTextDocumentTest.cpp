@@ -41,8 +41,8 @@ TEST(StyledTextDocument, RandomStyledTextSurvivesTheDocument)
 TEST(StyledTextDocument, DecodedDocumentsSurviveTheEditorUnchanged)
 {
     // An editor that opens a note and closes it without typing must see no change.
-    for (const char *name :
-         {"pandoc-nota.rtf", "libreoffice-nota.rtf", "libreoffice-colores.rtf"}) {
+    for (const char *name : {"pandoc-nota.rtf", "libreoffice-nota.rtf", "libreoffice-colores.rtf",
+                             "libreoffice-orlette.rtf", "orlette-ejemplo.rtf"}) {
         QFile file(QStringLiteral(ORLETTE_TEST_DATA "/rtf/") + QString::fromLatin1(name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
         const StyledText decoded = RichTextCoder::decode(file.readAll());

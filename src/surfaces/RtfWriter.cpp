@@ -198,7 +198,7 @@ std::optional<QByteArray> RtfWriter::write(const StyledText &text)
     out.reserve(256 + text.text().size() * 2);
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n";
     tables.write(out);
-    out += "\\pard\\plain ";
+    out += "\\pard";
     const QStringView characters(text.text());
     for (const StyledRun &run : text.runs()) {
         appendRunStart(out, run.attributes, tables);

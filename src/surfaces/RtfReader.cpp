@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -340,7 +341,7 @@ public:
                 token.kind == Token::Kind::controlWord ? lookUp(token.word) : nullptr;
             if (entry && entry->keyword == Keyword::binary && token.hasParameter)
                 m_tokens.skipBytes(std::max(0, token.parameter));
-            if (m_overflow > 0 || m_stack.isEmpty())
+            if (m_overflow > 0 || m_stack.empty())
                 continue;
             // The fallback of a \u character: every token counts as one.
             if (m_fallbackToSkip > 0) {
@@ -373,27 +374,27 @@ public:
     }
 
 private:
-    GroupState &state() { return m_stack.last(); }
+    GroupState &state() { return m_stack.back(); }
 
     void openGroup()
     {
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
-        if (m_overflow > 0 || m_stack.size() >= RtfReader::maximumGroupDepth) {
+        if (m_overflow > 0 || m_stack.size() >= std::size_t(RtfReader::maximumGroupDepth)) {
             ++m_overflow;
             return;
         }
-        if (m_stack.isEmpty()) {
-            m_stack.append(GroupState{});
+        if (m_stack.empty()) {
+            m_stack.push_back(GroupState{});
             return;
         }
-        GroupState child = m_stack.last();
+        GroupState child = m_stack.back();
         child.isAlternative = false;
         if (child.destination == Destination::alternatives) {
             child.destination = Destination::skipped;
             child.isAlternative = true;
         }
-        m_stack.append(child);
+        m_stack.push_back(child);
     }
 
     // False once the document's own group has closed.
@@ -405,13 +406,13 @@ private:
             --m_overflow;
             return true;
         }
-        if (m_stack.isEmpty())
+        if (m_stack.empty())
             return false;
         if (state().destination == Destination::fontTable)
             commitFont();
-        m_stack.removeLast();
+        m_stack.pop_back();
         m_attributesChanged = true;
-        return !m_stack.isEmpty();
+        return !m_stack.empty();
     }
 
     void controlWord(const KeywordEntry &entry, const Token &token)
@@ -642,7 +643,7 @@ private:
 
     TextAttributes attributes() const
     {
-        const CharacterState &characters = m_stack.last().characters;
+        const CharacterState &characters = m_stack.back().characters;
         TextAttributes result;
         result.bold = characters.bold;
         result.italic = characters.italic;
@@ -695,7 +696,7 @@ private:
     static constexpr int maximumUnicodeSkip = 16;
 
     Tokenizer m_tokens;
-    QList<GroupState> m_stack;
+    std::vector<GroupState> m_stack;
     int m_overflow = 0;
     int m_fallbackToSkip = 0;
     bool m_ignorableNext = false;

@@ -70,8 +70,13 @@ QtWindowSystem::QtWindowSystem(QObject *parent)
         watchScreen(screen);
 
     connect(application, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
-        if (window)
-            m_lastActiveWindow = window;
+        if (!window)
+            return;
+        m_activeWindows.removeIf(
+            [window](const QPointer<QWindow> &w) { return !w || w == window; });
+        m_activeWindows.prepend(window);
+        if (m_activeWindows.size() > 16)
+            m_activeWindows.removeLast();
     });
     connect(m_globalMonitor, &X11GlobalMonitor::pointerMoved, this,
             &QtWindowSystem::globalPointerMoved);
@@ -276,24 +281,29 @@ Subscription QtWindowSystem::scheduleOnce(std::chrono::milliseconds delay,
 
 void QtWindowSystem::activateApplication()
 {
-    if (QGuiApplication::focusWindow())
+    if (QApplication::activeWindow())
         return;
-    QWidget *candidate = nullptr;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (!widget->isVisible() || widget->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus))
-            continue;
+    const auto canActivate = [](const QWidget *widget) {
         const Qt::WindowType type = widget->windowType();
-        if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::SplashScreen)
-            continue;
-        if (m_lastActiveWindow && widget->windowHandle() == m_lastActiveWindow) {
-            candidate = widget;
-            break;
+        return widget->isVisible() &&
+               !widget->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) && type != Qt::Popup &&
+               type != Qt::ToolTip && type != Qt::SplashScreen;
+    };
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QPointer<QWindow> &active : std::as_const(m_activeWindows)) {
+        for (QWidget *widget : windows) {
+            if (active && widget->windowHandle() == active && canActivate(widget)) {
+                WindowActivation::activate(widget);
+                return;
+            }
         }
-        if (!candidate && !isPanelWindow(widget))
-            candidate = widget;
     }
-    if (candidate)
-        WindowActivation::activate(candidate);
+    for (QWidget *widget : windows) {
+        if (canActivate(widget) && !isPanelWindow(widget)) {
+            WindowActivation::activate(widget);
+            return;
+        }
+    }
 }
 
 void QtWindowSystem::activateWindow(QWidget *window)

@@ -78,5 +78,6 @@ private:
     Monitors m_localMonitors;
     quint64 m_nextMonitorId = 1;
     ActivationPolicy m_policy = ActivationPolicy::regular;
-    QPointer<QWindow> m_lastActiveWindow;
+    // Our windows that had the keyboard, the latest first.
+    QList<QPointer<QWindow>> m_activeWindows;
 };

@@ -55,7 +55,10 @@ std::unique_ptr<GlobalHotKey> GlobalHotKey::create(HotKeyService *service, quint
     return hotKey;
 }
 
-GlobalHotKey::~GlobalHotKey() { unregister(); }
+GlobalHotKey::~GlobalHotKey()
+{
+    unregister();
+}
 
 void GlobalHotKey::unregister()
 {
@@ -79,6 +82,12 @@ int GlobalHotKey::handleEvent(const std::optional<HotKeyIdentity> &identity)
     return 0;
 }
 
-bool GlobalHotKey::hasHandler(quint32 id) { return registry().handlers.contains(id); }
+bool GlobalHotKey::hasHandler(quint32 id)
+{
+    return registry().handlers.contains(id);
+}
 
-quint32 GlobalHotKey::nextId() { return registry().nextId; }
+quint32 GlobalHotKey::nextId()
+{
+    return registry().nextId;
+}

@@ -46,8 +46,8 @@ TEST(GlobalHotKey, RegistersWithTheOrltSignatureAndRoutesPresses)
     ASSERT_TRUE(waitUntil([&] { return presses == 1; }));
 
     // A press carrying another signature is passed on, unhandled.
-    EXPECT_EQ(GlobalHotKey::handleEvent(HotKeyIdentity{HotKeyIdentity::fourCharCode("ABCD"),
-                                                       hotKey->id()}),
+    EXPECT_EQ(GlobalHotKey::handleEvent(
+                  HotKeyIdentity{HotKeyIdentity::fourCharCode("ABCD"), hotKey->id()}),
               GlobalHotKey::eventNotHandledErr);
     EXPECT_EQ(GlobalHotKey::handleEvent(std::nullopt), GlobalHotKey::eventNotHandledErr);
 

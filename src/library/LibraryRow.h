@@ -114,6 +114,7 @@ private:
     };
 
     const ExcerptMeasure &measure(const Note &note) const;
+    qreal estimatedWidth(QStringView text) const;
     int excerptLineCount(const Note &note, qreal width) const;
     QStringList wrapExcerpt(const QString &text, qreal width, int lines) const;
     static qreal textWidth(int rowWidth);
@@ -126,4 +127,7 @@ private:
     // Measuring every note's text for the row heights is the slow part of laying out a long
     // list; the measure holds until the note's text or the font changes.
     mutable QHash<const Note *, ExcerptMeasure> m_measures;
+    // Advances of single characters in the excerpt font; summing them is much quicker than
+    // shaping each text, and close enough to decide between one line and two.
+    mutable QHash<char16_t, qreal> m_advances;
 };

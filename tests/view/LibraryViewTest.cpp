@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -365,6 +367,19 @@ TEST_F(LibraryViewTest, RowsStrikeDoneTitlesPinFloatingNotesAndSetTheExcerptInTh
     EXPECT_EQ(row.toolTip(*floats, rect, pin->center().toPoint()), "Suelta en el escritorio");
     EXPECT_EQ(row.toolTip(*open, rect, pin->center().toPoint()), QString());
     EXPECT_EQ(row.toolTip(*floats, rect, QPoint(590, rect.height() - 3)), QString());
+
+    // Resting the pointer on the pin of the listed row shows the tooltip.
+    view->show();
+    QListView *list = view->listView();
+    const QRect listedRect = list->visualRect(view->listModel()->indexOf(floats));
+    const auto listedPin = row.layout(*floats, listedRect).pin;
+    ASSERT_TRUE(listedPin);
+    const QPoint at = listedPin->center().toPoint();
+    QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &help);
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "Suelta en el escritorio");
+    QToolTip::hideText();
 
     // The strike is drawn across the whole title, in the secondary colour, on the done
     // row only: along the title's middle the done row has a continuous line.

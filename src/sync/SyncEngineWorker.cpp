@@ -154,6 +154,10 @@ SyncEngineWorker::SyncEngineWorker(ModelContainer *container, const SyncTarget &
 {
     if (m_options.deviceName.isEmpty())
         m_options.deviceName = QSysInfo::machineHostName();
+    // The imports' saves reach the main context through a queued `contextDidSave`, whose
+    // arguments must be known to the meta-type system.
+    qRegisterMetaType<ModelContext *>();
+    qRegisterMetaType<SavedChanges>();
 }
 
 SyncEngineWorker::~SyncEngineWorker() = default;

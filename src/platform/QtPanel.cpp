@@ -41,6 +41,8 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
 
 QtPanel::~QtPanel()
 {
+    if (QWindow *handle = m_window->windowHandle())
+        handle->removeEventFilter(this);
     m_window->removeEventFilter(this);
     m_window.reset();
 }
@@ -170,13 +172,33 @@ void QtPanel::startUserResize(Qt::Edges edges)
 
 bool QtPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!m_window)
+        return false;
+    if (watched == m_window->windowHandle()) {
+        // A window manager reads a client's shapes from the shape events that follow its
+        // managing the window (openbox copies them to its frame then): a shape set before
+        // the mapping is not seen, and every mapping may bring a new frame. So the shapes
+        // are set again once the window is mapped.
+        if (event->type() == QEvent::Expose && m_window->windowHandle()->isExposed() &&
+            !m_shapedSinceMapping) {
+            m_shapedSinceMapping = true;
+            applyInputShape();
+            applyVisibleRegion();
+        }
+        return false;
+    }
     if (watched != m_window.get())
         return false;
     switch (event->type()) {
     case QEvent::WinIdChange:
         // A new native window starts without our shapes.
+        if (QWindow *handle = m_window->windowHandle())
+            handle->installEventFilter(this);
         applyInputShape();
         applyVisibleRegion();
+        break;
+    case QEvent::Hide:
+        m_shapedSinceMapping = false;
         break;
     case QEvent::Move:
         Q_EMIT moved(frame().topLeft());

@@ -6,7 +6,6 @@
 #include "platform/X11WindowHints.h"
 
 #include <QEvent>
-#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
@@ -37,6 +36,7 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
     layout->setSpacing(0);
     m_window->installEventFilter(this);
     setFrame(frame);
+    m_lastOrigin = this->frame().topLeft();
 }
 
 QtPanel::~QtPanel()
@@ -201,12 +201,12 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
         m_shapedSinceMapping = false;
         break;
     case QEvent::Move:
-        Q_EMIT moved(frame().topLeft());
-        break;
     case QEvent::Resize:
-        // The origin is the bottom-left corner: a change of height moves it.
-        if (static_cast<QResizeEvent *>(event)->oldSize().height() != m_window->height())
-            Q_EMIT moved(frame().topLeft());
+        // The origin is the bottom-left corner: a change of height alone moves it too.
+        if (const QPointF origin = frame().topLeft(); origin != m_lastOrigin) {
+            m_lastOrigin = origin;
+            Q_EMIT moved(origin);
+        }
         break;
     case QEvent::WindowActivate:
         if (!m_isKey) {

@@ -74,4 +74,5 @@ private:
     std::optional<QRegion> m_visibleRegion;
     bool m_isKey = false;
     bool m_shapedSinceMapping = false;
+    QPointF m_lastOrigin;
 };

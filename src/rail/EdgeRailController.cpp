@@ -13,8 +13,7 @@ EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
                                        const ScreenInfo &screen,
                                        const RootViewFactory &makeRootView, QObject *parent)
     : QObject(parent), m_windows(windows), m_edge(edge),
-      m_regions(std::make_unique<InteractiveRegions>()),
-      m_pointer(std::make_unique<RailPointer>()),
+      m_regions(std::make_unique<InteractiveRegions>()), m_pointer(std::make_unique<RailPointer>()),
       m_panel(EdgeRailPanel::create(windows, EdgeRailPanel::frame(screen.visibleFrame, edge)))
 {
     std::unique_ptr<QWidget> root = makeRootView(edge, *m_regions, *m_pointer);

@@ -13,9 +13,8 @@ PanelOptions options()
 
 QRectF frame(const QRectF &visibleFrame, ScreenEdge edge)
 {
-    const double x = edge == ScreenEdge::right
-                         ? visibleFrame.x() + visibleFrame.width() - railWidth
-                         : visibleFrame.x();
+    const double x = edge == ScreenEdge::right ? visibleFrame.x() + visibleFrame.width() - railWidth
+                                               : visibleFrame.x();
     return {x, visibleFrame.y(), railWidth, visibleFrame.height()};
 }
 

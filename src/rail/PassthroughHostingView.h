@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QPointer>
 #include <QPointF>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/ScreenEdge.h"
-#include "rail/ScreenSource.h"
 #include "platform/Subscription.h"
+#include "rail/ScreenSource.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -45,8 +45,7 @@ public:
     static constexpr std::chrono::milliseconds revealDelay{150};
 
     RailCoordinator(WindowSystem &windows, UserDefaults &defaults, ModelContainer *container,
-                    SyncWatcher *sync, RailContentFactory makeContent,
-                    QObject *parent = nullptr);
+                    SyncWatcher *sync, RailContentFactory makeContent, QObject *parent = nullptr);
     ~RailCoordinator() override;
 
     // Creates the rails on the chosen screen and starts following the pointer, the screens

@@ -98,7 +98,8 @@ TEST_F(PassthroughHostingViewTest, HitTestsAnswerOnlyInsideTheRects)
 {
     regions.publish({QRectF(460, 190, 80, 120), QRectF(0, 0, 10, 10)});
     EXPECT_EQ(host->hitTest(QPointF(500, 250)), button);
-    EXPECT_EQ(host->hitTest(QPointF(5, 5)), host->rootView()) << "a rect over no button hits the root";
+    EXPECT_EQ(host->hitTest(QPointF(5, 5)), host->rootView())
+        << "a rect over no button hits the root";
     EXPECT_EQ(host->hitTest(QPointF(500, 150)), nullptr);
     EXPECT_EQ(host->hitTest(QPointF(-1, 5)), nullptr);
 }
@@ -129,8 +130,8 @@ TEST_F(PassthroughHostingViewTest, AClickOnARectIsTheRailsAndAnyOtherIsOutside)
     regions.publish({QRectF(460, 190, 80, 120)});
     host->handleClick(global(500, 250));
     EXPECT_EQ(pointer.outsideClicks(), 0);
-    host->handleClick(global(100, 250));     // in the panel, beside the tab
-    host->handleClick(QPointF(10, 10));      // far away on the desktop
+    host->handleClick(global(100, 250));        // in the panel, beside the tab
+    host->handleClick(QPointF(10, 10));         // far away on the desktop
     host->handleClick(global(500, 250 - 1000)); // the tab's x, above the panel
     EXPECT_EQ(pointer.outsideClicks(), 3);
 }

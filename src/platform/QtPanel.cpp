@@ -42,6 +42,8 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
 QtPanel::~QtPanel()
 {
     m_window->removeEventFilter(this);
+    if (QWindow *handle = m_window->windowHandle())
+        handle->removeEventFilter(this);
     m_window.reset();
 }
 
@@ -96,6 +98,7 @@ void QtPanel::makeKeyAndOrderFront()
 
 void QtPanel::orderOut()
 {
+    m_shapesShown = false;
     m_window->hide();
 }
 
@@ -170,11 +173,28 @@ void QtPanel::startUserResize(Qt::Edges edges)
 
 bool QtPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!m_window)
+        return false;
+    if (watched == m_window->windowHandle() && watched != m_window.get()) {
+        // A reparenting window manager (openbox) copies the client's input shape to its
+        // frame only when told of a change after it took the window; shapes set before
+        // mapping would leave the frame taking every click. Setting them again once the
+        // window shows tells it.
+        if (event->type() == QEvent::Expose && m_window->windowHandle()->isExposed() &&
+            !m_shapesShown) {
+            m_shapesShown = true;
+            applyInputShape();
+            applyVisibleRegion();
+        }
+        return false;
+    }
     if (watched != m_window.get())
         return false;
     switch (event->type()) {
     case QEvent::WinIdChange:
         // A new native window starts without our shapes.
+        if (QWindow *handle = m_window->windowHandle())
+            handle->installEventFilter(this);
         applyInputShape();
         applyVisibleRegion();
         break;

@@ -201,9 +201,9 @@ TEST(ModelStore, Predicates)
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round == 0 ? "unsaved" : "saved");
         const auto search = [&](const QString &needle) {
-            return titles(context->fetch(
-                byTitle(NotePredicate::contains(Note::Field::title, needle) ||
-                        NotePredicate::contains(Note::Field::plainText, needle))));
+            return titles(
+                context->fetch(byTitle(NotePredicate::contains(Note::Field::title, needle) ||
+                                       NotePredicate::contains(Note::Field::plainText, needle))));
         };
         EXPECT_EQ(search("cafe"), (QStringList{"Café", "Otro"}));
         EXPECT_EQ(search("CAFÉ"), (QStringList{"Café", "Otro"}));
@@ -212,8 +212,9 @@ TEST(ModelStore, Predicates)
         EXPECT_EQ(search("ANO NUE"), QStringList{"Niño"});
         EXPECT_TRUE(search("zzz").isEmpty());
 
-        EXPECT_EQ(titles(context->fetch(byTitle(NotePredicate::isNotNull(Note::Field::completedAt)))),
-                  QStringList{"Té"});
+        EXPECT_EQ(
+            titles(context->fetch(byTitle(NotePredicate::isNotNull(Note::Field::completedAt)))),
+            QStringList{"Té"});
         EXPECT_EQ(titles(context->fetch(byTitle(!NotePredicate::isNull(Note::Field::completedAt)))),
                   QStringList{"Té"});
         EXPECT_EQ(titles(context->fetch(byTitle(NotePredicate::onRail(ScreenEdge::right)))),
@@ -228,8 +229,8 @@ TEST(ModelStore, Predicates)
         EXPECT_EQ(context->fetchCount(NotePredicate::contains(Note::Field::colorToken, "CITR")), 4)
             << "contains works on fields without a search column too";
 
-        const auto newest = context->fetch(
-            FetchDescriptor{{}, {SortDescriptor{Note::Field::sortIndex, false}}, 1});
+        const auto newest =
+            context->fetch(FetchDescriptor{{}, {SortDescriptor{Note::Field::sortIndex, false}}, 1});
         EXPECT_EQ(titles(newest), QStringList{"Otro"});
         ASSERT_TRUE(context->save());
     }

@@ -1,8 +1,8 @@
+#include "core/NoteCommands.h"
 #include "core/FloatingWindows.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
 #include "core/NoteActions.h"
-#include "core/NoteCommands.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"

@@ -1,5 +1,5 @@
-#include "core/ModelContext.h"
 #include "core/Note.h"
+#include "core/ModelContext.h"
 #include "surfaces/StyledText.h"
 
 #include "TestSupport.h"

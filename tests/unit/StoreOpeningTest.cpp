@@ -1,6 +1,6 @@
+#include "core/StoreOpening.h"
 #include "core/ModelContext.h"
 #include "core/SqliteDatabase.h"
-#include "core/StoreOpening.h"
 
 #include <QCryptographicHash>
 #include <QFile>

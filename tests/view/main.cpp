@@ -4,9 +4,10 @@
 
 int main(int argc, char **argv)
 {
-    // The offscreen platform lets model tests that touch fonts or colours run without a
-    // display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // View tests run on the offscreen platform. The X11 tests run the same binary on a
+    // virtual X server with ORLETTE_VIEW_TESTS_PLATFORM=xcb (tests/e2e/test_platform_x11.py).
+    const QByteArray platform = qgetenv("ORLETTE_VIEW_TESTS_PLATFORM");
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,276 @@
+#include "platform/QtPanel.h"
+
+#include "platform/GlobalCoordinates.h"
+#include "platform/WindowActivation.h"
+#include "platform/X11InputShape.h"
+#include "platform/X11WindowHints.h"
+
+#include <QEvent>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+Qt::WindowFlags panelFlags(const PanelOptions &options)
+{
+    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    if (!options.takesFocusOnClick)
+        flags |= Qt::WindowDoesNotAcceptFocus;
+    return flags;
+}
+
+} // namespace
+
+QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
+    : m_window(std::make_unique<QWidget>(nullptr, panelFlags(options))), m_options(options),
+      m_x11(X11Connection::ofApplication()), m_ignoresMouseEvents(options.ignoresMouseEvents)
+{
+    m_window->setAttribute(Qt::WA_TranslucentBackground);
+    m_window->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_window->setProperty(panelProperty, true);
+    if (!options.minimumSize.isEmpty())
+        m_window->setMinimumSize(options.minimumSize.toSize());
+    auto *layout = new QVBoxLayout(m_window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_window->installEventFilter(this);
+    setFrame(frame);
+}
+
+QtPanel::~QtPanel()
+{
+    m_window->removeEventFilter(this);
+    m_window.reset();
+}
+
+void QtPanel::setContent(std::unique_ptr<QWidget> content)
+{
+    if (m_content)
+        delete m_content.data();
+    if (!content)
+        return;
+    m_content = content.release();
+    m_window->layout()->addWidget(m_content);
+}
+
+QWidget *QtPanel::content() const
+{
+    return m_content;
+}
+
+QRectF QtPanel::frame() const
+{
+    return GlobalCoordinates::ofApplication().rectToGlobal(QRectF(m_window->geometry()));
+}
+
+void QtPanel::setFrame(const QRectF &frame)
+{
+    const QRect geometry = GlobalCoordinates::ofApplication().rectFromGlobal(frame).toRect();
+    if (geometry != m_window->geometry())
+        m_window->setGeometry(geometry);
+    m_window->update();
+}
+
+void QtPanel::setFrameOrigin(const QPointF &origin)
+{
+    setFrame(QRectF(origin, frame().size()));
+}
+
+void QtPanel::orderFrontRegardless()
+{
+    if (!m_window->isVisible()) {
+        prepareForMapping();
+        m_window->show();
+    }
+    m_window->raise();
+}
+
+void QtPanel::makeKeyAndOrderFront()
+{
+    setAcceptsFocus(true);
+    orderFrontRegardless();
+    WindowActivation::activate(m_window.get());
+}
+
+void QtPanel::orderOut()
+{
+    m_window->hide();
+}
+
+bool QtPanel::isVisible() const
+{
+    return m_window->isVisible();
+}
+
+bool QtPanel::isKey() const
+{
+    return m_window->isActiveWindow();
+}
+
+bool QtPanel::ignoresMouseEvents() const
+{
+    return m_ignoresMouseEvents;
+}
+
+void QtPanel::setIgnoresMouseEvents(bool ignores)
+{
+    if (m_ignoresMouseEvents == ignores)
+        return;
+    m_ignoresMouseEvents = ignores;
+    applyInputShape();
+}
+
+std::optional<QList<QRectF>> QtPanel::mouseRects() const
+{
+    return m_mouseRects;
+}
+
+void QtPanel::setMouseRects(const std::optional<QList<QRectF>> &rects)
+{
+    if (m_mouseRects == rects)
+        return;
+    m_mouseRects = rects;
+    if (!m_ignoresMouseEvents)
+        applyInputShape();
+}
+
+std::optional<QRegion> QtPanel::visibleRegion() const
+{
+    return m_visibleRegion;
+}
+
+void QtPanel::setVisibleRegion(const std::optional<QRegion> &region)
+{
+    if (m_visibleRegion == region)
+        return;
+    m_visibleRegion = region;
+    applyVisibleRegion();
+}
+
+QPointF QtPanel::mapFromGlobal(const QPointF &globalPoint) const
+{
+    const QPointF inWindow = GlobalCoordinates::ofApplication().pointFromGlobal(globalPoint) -
+                             QPointF(m_window->geometry().topLeft());
+    return m_content ? m_content->mapFrom(m_window.get(), inWindow) : inWindow;
+}
+
+void QtPanel::startUserMove()
+{
+    if (QWindow *handle = m_window->windowHandle())
+        handle->startSystemMove();
+}
+
+void QtPanel::startUserResize(Qt::Edges edges)
+{
+    if (QWindow *handle = m_window->windowHandle())
+        handle->startSystemResize(edges);
+}
+
+bool QtPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window.get())
+        return false;
+    switch (event->type()) {
+    case QEvent::WinIdChange:
+        // A new native window starts without our shapes.
+        applyInputShape();
+        applyVisibleRegion();
+        break;
+    case QEvent::Move:
+        Q_EMIT moved(frame().topLeft());
+        break;
+    case QEvent::Resize:
+        // The origin is the bottom-left corner: a change of height moves it.
+        if (static_cast<QResizeEvent *>(event)->oldSize().height() != m_window->height())
+            Q_EMIT moved(frame().topLeft());
+        break;
+    case QEvent::WindowActivate:
+        if (!m_isKey) {
+            m_isKey = true;
+            Q_EMIT keyChanged(true);
+        }
+        break;
+    case QEvent::WindowDeactivate:
+        if (!m_options.takesFocusOnClick)
+            setAcceptsFocus(false);
+        if (m_isKey) {
+            m_isKey = false;
+            Q_EMIT keyChanged(false);
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void QtPanel::setAcceptsFocus(bool accepts)
+{
+    Qt::WindowFlags flags = m_window->windowFlags();
+    if (flags.testFlag(Qt::WindowDoesNotAcceptFocus) == !accepts)
+        return;
+    flags.setFlag(Qt::WindowDoesNotAcceptFocus, !accepts);
+    // Changes the native window in place; setWindowFlags() would unmap and map it again.
+    m_window->overrideWindowFlags(flags);
+    if (QWindow *handle = m_window->windowHandle())
+        handle->setFlags(flags);
+}
+
+void QtPanel::applyInputShape()
+{
+    if (m_x11 && X11InputShape::isAvailable(*m_x11)) {
+        const xcb_window_t window = nativeWindow();
+        if (window == XCB_WINDOW_NONE)
+            return; // applied when the native window is created
+        if (m_ignoresMouseEvents) {
+            X11InputShape::set(*m_x11, window, X11InputShape::Kind::input, {});
+        } else if (m_mouseRects) {
+            X11InputShape::set(
+                *m_x11, window, X11InputShape::Kind::input,
+                X11InputShape::toDevicePixels(*m_mouseRects, m_window->devicePixelRatioF()));
+        } else {
+            X11InputShape::reset(*m_x11, window, X11InputShape::Kind::input);
+        }
+        return;
+    }
+    if (QWindow *handle = m_window->windowHandle())
+        handle->setFlag(Qt::WindowTransparentForInput, m_ignoresMouseEvents);
+}
+
+void QtPanel::applyVisibleRegion()
+{
+    if (m_x11 && X11InputShape::isAvailable(*m_x11)) {
+        const xcb_window_t window = nativeWindow();
+        if (window == XCB_WINDOW_NONE)
+            return;
+        if (m_visibleRegion) {
+            X11InputShape::set(
+                *m_x11, window, X11InputShape::Kind::bounding,
+                X11InputShape::toDevicePixels(*m_visibleRegion, m_window->devicePixelRatioF()));
+        } else {
+            X11InputShape::reset(*m_x11, window, X11InputShape::Kind::bounding);
+        }
+        return;
+    }
+    // Desktops without X11 always composite: clipping to nothing is not needed there.
+    if (m_visibleRegion && !m_visibleRegion->isEmpty())
+        m_window->setMask(*m_visibleRegion);
+    else
+        m_window->clearMask();
+}
+
+void QtPanel::prepareForMapping()
+{
+    // Creating the native window now lets the hints be written before the window manager
+    // sees the window (it forgets them whenever the window is unmapped).
+    const xcb_window_t window = xcb_window_t(m_window->winId());
+    if (m_x11)
+        X11WindowHints::prepareUnmapped(*m_x11, window, {true, true, true});
+}
+
+xcb_window_t QtPanel::nativeWindow() const
+{
+    return xcb_window_t(m_window->internalWinId());
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "platform/X11Connection.h"
+#include "rail/WindowSystem.h"
+
+#include <QPointer>
+
+#include <memory>
+#include <optional>
+
+class QWindow;
+
+// A panel made of a frameless, always-on-top tool window. Click-through and clipping are
+// the window's X11 input and bounding shapes, set on Qt's own connection and set again
+// whenever Qt creates a new native window; the task-bar, pager and desktop hints are set
+// before every mapping. Elsewhere (offscreen, Wayland) the same calls fall back to what
+// Qt offers.
+class QtPanel : public Panel
+{
+    Q_OBJECT
+
+public:
+    QtPanel(const QRectF &frame, const PanelOptions &options);
+    ~QtPanel() override;
+
+    void setContent(std::unique_ptr<QWidget> content) override;
+    QWidget *content() const override;
+
+    QRectF frame() const override;
+    void setFrame(const QRectF &frame) override;
+    void setFrameOrigin(const QPointF &origin) override;
+
+    void orderFrontRegardless() override;
+    void makeKeyAndOrderFront() override;
+    void orderOut() override;
+    bool isVisible() const override;
+    bool isKey() const override;
+
+    bool ignoresMouseEvents() const override;
+    void setIgnoresMouseEvents(bool ignores) override;
+    std::optional<QList<QRectF>> mouseRects() const override;
+    void setMouseRects(const std::optional<QList<QRectF>> &rects) override;
+
+    std::optional<QRegion> visibleRegion() const override;
+    void setVisibleRegion(const std::optional<QRegion> &region) override;
+
+    QPointF mapFromGlobal(const QPointF &globalPoint) const override;
+
+    void startUserMove() override;
+    void startUserResize(Qt::Edges edges) override;
+
+    // The top-level window, for checks.
+    QWidget *window() const { return m_window.get(); }
+
+    // Marks the windows of panels; the activation policy leaves them alone.
+    static constexpr const char *panelProperty = "orlettePanel";
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setAcceptsFocus(bool accepts);
+    void applyInputShape();
+    void applyVisibleRegion();
+    void prepareForMapping();
+    xcb_window_t nativeWindow() const;
+
+    std::unique_ptr<QWidget> m_window;
+    QPointer<QWidget> m_content;
+    PanelOptions m_options;
+    std::optional<X11Connection> m_x11;
+    bool m_ignoresMouseEvents = false;
+    std::optional<QList<QRectF>> m_mouseRects;
+    std::optional<QRegion> m_visibleRegion;
+    bool m_isKey = false;
+};

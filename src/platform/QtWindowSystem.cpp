@@ -1,0 +1,365 @@
+#include "platform/QtWindowSystem.h"
+
+#include "platform/QtPanel.h"
+#include "platform/ScreenCatalog.h"
+#include "platform/WindowActivation.h"
+#include "platform/X11CompositingWatcher.h"
+#include "platform/X11Connection.h"
+#include "platform/X11GlobalMonitor.h"
+#include "platform/X11WindowHints.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+PointerEventType typeOfButton(Qt::MouseButton button)
+{
+    switch (button) {
+    case Qt::LeftButton:
+        return PointerEventType::leftMouseDown;
+    case Qt::RightButton:
+        return PointerEventType::rightMouseDown;
+    default:
+        return PointerEventType::otherMouseDown;
+    }
+}
+
+PointerEventType typeOfX11Button(quint32 button)
+{
+    switch (button) {
+    case 1:
+        return PointerEventType::leftMouseDown;
+    case 3:
+        return PointerEventType::rightMouseDown;
+    default:
+        return PointerEventType::otherMouseDown;
+    }
+}
+
+bool isPanelWindow(const QWidget *widget)
+{
+    return widget->property(QtPanel::panelProperty).toBool();
+}
+
+} // namespace
+
+QtWindowSystem::QtWindowSystem(QObject *parent)
+    : WindowSystem(parent), m_globalMonitor(new X11GlobalMonitor(this)),
+      m_compositing(new X11CompositingWatcher(this)), m_screenChange(new QTimer(this))
+{
+    m_screenChange->setSingleShot(true);
+    m_screenChange->setInterval(0);
+    connect(m_screenChange, &QTimer::timeout, this, &WindowSystem::screenParametersChanged);
+
+    auto *application = qGuiApp;
+    connect(application, &QGuiApplication::screenAdded, this, [this](QScreen *screen) {
+        watchScreen(screen);
+        m_screenChange->start();
+    });
+    connect(application, &QGuiApplication::screenRemoved, m_screenChange,
+            qOverload<>(&QTimer::start));
+    connect(application, &QGuiApplication::primaryScreenChanged, m_screenChange,
+            qOverload<>(&QTimer::start));
+    for (QScreen *screen : QGuiApplication::screens())
+        watchScreen(screen);
+
+    connect(application, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
+        if (!window)
+            return;
+        m_activeWindows.removeIf(
+            [window](const QPointer<QWindow> &w) { return !w || w == window; });
+        m_activeWindows.prepend(window);
+        if (m_activeWindows.size() > 16)
+            m_activeWindows.removeLast();
+    });
+    connect(m_globalMonitor, &X11GlobalMonitor::pointerMoved, this,
+            &QtWindowSystem::globalPointerMoved);
+    connect(m_globalMonitor, &X11GlobalMonitor::buttonPressed, this,
+            &QtWindowSystem::globalButtonPressed);
+    connect(m_compositing, &X11CompositingWatcher::compositingChanged, this,
+            &WindowSystem::compositingChanged);
+    application->installEventFilter(this);
+}
+
+QtWindowSystem::~QtWindowSystem()
+{
+    if (auto *application = qGuiApp)
+        application->removeEventFilter(this);
+}
+
+void QtWindowSystem::watchScreen(QScreen *screen)
+{
+    connect(screen, &QScreen::geometryChanged, m_screenChange, qOverload<>(&QTimer::start));
+    connect(screen, &QScreen::availableGeometryChanged, m_screenChange,
+            qOverload<>(&QTimer::start));
+}
+
+QList<ScreenInfo> QtWindowSystem::screens() const
+{
+    QList<ScreenFacts> facts;
+    for (const QScreen *screen : QGuiApplication::screens())
+        facts.append(
+            {screen->name(), screen->model(), screen->geometry(), screen->availableGeometry()});
+    return ScreenCatalog::describe(facts, coordinates());
+}
+
+std::optional<ScreenInfo> QtWindowSystem::mainScreen() const
+{
+    const QList<QScreen *> all = QGuiApplication::screens();
+    const qsizetype index = all.indexOf(QGuiApplication::primaryScreen());
+    if (index < 0)
+        return std::nullopt;
+    return screens().value(index);
+}
+
+QPointF QtWindowSystem::pointerLocation() const
+{
+    return coordinates().pointToGlobal(QPointF(QCursor::pos()));
+}
+
+GlobalCoordinates QtWindowSystem::coordinates() const
+{
+    return GlobalCoordinates::ofApplication();
+}
+
+bool QtWindowSystem::isCompositing() const
+{
+    // Off X11 (Wayland, offscreen) translucent windows are always composited.
+    return m_compositing->isAvailable() ? m_compositing->isCompositing() : true;
+}
+
+Qt::MouseButtons QtWindowSystem::pressedMouseButtons() const
+{
+    const std::optional<X11Connection> x11 = X11Connection::ofApplication();
+    const std::optional<quint16> mask = x11 ? x11->pointerButtonMask() : std::nullopt;
+    if (!mask)
+        return QGuiApplication::mouseButtons();
+    Qt::MouseButtons buttons;
+    buttons.setFlag(Qt::LeftButton, *mask & XCB_BUTTON_MASK_1);
+    buttons.setFlag(Qt::MiddleButton, *mask & XCB_BUTTON_MASK_2);
+    buttons.setFlag(Qt::RightButton, *mask & XCB_BUTTON_MASK_3);
+    return buttons;
+}
+
+std::unique_ptr<Panel> QtWindowSystem::createPanel(const QRectF &frame, const PanelOptions &options)
+{
+    return std::make_unique<QtPanel>(frame, options);
+}
+
+std::optional<Subscription> QtWindowSystem::addGlobalMonitor(PointerEventMask events,
+                                                             PointerHandler handler)
+{
+    if (!m_globalMonitor->isAvailable())
+        return std::nullopt;
+    return addMonitor(m_globalMonitors, events, std::move(handler));
+}
+
+std::optional<Subscription> QtWindowSystem::addLocalMonitor(PointerEventMask events,
+                                                            PointerHandler handler)
+{
+    return addMonitor(m_localMonitors, events, std::move(handler));
+}
+
+Subscription QtWindowSystem::addMonitor(Monitors &monitors, PointerEventMask events,
+                                        PointerHandler handler)
+{
+    const quint64 id = m_nextMonitorId++;
+    monitors.emplace(id, Monitor{events, std::make_shared<PointerHandler>(std::move(handler))});
+    updateMonitorSelections();
+    const bool global = &monitors == &m_globalMonitors;
+    return Subscription([self = QPointer<QtWindowSystem>(this), global, id] {
+        if (self)
+            self->removeMonitor(global ? self->m_globalMonitors : self->m_localMonitors, id);
+    });
+}
+
+void QtWindowSystem::removeMonitor(Monitors &monitors, quint64 id)
+{
+    monitors.erase(id);
+    updateMonitorSelections();
+}
+
+void QtWindowSystem::updateMonitorSelections()
+{
+    bool motion = false;
+    bool buttons = false;
+    for (const auto &[id, monitor] : m_globalMonitors) {
+        motion = motion || (monitor.events & PointerEvents::movement);
+        buttons = buttons || (monitor.events & PointerEvents::mouseDowns);
+    }
+    m_globalMonitor->setMotionEnabled(motion);
+    m_globalMonitor->setButtonsEnabled(buttons);
+}
+
+void QtWindowSystem::dispatch(const Monitors &monitors, const PointerEvent &event) const
+{
+    // A handler may remove monitors (its own among them): call the ones that wanted the
+    // event when it came and are still installed.
+    std::vector<std::pair<quint64, std::shared_ptr<PointerHandler>>> targets;
+    for (const auto &[id, monitor] : monitors) {
+        if (monitor.events.testFlag(event.type))
+            targets.emplace_back(id, monitor.handler);
+    }
+    for (const auto &[id, handler] : targets) {
+        if (monitors.count(id))
+            (*handler)(event);
+    }
+}
+
+void QtWindowSystem::globalPointerMoved()
+{
+    const PointerEventType type = pressedMouseButtons().testFlag(Qt::LeftButton)
+                                      ? PointerEventType::leftMouseDragged
+                                      : PointerEventType::mouseMoved;
+    dispatch(m_globalMonitors, {type, pointerLocation()});
+}
+
+void QtWindowSystem::globalButtonPressed(quint32 button)
+{
+    const QPoint position = QCursor::pos();
+    // Raw events report every click; those that land in one of our windows are for the
+    // local monitors. The lookup follows the input shapes, so a click that passes through
+    // a panel counts as another application's.
+    if (QGuiApplication::topLevelAt(position))
+        return;
+    dispatch(m_globalMonitors,
+             {typeOfX11Button(button), coordinates().pointToGlobal(QPointF(position))});
+}
+
+void QtWindowSystem::localPointerEvent(QEvent *event)
+{
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    PointerEventType type;
+    if (event->type() == QEvent::MouseMove) {
+        type = mouse->buttons().testFlag(Qt::LeftButton) ? PointerEventType::leftMouseDragged
+                                                         : PointerEventType::mouseMoved;
+    } else {
+        type = typeOfButton(mouse->button());
+    }
+    dispatch(m_localMonitors, {type, coordinates().pointToGlobal(mouse->globalPosition())});
+}
+
+Subscription QtWindowSystem::scheduleRepeating(std::chrono::milliseconds interval,
+                                               std::function<void()> callback)
+{
+    auto *timer = new QTimer(this);
+    timer->setInterval(interval);
+    connect(timer, &QTimer::timeout, this, std::move(callback));
+    timer->start();
+    return Subscription([timer = QPointer<QTimer>(timer)] {
+        if (timer) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+}
+
+Subscription QtWindowSystem::scheduleOnce(std::chrono::milliseconds delay,
+                                          std::function<void()> callback)
+{
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    timer->setInterval(delay);
+    connect(timer, &QTimer::timeout, this, [timer, callback = std::move(callback)] {
+        timer->deleteLater();
+        callback();
+    });
+    timer->start();
+    return Subscription([timer = QPointer<QTimer>(timer)] {
+        if (timer) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+}
+
+void QtWindowSystem::activateApplication()
+{
+    if (QApplication::activeWindow())
+        return;
+    const auto canActivate = [](const QWidget *widget) {
+        const Qt::WindowType type = widget->windowType();
+        return widget->isVisible() &&
+               !widget->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) && type != Qt::Popup &&
+               type != Qt::ToolTip && type != Qt::SplashScreen;
+    };
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (const QPointer<QWindow> &active : std::as_const(m_activeWindows)) {
+        for (QWidget *widget : windows) {
+            if (active && widget->windowHandle() == active && canActivate(widget)) {
+                WindowActivation::activate(widget);
+                return;
+            }
+        }
+    }
+    for (QWidget *widget : windows) {
+        if (canActivate(widget) && !isPanelWindow(widget)) {
+            WindowActivation::activate(widget);
+            return;
+        }
+    }
+}
+
+void QtWindowSystem::activateWindow(QWidget *window)
+{
+    WindowActivation::activate(window);
+}
+
+ActivationPolicy QtWindowSystem::activationPolicy() const
+{
+    return m_policy;
+}
+
+void QtWindowSystem::setActivationPolicy(ActivationPolicy policy)
+{
+    if (m_policy == policy)
+        return;
+    m_policy = policy;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && !isPanelWindow(widget))
+            applyActivationPolicy(widget, true);
+    }
+}
+
+void QtWindowSystem::applyActivationPolicy(QWidget *window, bool mapped) const
+{
+    const std::optional<X11Connection> x11 = X11Connection::ofApplication();
+    const auto native = xcb_window_t(window->internalWinId());
+    if (!x11 || native == XCB_WINDOW_NONE)
+        return;
+    const bool skip = m_policy == ActivationPolicy::accessory;
+    if (mapped)
+        X11WindowHints::setSkipTaskbarMapped(*x11, native, skip);
+    else
+        X11WindowHints::prepareUnmapped(*x11, native, {skip, skip, false});
+}
+
+bool QtWindowSystem::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonPress:
+        // Qt hands every mouse event to the window first, then to the widget: count it
+        // once, at the window.
+        if (watched->isWindowType() && !m_localMonitors.empty())
+            localPointerEvent(event);
+        break;
+    case QEvent::Show:
+        // Sent before the window is mapped: the window manager reads the hints on mapping.
+        if (watched->isWidgetType()) {
+            auto *widget = static_cast<QWidget *>(watched);
+            if (widget->isWindow() && !isPanelWindow(widget))
+                applyActivationPolicy(widget, false);
+        }
+        break;
+    default:
+        break;
+    }
+    return false;
+}

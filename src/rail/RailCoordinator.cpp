@@ -7,19 +7,28 @@
 #include "core/UserDefaults.h"
 #include "rail/EdgeRailController.h"
 #include "rail/EdgeRailPanel.h"
+#include "rail/EdgeRailRoot.h"
+#include "rail/EdgeRailView.h"
 #include "rail/PassthroughHostingView.h"
+#include "rail/RailEnvironment.h"
 #include "rail/RailFocus.h"
 #include "rail/WindowSystem.h"
 #include "sync/SyncWatcher.h"
 
 #include <QPointer>
 
+std::unique_ptr<QWidget> RailCoordinator::edgeRailRoot(ScreenEdge edge,
+                                                       const RailEnvironment &environment)
+{
+    return std::make_unique<EdgeRailRoot>(edge, environment);
+}
+
 RailCoordinator::RailCoordinator(WindowSystem &windows, UserDefaults &defaults,
-                                 ModelContainer *container, SyncWatcher *sync,
-                                 RailContentFactory makeContent, QObject *parent)
+                                 ModelContainer *container, FloatingWindows *floatingNotes,
+                                 SyncWatcher *sync, RailContentFactory makeContent, QObject *parent)
     : QObject(parent), m_windows(windows), m_defaults(defaults), m_container(container),
-      m_focus(std::make_unique<RailFocus>()), m_sync(sync), m_makeContent(std::move(makeContent)),
-      m_lastKnownEdge(AppSettings::defaultEdge(defaults))
+      m_floatingNotes(floatingNotes), m_focus(std::make_unique<RailFocus>()), m_sync(sync),
+      m_makeContent(std::move(makeContent)), m_lastKnownEdge(AppSettings::defaultEdge(defaults))
 {
 }
 
@@ -36,10 +45,18 @@ void RailCoordinator::start()
     if (!screen)
         return;
 
-    RailFocus &focus = *m_focus;
-    const auto makeRoot = [this, &focus](ScreenEdge edge, InteractiveRegions &regions,
-                                         RailPointer &pointer) {
-        return m_makeContent(edge, regions, pointer, focus);
+    const auto makeRoot = [this](ScreenEdge edge, InteractiveRegions &regions,
+                                 RailPointer &pointer) {
+        RailEnvironment environment;
+        environment.container = m_container;
+        environment.floatingNotes = m_floatingNotes;
+        environment.railFocus = m_focus.get();
+        environment.railPointer = &pointer;
+        environment.interactiveRegions = &regions;
+        environment.syncWatcher = m_sync;
+        environment.windowSystem = &m_windows;
+        environment.defaults = &m_defaults;
+        return m_makeContent(edge, environment);
     };
     for (const ScreenEdge edge : {ScreenEdge::left, ScreenEdge::right})
         m_controllers.push_back(

@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QPointF>
+#include <QWidget>
 
 #include <chrono>
 #include <functional>
@@ -16,15 +17,15 @@
 #include <vector>
 
 class EdgeRailController;
-class InteractiveRegions;
+class FloatingWindows;
 class ModelContainer;
 class Note;
-class QWidget;
+
 class RailFocus;
-class RailPointer;
 class SyncWatcher;
 class UserDefaults;
 class WindowSystem;
+struct RailEnvironment;
 
 // The two rails, left and right, on the screen chosen in the settings: keeps them there as
 // displays and settings change, feeds them the global pointer and every mouse-down, gathers
@@ -35,17 +36,24 @@ class RailCoordinator : public QObject
     Q_OBJECT
 
 public:
-    // Builds the content of one rail; the focus request object is shared by both rails.
-    using RailContentFactory = std::function<std::unique_ptr<QWidget>(
-        ScreenEdge edge, InteractiveRegions &regions, RailPointer &pointer, RailFocus &focus)>;
+    // Builds the content of one rail from the objects it shares with its host and the
+    // other rail.
+    using RailContentFactory =
+        std::function<std::unique_ptr<QWidget>(ScreenEdge edge, const RailEnvironment &)>;
+    // The rail content of the application.
+    static std::unique_ptr<QWidget> edgeRailRoot(ScreenEdge edge,
+                                                 const RailEnvironment &environment);
 
     static constexpr std::chrono::milliseconds samplerInterval{100};
     // Between activating the application and giving the revealed note's panel the
     // keyboard, so the activation has settled before the panel asks for the keyboard.
     static constexpr std::chrono::milliseconds revealDelay{150};
 
+    // `floatingNotes` may be absent (notes sent off the rail are then only marked floating).
     RailCoordinator(WindowSystem &windows, UserDefaults &defaults, ModelContainer *container,
-                    SyncWatcher *sync, RailContentFactory makeContent, QObject *parent = nullptr);
+                    FloatingWindows *floatingNotes, SyncWatcher *sync,
+                    RailContentFactory makeContent = &RailCoordinator::edgeRailRoot,
+                    QObject *parent = nullptr);
     ~RailCoordinator() override;
 
     // Creates the rails on the chosen screen and starts following the pointer, the screens
@@ -89,6 +97,7 @@ private:
     WindowSystem &m_windows;
     UserDefaults &m_defaults;
     ModelContainer *m_container;
+    FloatingWindows *m_floatingNotes;
     std::unique_ptr<RailFocus> m_focus;
     SyncWatcher *m_sync;
     RailContentFactory m_makeContent;

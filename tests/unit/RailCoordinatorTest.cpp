@@ -9,6 +9,7 @@
 #include "rail/InteractiveRegions.h"
 #include "rail/PassthroughHostingView.h"
 #include "rail/RailCoordinator.h"
+#include "rail/RailEnvironment.h"
 #include "rail/RailFocus.h"
 #include "rail/RailPointer.h"
 #include "sync/SyncWatcher.h"
@@ -50,9 +51,9 @@ protected:
     {
         windows.setScreens({mainScreen, sideScreen});
         coordinator = std::make_unique<RailCoordinator>(
-            windows, defaults.defaults(), container.get(), &sync,
-            [this](ScreenEdge edge, InteractiveRegions &, RailPointer &, RailFocus &focus) {
-                sharedFocus.append(&focus);
+            windows, defaults.defaults(), container.get(), nullptr, &sync,
+            [this](ScreenEdge edge, const RailEnvironment &environment) {
+                environments.append(environment);
                 auto root = std::make_unique<KeyboardHungryRoot>();
                 roots[edge == ScreenEdge::left ? 0 : 1] = root.get();
                 return root;
@@ -73,7 +74,7 @@ protected:
     std::unique_ptr<ModelContainer> container = makeMemoryContainer();
     SyncWatcher sync{container.get()};
     FakeWindowSystem windows;
-    QList<RailFocus *> sharedFocus;
+    QList<RailEnvironment> environments;
     QPointer<KeyboardHungryRoot> roots[2];
     std::unique_ptr<RailCoordinator> coordinator;
 };
@@ -95,8 +96,18 @@ TEST_F(RailCoordinatorTest, StartPutsBothRailsOnTheVisibleFrameOfTheChosenScreen
         EXPECT_EQ(panel(edge).content(), &rail(edge).host());
     }
     EXPECT_EQ(coordinator->currentScreen(), mainScreen);
-    EXPECT_EQ(sharedFocus.size(), 2);
-    EXPECT_EQ(sharedFocus[0], sharedFocus[1]) << "one focus request for both rails";
+    ASSERT_EQ(environments.size(), 2);
+    EXPECT_EQ(environments[0].railFocus, &coordinator->focus()) << "one focus for both rails";
+    EXPECT_EQ(environments[1].railFocus, &coordinator->focus());
+    for (int i = 0; i < 2; ++i) {
+        const ScreenEdge edge = i == 0 ? ScreenEdge::left : ScreenEdge::right;
+        EXPECT_EQ(environments[i].railPointer, &rail(edge).pointer());
+        EXPECT_EQ(environments[i].interactiveRegions, &rail(edge).regions());
+        EXPECT_EQ(environments[i].container, container.get());
+        EXPECT_EQ(environments[i].syncWatcher, &sync);
+        EXPECT_EQ(environments[i].windowSystem, &windows);
+        EXPECT_EQ(environments[i].defaults, &defaults.defaults());
+    }
     EXPECT_TRUE(sync.isStarted());
     EXPECT_EQ(windows.globalMonitorCount(), 2);
     EXPECT_EQ(windows.localMonitorCount(), 2);

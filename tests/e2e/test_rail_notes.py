@@ -67,12 +67,14 @@ def test_dragging_a_tab_reorders_the_notes(args):
     with Desktop(args.artifacts, "drag") as desktop:
         ids = railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024),
                                                   ("Tres", "right", 2048)])
+        background = desktop.pixel(1870, 520)
         rails = railapp.launch(desktop, args.binary)
         top, _ = railapp.asleep_stack(3)
         slots = railapp.awake_slots(3)
         first_y = int(slots[0] + 40)
         # Wake the rail, then take the first tab.
         desktop.move(1912, int(top + 13))
+        desktop.wait_for(lambda: desktop.pixel(1870, 520) != background, "the rail to wake")
         railapp.wait_for_pointer_hit(desktop, rails.right, 1895, first_y)
         desktop.xdotool("mousedown", 1)
         # Two slots down (109 pt each when awake), in small steps as a hand would.

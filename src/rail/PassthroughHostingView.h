@@ -25,6 +25,9 @@ class RailPointer;
 // in that sense, so the flip from the global origin happens once, in the panel's
 // conversion of a global point to content coordinates.
 //
+// A first click on a tab acts even though the panel is not active: Qt delivers it to a
+// window that does not take the focus without activating anything first.
+//
 // There is no construction from a root view alone, and no construction from an archive:
 // a hosting view without the rail's regions and pointer could neither let clicks through
 // nor report the pointer, so the only constructor takes all three, and the deleted one

@@ -63,6 +63,28 @@ def test_a_click_elsewhere_closes_the_open_card(args):
         assert len(railapp.notes(desktop)) == 1
 
 
+def test_a_first_click_on_a_tab_opens_the_note_and_leaves_the_keyboard_alone(args):
+    with Desktop(args.artifacts, "firstclick") as desktop:
+        railapp.seed(desktop, args.binary, [("Uno", "right", 0)])
+        background = desktop.pixel(1870, 520)
+        rails = railapp.launch(desktop, args.binary)
+        # Another application is in front and has the keyboard.
+        desktop.spawn(["xev", "-geometry", "300x200+300+300", "-event", "keyboard"], "xev")
+        other = desktop.wait_for_window(name="^Event Tester$")
+        desktop.xdotool("windowactivate", "--sync", other)
+        desktop.wait_for(lambda: desktop.active_window() == other, "the other window in front")
+
+        top, _ = railapp.asleep_stack(1)
+        desktop.move(1912, int(top + 13))
+        desktop.wait_for(lambda: desktop.pixel(1870, 520) != background, "the rail to wake")
+        railapp.wait_for_pointer_hit(desktop, rails.right, 1895, 520)
+        desktop.xdotool("click", 1)
+        card_y = int(railapp.awake_slots(1)[0] + 130)
+        railapp.wait_for_pointer_hit(desktop, rails.right, 1600, card_y)
+        desktop.screenshot("opened")
+        assert desktop.active_window() == other, "a click on a tab does not take the keyboard"
+
+
 def test_dragging_a_tab_reorders_the_notes(args):
     with Desktop(args.artifacts, "drag") as desktop:
         ids = railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024),

@@ -95,6 +95,17 @@ def seed(desktop: Desktop, binary: Path, entries: list[tuple[str, str, float]]) 
     return ids
 
 
+def is_paper(pixel: tuple[int, int, int]) -> bool:
+    """Whether a screen pixel shows the paper of a citrus note (the colour of new and seeded
+    notes), not the grey desktop nor a black frame of a window being mapped."""
+    red, green, blue = pixel
+    return red > 200 and green > 150 and red - blue > 60
+
+
+def wait_for_paper(desktop: Desktop, x: int, y: int, what: str) -> None:
+    desktop.wait_for(lambda: is_paper(desktop.pixel(x, y)), what)
+
+
 def wait_for_pointer_hit(desktop: Desktop, window: int, x: int, y: int,
                          expected: bool = True, timeout: Optional[float] = None) -> None:
     """Moves the pointer to (x, y) and waits until a click there would (or would not)

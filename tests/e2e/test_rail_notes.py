@@ -66,7 +66,6 @@ def test_a_click_elsewhere_closes_the_open_card(args):
 def test_a_first_click_on_a_tab_opens_the_note_and_leaves_the_keyboard_alone(args):
     with Desktop(args.artifacts, "firstclick") as desktop:
         railapp.seed(desktop, args.binary, [("Uno", "right", 0)])
-        background = desktop.pixel(1870, 520)
         rails = railapp.launch(desktop, args.binary)
         # Another application is in front and has the keyboard.
         desktop.spawn(["xev", "-geometry", "300x200+300+300", "-event", "keyboard"], "xev")
@@ -75,8 +74,9 @@ def test_a_first_click_on_a_tab_opens_the_note_and_leaves_the_keyboard_alone(arg
         desktop.wait_for(lambda: desktop.active_window() == other, "the other window in front")
 
         top, _ = railapp.asleep_stack(1)
+        railapp.wait_for_paper(desktop, 1917, int(top + 13), "the chip at the edge")
         desktop.move(1912, int(top + 13))
-        desktop.wait_for(lambda: desktop.pixel(1870, 520) != background, "the rail to wake")
+        railapp.wait_for_paper(desktop, 1855, 520, "the rail to wake")
         railapp.wait_for_pointer_hit(desktop, rails.right, 1895, 520)
         desktop.xdotool("click", 1)
         card_y = int(railapp.awake_slots(1)[0] + 130)
@@ -89,14 +89,14 @@ def test_dragging_a_tab_reorders_the_notes(args):
     with Desktop(args.artifacts, "drag") as desktop:
         ids = railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024),
                                                   ("Tres", "right", 2048)])
-        background = desktop.pixel(1870, 520)
         rails = railapp.launch(desktop, args.binary)
         top, _ = railapp.asleep_stack(3)
         slots = railapp.awake_slots(3)
         first_y = int(slots[0] + 40)
         # Wake the rail, then take the first tab.
+        railapp.wait_for_paper(desktop, 1917, int(top + 13), "the chips at the edge")
         desktop.move(1912, int(top + 13))
-        desktop.wait_for(lambda: desktop.pixel(1870, 520) != background, "the rail to wake")
+        railapp.wait_for_paper(desktop, 1855, 520, "the rail to wake")
         railapp.wait_for_pointer_hit(desktop, rails.right, 1895, first_y)
         desktop.xdotool("mousedown", 1)
         # Two slots down (109 pt each when awake), in small steps as a hand would.

@@ -40,29 +40,29 @@ def test_dwelling_at_the_edge_wakes_the_rail_and_its_tabs_take_the_mouse(args):
     with Desktop(args.artifacts, "wake") as desktop:
         railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024),
                                             ("Tres", "right", 2048)])
-        background = desktop.pixel(1870, 520)
+        background = desktop.pixel(1855, 520)
         rails = railapp.launch(desktop, args.binary)
         top, _ = railapp.asleep_stack(3)
         chip_y = int(top + 13)
 
         # Asleep, away from the 46 pt band at the edge: nothing there takes the mouse.
+        railapp.wait_for_paper(desktop, 1917, chip_y, "the chips at the edge")
         desktop.move(1870, 520)
         assert not desktop.pointer_hits(rails.right, 1870, 520)
-        assert desktop.pixel(1870, 520) == background
+        assert desktop.pixel(1855, 520) == background
         desktop.screenshot("asleep")
 
         # On a chip at the very edge the rail takes the mouse, and resting there wakes it:
         # the tabs fan out.
         railapp.wait_for_pointer_hit(desktop, rails.right, 1916, chip_y)
-        desktop.wait_for(lambda: desktop.pixel(1870, 520) != background,
-                         "the tabs to fan out")
+        railapp.wait_for_paper(desktop, 1855, 520, "the tabs to fan out")
         desktop.screenshot("awake")
         tab_y = int(railapp.awake_slots(3)[1] + 50)
         # Within the awake band (126 pt) the rail stays awake and its tabs take the mouse.
         railapp.wait_for_pointer_hit(desktop, rails.right, 1870, tab_y)
         # Beside the tabs the rail lets the pointer through; away from the edge it sleeps.
         assert not desktop.pointer_hits(rails.right, 1700, tab_y)
-        desktop.wait_for(lambda: desktop.pixel(1870, 520) == background,
+        desktop.wait_for(lambda: desktop.pixel(1855, 520) == background,
                          "the rail to fall asleep")
         assert not desktop.pointer_hits(rails.right, 1870, tab_y)
 
@@ -70,18 +70,18 @@ def test_dwelling_at_the_edge_wakes_the_rail_and_its_tabs_take_the_mouse(args):
 def test_a_quick_pass_across_the_edge_does_not_wake_the_rail(args):
     with Desktop(args.artifacts, "quickpass") as desktop:
         railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024)])
-        background = desktop.pixel(1870, 540)
         railapp.launch(desktop, args.binary)
         top, _ = railapp.asleep_stack(2)
         y = int(top + 10)
+        railapp.wait_for_paper(desktop, 1917, y, "the chips at the edge")
         desktop.move(1000, y)
         # In and out of the band well within the 0.28 s dwell.
         desktop.xdotool("mousemove", "--sync", 1912, y, "mousemove", "--sync", 1500, y)
-        shots = [desktop.pixel(1870, 540) for _ in range(4)]
-        assert all(shot == background for shot in shots), shots
+        shots = [desktop.pixel(1855, 540) for _ in range(4)]
+        assert not any(railapp.is_paper(shot) for shot in shots), shots
         # Resting there does wake it, so the rail was listening all along.
         desktop.move(1912, y)
-        desktop.wait_for(lambda: desktop.pixel(1870, 540) != background, "the rail to wake")
+        railapp.wait_for_paper(desktop, 1855, 540, "the rail to wake")
 
 
 if __name__ == "__main__":

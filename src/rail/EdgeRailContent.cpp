@@ -106,8 +106,7 @@ EdgeRailContent::EdgeRailContent(ScreenEdge edge, const NoteCommands &commands,
     if (RailPointer *pointer = m_environment.railPointer) {
         connect(pointer, &RailPointer::locationChanged, this,
                 [this] { pointerMoved(pointerLocation()); });
-        connect(pointer, &RailPointer::outsideClicksChanged, this,
-                &EdgeRailContent::closePreview);
+        connect(pointer, &RailPointer::outsideClicksChanged, this, &EdgeRailContent::closePreview);
     }
     if (RailFocus *focus = m_environment.railFocus)
         connect(focus, &RailFocus::requestedNoteIDChanged, this, [this] {
@@ -384,7 +383,10 @@ void EdgeRailContent::movePointer(std::optional<QPointF> location)
     settleAwake();
 }
 
-void EdgeRailContent::settleAwake() { m_isAwake = m_previewNoteID.has_value(); }
+void EdgeRailContent::settleAwake()
+{
+    m_isAwake = m_previewNoteID.has_value();
+}
 
 void EdgeRailContent::wake()
 {
@@ -429,7 +431,10 @@ void EdgeRailContent::wakeTaskFired()
     refresh();
 }
 
-void EdgeRailContent::cancelWake() { m_wakeTask.cancel(); }
+void EdgeRailContent::cancelWake()
+{
+    m_wakeTask.cancel();
+}
 
 void EdgeRailContent::setPreview(std::optional<QUuid> noteID)
 {
@@ -490,8 +495,8 @@ void EdgeRailContent::readDefaultEdge()
 {
     const UserDefaults &defaults =
         m_environment.defaults ? *m_environment.defaults : UserDefaults::standard();
-    m_defaultEdge = RailGeometry::defaultEdgeFromToken(defaults.stringValue(
-        AppSettings::Keys::defaultEdge, AppSettings::Defaults::defaultEdge));
+    m_defaultEdge = RailGeometry::defaultEdgeFromToken(
+        defaults.stringValue(AppSettings::Keys::defaultEdge, AppSettings::Defaults::defaultEdge));
 }
 
 // --- Layout ---
@@ -509,8 +514,7 @@ void EdgeRailContent::refresh()
         m_refreshAgain = false;
         const RailGeometry now = geometry();
         if (m_cardsChanged || !m_shown || !sameState(*m_shown, now)) {
-            const std::optional<Spring> spring =
-                m_shown ? springFor(*m_shown, now) : std::nullopt;
+            const std::optional<Spring> spring = m_shown ? springFor(*m_shown, now) : std::nullopt;
             const bool wasActive = m_shown && isActive(*m_shown);
             if (now.isMeasured()) {
                 layoutCards(now, spring);

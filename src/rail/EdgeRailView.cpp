@@ -50,8 +50,7 @@ EdgeRailView::EdgeRailView(ScreenEdge edge, const RailEnvironment &environment, 
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);
 
-    ModelContext *context =
-        environment.container ? environment.container->mainContext() : nullptr;
+    ModelContext *context = environment.container ? environment.container->mainContext() : nullptr;
     NoteCommands commands;
     if (context != nullptr) {
         FetchDescriptor descriptor;

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QResizeEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -39,13 +38,14 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
     layout->setSpacing(0);
     m_window->installEventFilter(this);
     setFrame(frame);
+    m_lastOrigin = this->frame().topLeft();
 }
 
 QtPanel::~QtPanel()
 {
-    m_window->removeEventFilter(this);
     if (QWindow *handle = m_window->windowHandle())
         handle->removeEventFilter(this);
+    m_window->removeEventFilter(this);
     m_window.reset();
 }
 
@@ -100,7 +100,6 @@ void QtPanel::makeKeyAndOrderFront()
 
 void QtPanel::orderOut()
 {
-    m_shapesShown = false;
     m_window->hide();
 }
 
@@ -177,14 +176,14 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
 {
     if (!m_window)
         return false;
-    if (watched == m_window->windowHandle() && watched != m_window.get()) {
-        // A reparenting window manager (openbox) copies the client's input shape to its
-        // frame only when told of a change after it took the window; shapes set before
-        // mapping would leave the frame taking every click. Setting them again once the
-        // window shows tells it.
+    if (watched == m_window->windowHandle()) {
+        // A window manager reads a client's shapes from the shape events that follow its
+        // managing the window (openbox copies them to its frame then): a shape set before
+        // the mapping is not seen, and every mapping may bring a new frame. So the shapes
+        // are set again once the window is mapped.
         if (event->type() == QEvent::Expose && m_window->windowHandle()->isExposed() &&
-            !m_shapesShown) {
-            m_shapesShown = true;
+            !m_shapedSinceMapping) {
+            m_shapedSinceMapping = true;
             applyInputShape();
             applyVisibleRegion();
         }
@@ -200,13 +199,16 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
         applyInputShape();
         applyVisibleRegion();
         break;
-    case QEvent::Move:
-        Q_EMIT moved(frame().topLeft());
+    case QEvent::Hide:
+        m_shapedSinceMapping = false;
         break;
+    case QEvent::Move:
     case QEvent::Resize:
-        // The origin is the bottom-left corner: a change of height moves it.
-        if (static_cast<QResizeEvent *>(event)->oldSize().height() != m_window->height())
-            Q_EMIT moved(frame().topLeft());
+        // The origin is the bottom-left corner: a change of height alone moves it too.
+        if (const QPointF origin = frame().topLeft(); origin != m_lastOrigin) {
+            m_lastOrigin = origin;
+            Q_EMIT moved(origin);
+        }
         break;
     case QEvent::WindowActivate:
         // A widget that took the focus while its panel was inactive (an editor opened to be

@@ -73,6 +73,6 @@ private:
     std::optional<QList<QRectF>> m_mouseRects;
     std::optional<QRegion> m_visibleRegion;
     bool m_isKey = false;
-    // Whether the shapes were set again since the window was last shown.
-    bool m_shapesShown = false;
+    bool m_shapedSinceMapping = false;
+    QPointF m_lastOrigin;
 };

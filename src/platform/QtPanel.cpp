@@ -5,7 +5,9 @@
 #include "platform/X11InputShape.h"
 #include "platform/X11WindowHints.h"
 
+#include <QApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
@@ -209,6 +211,14 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
         }
         break;
     case QEvent::WindowActivate:
+        // A widget that took the focus while its panel was inactive (an editor opened to be
+        // typed into) is not always handed the keyboard when the panel becomes active;
+        // once activation has settled, the panel's focus widget gets it.
+        QTimer::singleShot(0, m_window.get(), [window = m_window.get()] {
+            QWidget *focus = window->focusWidget();
+            if (focus && window->isActiveWindow() && QApplication::focusWidget() != focus)
+                focus->setFocus(Qt::ActiveWindowFocusReason);
+        });
         if (!m_isKey) {
             m_isKey = true;
             Q_EMIT keyChanged(true);

@@ -157,18 +157,47 @@ void NoteWindowView::paintEvent(QPaintEvent *)
 
 void NoteWindowView::paintShadow(QPainter &painter, const QRectF &paper)
 {
-    // The cache blurs shapes rounded on one side only. Each half of a card rounded all
-    // round casts the shadow of a card rounded on that half's side: the blur and the
-    // corners reach far less than half the card's width, so the far side makes no
-    // difference there. The halves meet on a whole pixel, so no seam shows.
+    // Drawn in nine pieces from two small blurred cards, one rounded on the left and one on
+    // the right: corners copied, the straight middles stretched. A window being resized
+    // then costs no blur and no image of its own size per frame. Each small card is wide
+    // enough that its square side lies beyond the blur's reach of the middle column.
     const CardShadow cast = shadow(m_scheme);
-    const int middle = int(std::lround(paper.center().x()));
-    const QRect all = rect();
+    const int reach = CardShadowCache::margin(cast.radius);
+    const int corner = int(std::ceil(1.53 * cornerRadius)) + reach;
+    const int side = 2 * corner + 1;
+    const QRect target =
+        paper.translated(cast.offset).toAlignedRect().adjusted(-reach, -reach, reach, reach);
+    const int end = reach + corner; // a corner piece with its blur margin
+    if (target.width() < 2 * end + 1 || target.height() < 2 * end + 1)
+        return;
+    const QImage left = m_shadows->image(EdgeFlushShape{ScreenEdge::right, cornerRadius},
+                                         QSize(side, side), cast.radius);
+    const QImage right = m_shadows->image(EdgeFlushShape{ScreenEdge::left, cornerRadius},
+                                          QSize(side, side), cast.radius);
+
+    const int sourceX[] = {0, end, end + 1};
+    const int sourceW[] = {end, 1, end};
+    const int targetX[] = {target.left(), target.left() + end, target.right() + 1 - end};
+    const int targetW[] = {end, target.width() - 2 * end, end};
+    const int targetY[] = {target.top(), target.top() + end, target.bottom() + 1 - end};
+    const int targetH[] = {end, target.height() - 2 * end, end};
     painter.save();
-    painter.setClipRect(QRect(QPoint(all.left(), all.top()), QPoint(middle - 1, all.bottom())));
-    m_shadows->paint(painter, EdgeFlushShape{ScreenEdge::right, cornerRadius}, paper, cast);
-    painter.setClipRect(QRect(QPoint(middle, all.top()), all.bottomRight()));
-    m_shadows->paint(painter, EdgeFlushShape{ScreenEdge::left, cornerRadius}, paper, cast);
+    painter.setOpacity(painter.opacity() * cast.opacity);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            const QRect piece(targetX[column], targetY[row], targetW[column], targetH[row]);
+            if (row == 1 && column == 1) {
+                // The even middle, under the paper: one colour.
+                painter.fillRect(piece, left.pixelColor(end, end));
+                continue;
+            }
+            const QImage &source = column == 2 ? right : left;
+            painter.drawImage(QRect(targetX[column], targetY[row], targetW[column], targetH[row]),
+                              source,
+                              QRect(sourceX[column], sourceX[row], sourceW[column], sourceW[row]));
+        }
+    }
     painter.restore();
 }
 

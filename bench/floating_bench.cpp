@@ -27,10 +27,10 @@ struct Store
         StoreError error;
         container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
         context = container->mainContext();
-        note = context->insert(Note::make(
-            QStringLiteral("Lista de la compra"),
-            StyledText::plain(QStringLiteral("Pan, tomates y aceite.\nLlamar a Marta.")),
-            NoteColor::sky, ScreenEdge::right, 0));
+        note = context->insert(
+            Note::make(QStringLiteral("Lista de la compra"),
+                       StyledText::plain(QStringLiteral("Pan, tomates y aceite.\nLlamar a Marta.")),
+                       NoteColor::sky, ScreenEdge::right, 0));
         note->setIsFloating(true);
         context->save();
     }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -194,6 +195,27 @@ struct KeywordEntry
     char16_t character = 0;
 };
 
+// Groups whose content is not body text, separated by spaces.
+constexpr std::string_view skippedDestinations =
+    "aftncn aftnsep aftnsepc annotation atnauthor atndate atnicn atnid atnparent "
+    "atnref atntime atrfend atrfstart author background bkmkend bkmkstart blipuid "
+    "buptim category colorschememapping comment company creatim datafield datastore "
+    "defchp defpap do doccomm docvar dptxbxtext ebcend ebcstart factoidname falt "
+    "fchars ffdeftext ffentrymcr ffexitmcr ffformat ffhelptext ffl ffname ffstattext "
+    "file filetbl fldinst fontemb fontfile footer footerf footerl footerr footnote "
+    "formfield ftncn ftnsep ftnsepc generator gridtbl header headerf headerl headerr "
+    "hl hlfr hlinkbase hlloc hlsrc hsv info keycode keywords latentstyles lchars "
+    "levelnumbers leveltext lfolevel linkval list listlevel listname listoverride "
+    "listoverridetable listpicture liststylename listtable lsdlockedexcept manager "
+    "mhtmltag mmath mmathPr nextfile nonshppict objalias objclass objdata objname "
+    "objsect objtime oldcprops oldpprops oldsprops oldtprops operator panose "
+    "password passwordhash pgdsctbl pgp pgptbl picprop pict pn pnseclvl pntxta "
+    "pntxtb printim private propname protend protstart protusertbl pxe revtbl revtim "
+    "rsidtbl rxe shp shpgrp shpinst shppict shprslt shptxt sn sp staticval "
+    "stylesheet subject sv svb tc template themedata title txe userprops "
+    "wgrffmtfilter windowcaption writereservation writereservhash xe xform "
+    "xmlattrname xmlattrvalue xmlclose xmlname xmlnstbl xmlopen";
+
 const KeywordEntry *lookUp(std::string_view word)
 {
     static const std::unordered_map<std::string_view, KeywordEntry> keywords = [] {
@@ -248,168 +270,11 @@ const KeywordEntry *lookUp(std::string_view word)
              {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth", "ulthd",
               "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
             table.emplace(word, KeywordEntry{Keyword::underline});
-        // Groups whose content is not body text.
-        for (const std::string_view word : {"aftncn",
-                                            "aftnsep",
-                                            "aftnsepc",
-                                            "annotation",
-                                            "atnauthor",
-                                            "atndate",
-                                            "atnicn",
-                                            "atnid",
-                                            "atnparent",
-                                            "atnref",
-                                            "atntime",
-                                            "atrfend",
-                                            "atrfstart",
-                                            "author",
-                                            "background",
-                                            "bkmkend",
-                                            "bkmkstart",
-                                            "blipuid",
-                                            "buptim",
-                                            "category",
-                                            "colorschememapping",
-                                            "comment",
-                                            "company",
-                                            "creatim",
-                                            "datafield",
-                                            "datastore",
-                                            "defchp",
-                                            "defpap",
-                                            "do",
-                                            "doccomm",
-                                            "docvar",
-                                            "dptxbxtext",
-                                            "ebcend",
-                                            "ebcstart",
-                                            "factoidname",
-                                            "falt",
-                                            "fchars",
-                                            "ffdeftext",
-                                            "ffentrymcr",
-                                            "ffexitmcr",
-                                            "ffformat",
-                                            "ffhelptext",
-                                            "ffl",
-                                            "ffname",
-                                            "ffstattext",
-                                            "file",
-                                            "filetbl",
-                                            "fldinst",
-                                            "fontemb",
-                                            "fontfile",
-                                            "footer",
-                                            "footerf",
-                                            "footerl",
-                                            "footerr",
-                                            "footnote",
-                                            "formfield",
-                                            "ftncn",
-                                            "ftnsep",
-                                            "ftnsepc",
-                                            "generator",
-                                            "gridtbl",
-                                            "header",
-                                            "headerf",
-                                            "headerl",
-                                            "headerr",
-                                            "hl",
-                                            "hlfr",
-                                            "hlinkbase",
-                                            "hlloc",
-                                            "hlsrc",
-                                            "hsv",
-                                            "info",
-                                            "keycode",
-                                            "keywords",
-                                            "latentstyles",
-                                            "lchars",
-                                            "levelnumbers",
-                                            "leveltext",
-                                            "lfolevel",
-                                            "linkval",
-                                            "list",
-                                            "listlevel",
-                                            "listname",
-                                            "listoverride",
-                                            "listoverridetable",
-                                            "listpicture",
-                                            "liststylename",
-                                            "listtable",
-                                            "lsdlockedexcept",
-                                            "manager",
-                                            "mhtmltag",
-                                            "mmath",
-                                            "mmathPr",
-                                            "nextfile",
-                                            "nonshppict",
-                                            "objalias",
-                                            "objclass",
-                                            "objdata",
-                                            "objname",
-                                            "objsect",
-                                            "objtime",
-                                            "oldcprops",
-                                            "oldpprops",
-                                            "oldsprops",
-                                            "oldtprops",
-                                            "operator",
-                                            "panose",
-                                            "password",
-                                            "passwordhash",
-                                            "pgdsctbl",
-                                            "pgp",
-                                            "pgptbl",
-                                            "picprop",
-                                            "pict",
-                                            "pn",
-                                            "pnseclvl",
-                                            "pntxta",
-                                            "pntxtb",
-                                            "printim",
-                                            "private",
-                                            "propname",
-                                            "protend",
-                                            "protstart",
-                                            "protusertbl",
-                                            "pxe",
-                                            "revtbl",
-                                            "revtim",
-                                            "rsidtbl",
-                                            "rxe",
-                                            "shp",
-                                            "shpgrp",
-                                            "shpinst",
-                                            "shppict",
-                                            "shprslt",
-                                            "shptxt",
-                                            "sn",
-                                            "sp",
-                                            "staticval",
-                                            "stylesheet",
-                                            "subject",
-                                            "sv",
-                                            "svb",
-                                            "tc",
-                                            "template",
-                                            "themedata",
-                                            "title",
-                                            "txe",
-                                            "userprops",
-                                            "wgrffmtfilter",
-                                            "windowcaption",
-                                            "writereservation",
-                                            "writereservhash",
-                                            "xe",
-                                            "xform",
-                                            "xmlattrname",
-                                            "xmlattrvalue",
-                                            "xmlclose",
-                                            "xmlname",
-                                            "xmlnstbl",
-                                            "xmlopen"})
-            table.emplace(word, KeywordEntry{Keyword::skippedDestination});
+        for (std::string_view rest = skippedDestinations; !rest.empty();) {
+            const std::size_t space = std::min(rest.find(' '), rest.size());
+            table.emplace(rest.substr(0, space), KeywordEntry{Keyword::skippedDestination});
+            rest.remove_prefix(std::min(space + 1, rest.size()));
+        }
         return table;
     }();
     const auto found = keywords.find(word);
@@ -476,7 +341,7 @@ public:
                 token.kind == Token::Kind::controlWord ? lookUp(token.word) : nullptr;
             if (entry && entry->keyword == Keyword::binary && token.hasParameter)
                 m_tokens.skipBytes(std::max(0, token.parameter));
-            if (m_overflow > 0 || m_stack.isEmpty())
+            if (m_overflow > 0 || m_stack.empty())
                 continue;
             // The fallback of a \u character: every token counts as one.
             if (m_fallbackToSkip > 0) {
@@ -509,27 +374,27 @@ public:
     }
 
 private:
-    GroupState &state() { return m_stack.last(); }
+    GroupState &state() { return m_stack.back(); }
 
     void openGroup()
     {
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
-        if (m_overflow > 0 || m_stack.size() >= RtfReader::maximumGroupDepth) {
+        if (m_overflow > 0 || m_stack.size() >= std::size_t(RtfReader::maximumGroupDepth)) {
             ++m_overflow;
             return;
         }
-        if (m_stack.isEmpty()) {
-            m_stack.append(GroupState{});
+        if (m_stack.empty()) {
+            m_stack.push_back(GroupState{});
             return;
         }
-        GroupState child = m_stack.last();
+        GroupState child = m_stack.back();
         child.isAlternative = false;
         if (child.destination == Destination::alternatives) {
             child.destination = Destination::skipped;
             child.isAlternative = true;
         }
-        m_stack.append(child);
+        m_stack.push_back(child);
     }
 
     // False once the document's own group has closed.
@@ -541,13 +406,13 @@ private:
             --m_overflow;
             return true;
         }
-        if (m_stack.isEmpty())
+        if (m_stack.empty())
             return false;
         if (state().destination == Destination::fontTable)
             commitFont();
-        m_stack.removeLast();
+        m_stack.pop_back();
         m_attributesChanged = true;
-        return !m_stack.isEmpty();
+        return !m_stack.empty();
     }
 
     void controlWord(const KeywordEntry &entry, const Token &token)
@@ -778,7 +643,7 @@ private:
 
     TextAttributes attributes() const
     {
-        const CharacterState &characters = m_stack.last().characters;
+        const CharacterState &characters = m_stack.back().characters;
         TextAttributes result;
         result.bold = characters.bold;
         result.italic = characters.italic;
@@ -831,7 +696,7 @@ private:
     static constexpr int maximumUnicodeSkip = 16;
 
     Tokenizer m_tokens;
-    QList<GroupState> m_stack;
+    std::vector<GroupState> m_stack;
     int m_overflow = 0;
     int m_fallbackToSkip = 0;
     bool m_ignorableNext = false;

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <cmath>
 
 namespace {
@@ -38,8 +40,9 @@ void appendHexByte(QByteArray &out, unsigned char byte)
 // that readers without Unicode show instead.
 void appendUnicodeEscape(QByteArray &out, char16_t unit)
 {
-    out += "\\u";
-    out += QByteArray::number(static_cast<qint16>(unit));
+    char digits[8] = {'\\', 'u'};
+    const auto end = std::to_chars(digits + 2, std::end(digits), static_cast<qint16>(unit)).ptr;
+    out.append(digits, end - digits);
     const std::optional<unsigned char> fallback = Windows1252::fromUnicode(unit);
     if (fallback && *fallback >= 0x80)
         appendHexByte(out, *fallback);
@@ -195,7 +198,7 @@ std::optional<QByteArray> RtfWriter::write(const StyledText &text)
     out.reserve(256 + text.text().size() * 2);
     out += "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1\n";
     tables.write(out);
-    out += "\\pard\\plain ";
+    out += "\\pard";
     const QStringView characters(text.text());
     for (const StyledRun &run : text.runs()) {
         appendRunStart(out, run.attributes, tables);

@@ -257,6 +257,64 @@ TEST(RichTextCoder, ReadsLibreOfficeFontsSizesColoursAndLineBreaks)
     EXPECT_EQ(attributesOf(text, QStringLiteral("; ¿ves")), TextAttributes{});
 }
 
+namespace {
+
+// The note in orlette-ejemplo.rtf.
+StyledText exampleNote()
+{
+    TextAttributes big;
+    big.foreground = QColor(200, 30, 30);
+    big.fontFamily = QStringLiteral("DejaVu Sans Mono");
+    big.pointSize = 16;
+    StyledText text;
+    text.append(QStringLiteral("¿Qué tal? ¡Mañana "));
+    text.append(QStringLiteral("comemos"), makeAttributes(true, false));
+    text.append(QStringLiteral(" paella en "));
+    text.append(QStringLiteral("Córdoba"), makeAttributes(false, true));
+    text.append(
+        QStringLiteral("!\nEl niño dijo: “Hola” y ‘adiós’ — \U0001F389 {llaves} \\barra\n"));
+    text.append(QStringLiteral("subrayado"), makeAttributes(false, false, true));
+    text.append(QStringLiteral("\t"));
+    text.append(QStringLiteral("tachado"), makeAttributes(false, false, false, true));
+    text.append(QStringLiteral("\u2028"));
+    text.append(QStringLiteral("rojo € grande"), big);
+    return text;
+}
+
+} // namespace
+
+TEST(RichTextCoder, ReadsDocumentsOfEarlierWrites)
+{
+    const QByteArray stored = dataFile(QStringLiteral("orlette-ejemplo.rtf"));
+    EXPECT_EQ(RichTextCoder::decode(stored), exampleNote());
+    EXPECT_EQ(RichTextCoder::encode(exampleNote()), stored);
+}
+
+TEST(RichTextCoder, ReadsOurDocumentAfterLibreOfficeSavedIt)
+{
+    const StyledText text =
+        RichTextCoder::decode(dataFile(QStringLiteral("libreoffice-orlette.rtf")));
+    expectWellFormed(text);
+    EXPECT_EQ(text.text(), exampleNote().text() + QStringLiteral("\n"));
+    // LibreOffice names the default font and size everywhere.
+    TextAttributes helvetica;
+    helvetica.fontFamily = QStringLiteral("Helvetica");
+    helvetica.pointSize = 12;
+    const auto with = [&](bool bold, bool italic, bool underline, bool strikethrough) {
+        TextAttributes attributes = makeAttributes(bold, italic, underline, strikethrough);
+        attributes.fontFamily = helvetica.fontFamily;
+        attributes.pointSize = helvetica.pointSize;
+        return attributes;
+    };
+    EXPECT_EQ(attributesOf(text, QStringLiteral(" paella en ")), helvetica);
+    EXPECT_EQ(attributesOf(text, QStringLiteral("comemos")), with(true, false, false, false));
+    EXPECT_EQ(attributesOf(text, QStringLiteral("Córdoba")), with(false, true, false, false));
+    EXPECT_EQ(attributesOf(text, QStringLiteral("subrayado")), with(false, false, true, false));
+    EXPECT_EQ(attributesOf(text, QStringLiteral("tachado")), with(false, false, false, true));
+    EXPECT_EQ(attributesOf(text, QStringLiteral("rojo € grande")),
+              exampleNote().attributesAt(exampleNote().text().indexOf(u'€')));
+}
+
 TEST(RichTextCoder, ReadsTextEditStyleDocument)
 {
     // The shape of a note body written by the macOS text system.

@@ -1,0 +1,155 @@
+#include "surfaces/NoteEditorView.h"
+
+#include "core/ModelContext.h"
+#include "core/Note.h"
+#include "core/UserDefaults.h"
+#include "surfaces/RichTextCoder.h"
+#include "surfaces/StyledTextDocument.h"
+#include "surfaces/WithOpacity.h"
+
+#include <QMimeData>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+NoteEditorView::NoteEditorView(Note *note, const NotePaint &paint, bool autoFocus,
+                               const StyledText &initialText,
+                               const NoteSurfaceEnvironment &environment, QWidget *parent)
+    : QTextEdit(parent), m_note(note), m_paint(paint), m_autoFocus(autoFocus),
+      m_environment(environment), m_saveDelay(environment.saveDelay), m_baseline(initialText)
+{
+    // Plain: no frame, no background, no scroll bars, so the note's paper shows through.
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAttribute(Qt::WA_TranslucentBackground);
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+    document()->setDocumentMargin(0);
+    setTabChangesFocus(false);
+    applyPaint();
+    applyFont();
+
+    StyledTextDocument::setStyledText(*document(), initialText);
+    moveCursor(QTextCursor::End);
+
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(m_saveDelay);
+    connect(&m_saveTimer, &QTimer::timeout, this, &NoteEditorView::commit);
+    connect(this, &QTextEdit::textChanged, this, &NoteEditorView::scheduleSave);
+    connect(&m_environment.settings(), &UserDefaults::didChange, this, &NoteEditorView::applyFont);
+}
+
+NoteEditorView::~NoteEditorView()
+{
+    commit();
+}
+
+StyledText NoteEditorView::initialText(const Note &note)
+{
+    return RichTextCoder::decodeForEditor(note.richText(), note.plainText());
+}
+
+StyledText NoteEditorView::styledText() const
+{
+    return StyledTextDocument::toStyledText(*document());
+}
+
+void NoteEditorView::setPaint(const NotePaint &paint)
+{
+    if (m_paint == paint)
+        return;
+    m_paint = paint;
+    applyPaint();
+}
+
+void NoteEditorView::setAutoFocus(bool autoFocus)
+{
+    if (m_autoFocus == autoFocus)
+        return;
+    m_autoFocus = autoFocus;
+    if (autoFocus && isVisible())
+        setFocus(Qt::OtherFocusReason);
+}
+
+void NoteEditorView::setSaveDelay(std::chrono::milliseconds delay)
+{
+    m_saveDelay = delay;
+    m_saveTimer.setInterval(delay);
+}
+
+void NoteEditorView::scheduleSave()
+{
+    // Restarting the one timer keeps a single pending write: a burst of typing writes once,
+    // a pause after its last keystroke.
+    m_saveTimer.start();
+}
+
+void NoteEditorView::commit()
+{
+    m_saveTimer.stop();
+    if (!m_note)
+        return;
+    const StyledText text = styledText();
+    if (text == m_baseline)
+        return;
+    m_baseline = text;
+    if (text == RichTextCoder::decode(m_note->richText()))
+        return;
+    m_note->setText(text);
+    ModelContext *context =
+        m_environment.context ? m_environment.context.data() : m_note->modelContext();
+    // A failed save keeps the change in the context; the next save that succeeds takes it.
+    if (context != nullptr)
+        context->save();
+    Q_EMIT wrote();
+}
+
+void NoteEditorView::showEvent(QShowEvent *event)
+{
+    QTextEdit::showEvent(event);
+    if (m_autoFocus)
+        setFocus(Qt::OtherFocusReason);
+}
+
+void NoteEditorView::hideEvent(QHideEvent *event)
+{
+    QTextEdit::hideEvent(event);
+    commit();
+}
+
+void NoteEditorView::insertFromMimeData(const QMimeData *source)
+{
+    // Pasted rich text keeps only what a note can store (the styled text's attributes), so
+    // what shows after a paste is what is written and what comes back next time.
+    if (source == nullptr || !source->hasHtml()) {
+        QTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QTextDocument pasted;
+    pasted.setHtml(source->html());
+    QTextDocument kept;
+    StyledTextDocument::setStyledText(kept, StyledTextDocument::toStyledText(pasted));
+    QTextCursor cursor = textCursor();
+    cursor.insertFragment(QTextDocumentFragment(&kept));
+    setTextCursor(cursor);
+}
+
+void NoteEditorView::applyPaint()
+{
+    QPalette palette = this->palette();
+    const QColor ink = withOpacity(m_paint.ink, 0.9);
+    palette.setColor(QPalette::Text, ink);
+    palette.setColor(QPalette::Base, Qt::transparent);
+    palette.setColor(QPalette::Window, Qt::transparent);
+    palette.setColor(QPalette::Highlight, withOpacity(m_paint.ink, 0.22));
+    palette.setColor(QPalette::HighlightedText, ink);
+    setPalette(palette);
+}
+
+void NoteEditorView::applyFont()
+{
+    const QFont font = m_environment.noteFont(1.0);
+    if (this->font() != font)
+        setFont(font);
+}

@@ -1,0 +1,19 @@
+#include "surfaces/NoteSurfaceEnvironment.h"
+
+#include "core/UserDefaults.h"
+#include "surfaces/NoteChromeFonts.h"
+
+UserDefaults &NoteSurfaceEnvironment::settings() const
+{
+    return defaults ? *defaults : UserDefaults::standard();
+}
+
+NoteFontStyle NoteSurfaceEnvironment::fontStyle(double scale) const
+{
+    return NoteFontStyle::fromDefaults(settings(), scale);
+}
+
+QFont NoteSurfaceEnvironment::noteFont(double scale) const
+{
+    return NoteChromeFonts::inDesignUnits(fontStyle(scale).font());
+}

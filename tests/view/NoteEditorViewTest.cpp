@@ -1,0 +1,269 @@
+#include "StoreSabotage.h"
+#include "TestSupport.h"
+#include "ViewTestSupport.h"
+
+#include "surfaces/BundledFonts.h"
+#include "surfaces/NoteEditorView.h"
+#include "surfaces/NoteTitleField.h"
+#include "surfaces/RichTextCoder.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class NoteEditingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        BundledFonts::registerAll();
+        container = makeMemoryContainer();
+        context = container->mainContext();
+        note = ViewTest::insertNote(*context, QString(), QStringLiteral("Primera línea"));
+        // A date well in the past, so any write shows.
+        note->setUpdatedAt(QDateTime::currentDateTimeUtc().addDays(-3));
+        context->save();
+        stamped = note->updatedAt();
+        window.resize(360, 240);
+        window.show();
+    }
+
+    NoteEditorView *makeEditor(std::chrono::milliseconds delay = 60ms, bool autoFocus = false)
+    {
+        auto *editor =
+            new NoteEditorView(note, NoteColors::paint(NoteColor::citrus, ColorScheme::light),
+                               autoFocus, NoteEditorView::initialText(*note),
+                               ViewTest::environment(context, ColorScheme::light, delay), &window);
+        editor->resize(window.size());
+        editor->show();
+        return editor;
+    }
+
+    NoteTitleField *makeTitleField(std::chrono::milliseconds delay = 60ms)
+    {
+        auto *field =
+            new NoteTitleField(note, NoteColors::paint(NoteColor::sky, ColorScheme::dark),
+                               ViewTest::environment(context, ColorScheme::dark, delay), &window);
+        field->show();
+        return field;
+    }
+
+    // What another reader of the store sees.
+    QString storedPlainText()
+    {
+        auto fresh = container->makeContext();
+        const auto notes = fresh->fetch(FetchDescriptor{});
+        return notes && !notes->isEmpty() ? notes->first()->plainText() : QString();
+    }
+
+    ScopedDefaults defaults;
+    std::unique_ptr<ModelContainer> container;
+    ModelContext *context = nullptr;
+    Note *note = nullptr;
+    QDateTime stamped;
+    QWidget window;
+};
+
+TEST_F(NoteEditingTest, EditorWritesOnceAfterABurstOfTyping)
+{
+    NoteEditorView *editor = makeEditor(80ms);
+    QSignalSpy writes(editor, &NoteEditorView::wrote);
+    editor->moveCursor(QTextCursor::End);
+    // Five keystrokes, each well within the pause of the one before.
+    for (const QChar c : QStringLiteral(" azul")) {
+        QTest::keyClick(editor, c.toLatin1());
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(writes.count(), 0);
+    EXPECT_TRUE(editor->hasPendingSave());
+    EXPECT_EQ(note->plainText(), QStringLiteral("Primera línea"));
+
+    ASSERT_TRUE(waitUntil([&] { return writes.count() > 0; }, 2000));
+    QTest::qWait(200);
+    EXPECT_EQ(writes.count(), 1);
+    EXPECT_EQ(note->plainText(), QStringLiteral("Primera línea azul"));
+    EXPECT_GT(note->updatedAt(), stamped);
+    EXPECT_EQ(RichTextCoder::decode(note->richText()).text(), QStringLiteral("Primera línea azul"));
+    EXPECT_FALSE(context->hasChanges());
+    EXPECT_EQ(storedPlainText(), QStringLiteral("Primera línea azul"));
+}
+
+TEST_F(NoteEditingTest, HidingWithinThePauseWritesAtOnceAndOnlyOnce)
+{
+    NoteEditorView *editor = makeEditor(150ms);
+    QSignalSpy writes(editor, &NoteEditorView::wrote);
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral("!"));
+    editor->hide();
+    EXPECT_EQ(writes.count(), 1);
+    EXPECT_EQ(note->plainText(), QStringLiteral("Primera línea!"));
+    EXPECT_FALSE(editor->hasPendingSave());
+    QTest::qWait(250);
+    EXPECT_EQ(writes.count(), 1);
+
+    // Going away altogether writes what the last keystrokes left.
+    editor->show();
+    QTest::keyClicks(editor, QStringLiteral("?"));
+    delete editor;
+    EXPECT_EQ(note->plainText(), QStringLiteral("Primera línea!?"));
+    EXPECT_EQ(storedPlainText(), QStringLiteral("Primera línea!?"));
+}
+
+TEST_F(NoteEditingTest, OpeningAndClosingWithoutTypingWritesNothing)
+{
+    const QByteArray stored = note->richText();
+    NoteEditorView *editor = makeEditor();
+    QSignalSpy writes(editor, &NoteEditorView::wrote);
+    editor->hide();
+    delete editor;
+    EXPECT_EQ(writes.count(), 0);
+    EXPECT_EQ(note->updatedAt(), stamped);
+    EXPECT_EQ(note->richText(), stored);
+    EXPECT_FALSE(context->hasChanges());
+
+    // Typing and taking it back is no change either.
+    editor = makeEditor(40ms);
+    QSignalSpy again(editor, &NoteEditorView::wrote);
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral("x"));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::qWait(150);
+    delete editor;
+    EXPECT_EQ(again.count(), 0);
+    EXPECT_EQ(note->updatedAt(), stamped);
+}
+
+TEST_F(NoteEditingTest, UnreadableStoredTextOpensOnThePlainCopyAndIsLeftAlone)
+{
+    const QByteArray damaged("no es RTF");
+    note->setRichText(damaged);
+    context->save();
+    NoteEditorView *editor = makeEditor();
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Primera línea"));
+    delete editor;
+    EXPECT_EQ(note->richText(), damaged);
+
+    // The first edit starts from the body that was there, not from nothing.
+    editor = makeEditor(30ms);
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral("."));
+    delete editor;
+    EXPECT_EQ(note->plainText(), QStringLiteral("Primera línea."));
+    EXPECT_EQ(RichTextCoder::decode(note->richText()).text(), QStringLiteral("Primera línea."));
+}
+
+TEST_F(NoteEditingTest, FailedSaveKeepsTheEditForTheNextSave)
+{
+    StoreSabotage sabotage(*container);
+    sabotage.failWrites();
+    NoteEditorView *editor = makeEditor(30ms);
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral(" 2"));
+    delete editor;
+    EXPECT_EQ(note->plainText(), QStringLiteral("Primera línea 2"));
+    EXPECT_TRUE(context->hasChanges());
+    EXPECT_EQ(storedPlainText(), QStringLiteral("Primera línea"));
+
+    sabotage.repair();
+    EXPECT_TRUE(context->save());
+    EXPECT_EQ(storedPlainText(), QStringLiteral("Primera línea 2"));
+}
+
+TEST_F(NoteEditingTest, PasteKeepsOnlyWhatANoteStores)
+{
+    NoteEditorView *editor = makeEditor();
+    editor->clear();
+    auto *pasted = new QMimeData;
+    pasted->setHtml(
+        QStringLiteral("<p><b>negrita</b> <span style=\"background:#ff0\">marcado</span>"
+                       "</p><table><tr><td>celda</td></tr></table>"));
+    pasted->setText(QStringLiteral("negrita marcado celda"));
+    QApplication::clipboard()->setMimeData(pasted);
+    editor->paste();
+    const StyledText text = editor->styledText();
+    EXPECT_TRUE(text.text().startsWith(QStringLiteral("negrita marcado")))
+        << text.text().toStdString();
+    EXPECT_TRUE(text.text().contains(QStringLiteral("celda")));
+    EXPECT_TRUE(text.attributesAt(0).bold);
+    // What shows is what the note gets back next time.
+    delete editor;
+    EXPECT_EQ(RichTextCoder::decode(note->richText()), text);
+}
+
+TEST_F(NoteEditingTest, AutoFocusTakesTheCaretOnAppear)
+{
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    NoteEditorView *waiting = makeEditor(60ms, false);
+    QApplication::processEvents();
+    EXPECT_FALSE(waiting->hasFocus());
+    delete waiting;
+    NoteEditorView *focused = makeEditor(60ms, true);
+    EXPECT_TRUE(waitUntil([&] { return focused->hasFocus(); }, 1000));
+}
+
+TEST_F(NoteEditingTest, TitleReturnWritesAtOnceAndLeavesTheBody)
+{
+    const QByteArray body = note->richText();
+    NoteTitleField *field = makeTitleField(10s);
+    QSignalSpy writes(field, &NoteTitleField::wrote);
+    EXPECT_EQ(field->placeholderText(), QStringLiteral("Primera línea"));
+    QTest::keyClicks(field, QStringLiteral("  Lista  "));
+    EXPECT_EQ(writes.count(), 0);
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(writes.count(), 1);
+    // Exactly as typed.
+    EXPECT_EQ(note->title(), QStringLiteral("  Lista  "));
+    EXPECT_GT(note->updatedAt(), stamped);
+    EXPECT_EQ(note->richText(), body);
+    EXPECT_FALSE(context->hasChanges());
+    EXPECT_FALSE(field->hasPendingSave());
+}
+
+TEST_F(NoteEditingTest, ClearedTitleIsStoredEmptyAndPromptsWithTheBody)
+{
+    note->setTitle(QStringLiteral("Viejo"));
+    note->setText(StyledText::plain(QStringLiteral("\n\n  Comprar pan \nY leche")));
+    context->save();
+    NoteTitleField *field = makeTitleField(40ms);
+    EXPECT_EQ(field->text(), QStringLiteral("Viejo"));
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    ASSERT_TRUE(waitUntil([&] { return note->title().isEmpty(); }, 2000));
+    EXPECT_FALSE(context->hasChanges());
+    EXPECT_EQ(field->placeholderText(), QStringLiteral("Comprar pan"));
+    EXPECT_EQ(note->displayTitle(), QStringLiteral("Comprar pan"));
+}
+
+TEST_F(NoteEditingTest, TitleWritesAfterThePauseOrWhenHidden)
+{
+    NoteTitleField *field = makeTitleField(50ms);
+    QSignalSpy writes(field, &NoteTitleField::wrote);
+    QTest::keyClicks(field, QStringLiteral("Plan"));
+    EXPECT_TRUE(field->hasPendingSave());
+    ASSERT_TRUE(waitUntil([&] { return writes.count() == 1; }, 2000));
+    EXPECT_EQ(note->title(), QStringLiteral("Plan"));
+
+    QTest::keyClicks(field, QStringLiteral(" B"));
+    field->hide();
+    EXPECT_EQ(writes.count(), 2);
+    EXPECT_EQ(note->title(), QStringLiteral("Plan B"));
+
+    // Nothing typed: nothing written, the date stays.
+    const QDateTime saved = note->updatedAt();
+    field->show();
+    field->hide();
+    EXPECT_EQ(writes.count(), 2);
+    EXPECT_EQ(note->updatedAt(), saved);
+}
+
+} // namespace

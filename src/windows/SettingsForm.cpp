@@ -90,7 +90,18 @@ public:
         width += margins.left() + margins.right();
         return {width, heightForWidth(width)};
     }
-    QSize minimumSize() const override { return sizeHint(); }
+    // The height follows the width (captions wrap), so only the width has a minimum here;
+    // asking for the hinted height would keep the box as tall as at its narrowest.
+    QSize minimumSize() const override
+    {
+        const QMargins margins = contentsMargins();
+        int width = 0;
+        for (QLayoutItem *item : m_items) {
+            if (!item->isEmpty())
+                width = std::max(width, item->minimumSize().width());
+        }
+        return {width + margins.left() + margins.right(), 0};
+    }
     void setGeometry(const QRect &rect) override
     {
         QLayout::setGeometry(rect);

@@ -67,9 +67,15 @@ SyncTargetForm::SyncTargetForm(UserDefaults &defaults, SyncEngine *engine, Optio
                        "WebDAV. La contraseña se guarda en el llavero del escritorio."),
         SettingsForm::Tone::secondary, this));
 
+    // A refusal is about what was typed then; typing again clears it.
+    const auto edited = [this] {
+        setError({});
+        refresh();
+    };
+    connect(m_kind, &QComboBox::activated, this, edited);
     connect(m_kind, &QComboBox::currentIndexChanged, this, &SyncTargetForm::refresh);
     for (QLineEdit *field : {m_folder, m_address, m_user, m_password})
-        connect(field, &QLineEdit::textEdited, this, &SyncTargetForm::refresh);
+        connect(field, &QLineEdit::textEdited, this, edited);
     connect(m_choose, &QPushButton::clicked, this, &SyncTargetForm::chooseFolder);
     connect(m_save, &QPushButton::clicked, this, &SyncTargetForm::save);
     connect(&m_defaults, &UserDefaults::didChange, this, [this] {

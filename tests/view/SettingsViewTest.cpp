@@ -9,6 +9,7 @@
 #include "platform/AutostartEntry.h"
 #include "platform/NotificationCenter.h"
 #include "surfaces/BundledFonts.h"
+#include "surfaces/NotePaint.h"
 #include "sync/SyncCredentials.h"
 #include "sync/SyncEngine.h"
 #include "sync/SyncMirroring.h"
@@ -266,6 +267,22 @@ TEST_F(SettingsViewTest, TheSizeSliderRunsFrom14To30InWholePointsAndSetsTheSampl
     EXPECT_EQ(view->fontSample()->style(), (NoteFontStyle{"system", 30, 1}));
     EXPECT_EQ(view->fontSample()->sampleFont().pixelSize(), qRound(30 * 0.78));
     EXPECT_EQ(slider->value(), 30);
+
+    // The sample: citrus ink on citrus paper of the appearance.
+    for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+        FontSampleView *sample = view->fontSample();
+        sample->setColorScheme(scheme);
+        const QImage image = ViewTest::render(*sample);
+        const NotePaint citrus = NoteColors::paint(NoteColor::citrus, scheme);
+        EXPECT_EQ(ViewTest::pixel(image, QPointF(6, image.height() / 2.0)), citrus.surface);
+        int inked = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            for (int y = 0; y < image.height(); ++y)
+                inked += ViewTest::distance(image.pixelColor(x, y), citrus.ink) < 30;
+        }
+        EXPECT_GT(inked, 100) << "the sample text is written in the ink";
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "rounded corners";
+    }
 
     // A size outside the range shows at the end of the slider, and is not rewritten.
     defaults.defaults().setValue(Keys::noteFontSize, 44.0);

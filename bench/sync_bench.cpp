@@ -24,7 +24,8 @@ std::unique_ptr<ModelContainer> storeWith(int count)
     for (int i = 0; i < count; ++i) {
         auto note = std::make_unique<Note>();
         note->setTitle(QStringLiteral("Nota %1").arg(i));
-        note->setPlainText(QStringLiteral("Texto de la nota número %1, con algo de cuerpo.").arg(i));
+        note->setPlainText(
+            QStringLiteral("Texto de la nota número %1, con algo de cuerpo.").arg(i));
         note->setRichText(QByteArray(600, 'r'));
         note->setSortIndex(i * 1024.0);
         context->insert(std::move(note));
@@ -33,7 +34,8 @@ std::unique_ptr<ModelContainer> storeWith(int count)
     return container;
 }
 
-void runFirstUpload(benchmark::State &state, const std::function<SyncTarget(QTemporaryDir &)> &target,
+void runFirstUpload(benchmark::State &state,
+                    const std::function<SyncTarget(QTemporaryDir &)> &target,
                     const std::function<std::unique_ptr<SyncTransport>(QTemporaryDir &)> &transport)
 {
     const int count = int(state.range(0));
@@ -45,8 +47,8 @@ void runFirstUpload(benchmark::State &state, const std::function<SyncTarget(QTem
         QTemporaryDir data;
         SyncEngineWorker::Options options;
         options.dataDirectory = data.path();
-        SyncEngineWorker worker(container.get(), target(folder),
-                                [&] { return transport(folder); }, options);
+        SyncEngineWorker worker(
+            container.get(), target(folder), [&] { return transport(folder); }, options);
         QObject::connect(&worker, &SyncEngineWorker::eventChanged, [&](const SyncEvent &event) {
             if (event.error)
                 ++failures;
@@ -86,9 +88,9 @@ void BM_IdlePassOverFolder(benchmark::State &state)
     QTemporaryDir data;
     SyncEngineWorker::Options options;
     options.dataDirectory = data.path();
-    SyncEngineWorker worker(container.get(), SyncTarget::inFolder(folder.path()),
-                            [&] { return std::make_unique<FolderTransport>(folder.path()); },
-                            options);
+    SyncEngineWorker worker(
+        container.get(), SyncTarget::inFolder(folder.path()),
+        [&] { return std::make_unique<FolderTransport>(folder.path()); }, options);
     worker.runCycle();
     for (auto _ : state)
         worker.runCycle();

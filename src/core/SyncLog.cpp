@@ -5,6 +5,9 @@ Q_LOGGING_CATEGORY(lcSync, SyncLog::categoryName, QtCriticalMsg)
 
 namespace SyncLog {
 
-void error(const QString &message) { qCCritical(lcSync, "%s", qUtf8Printable(message)); }
+void error(const QString &message)
+{
+    qCCritical(lcSync, "%s", qUtf8Printable(message));
+}
 
 } // namespace SyncLog

@@ -44,7 +44,10 @@ struct DirectoryCloser
     void operator()(DIR *dir) const { ::closedir(dir); }
 };
 
-QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
 
 // A file is replaced by rename, which gives it a new inode; size and time cover editors
 // that write in place.
@@ -89,9 +92,8 @@ SyncResult<QList<SyncRemoteEntry>> FolderTransport::list(const QString &folder)
     if (!dir) {
         const int error = errno;
         // A file where the folder should be is as good as no folder.
-        return Result::failure(
-            failure(error == ENOTDIR ? ENOENT : error,
-                    QStringLiteral("No se pudo leer la carpeta %1.").arg(path)));
+        return Result::failure(failure(error == ENOTDIR ? ENOENT : error,
+                                       QStringLiteral("No se pudo leer la carpeta %1.").arg(path)));
     }
     QList<SyncRemoteEntry> entries;
     const qint64 now = std::time(nullptr);
@@ -135,8 +137,7 @@ SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return Result::failure(
-                failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
+            return Result::failure(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
         }
         if (n == 0)
             break;
@@ -171,9 +172,9 @@ SyncResult<QString> FolderTransport::write(const QString &path, const QByteArray
         return Result::failure(*error);
 
     const int slash = file.lastIndexOf(QLatin1Char('/'));
-    const QString temporary =
-        file.left(slash + 1) + temporaryPrefix +
-        QString::number(QRandomGenerator::global()->generate64(), 36) + QStringLiteral(".tmp");
+    const QString temporary = file.left(slash + 1) + temporaryPrefix +
+                              QString::number(QRandomGenerator::global()->generate64(), 36) +
+                              QStringLiteral(".tmp");
     const QByteArray temporaryName = encoded(temporary);
     FileHandle handle(::open(temporaryName.constData(),
                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
@@ -255,8 +256,8 @@ SyncMirroring::AccountStatus FolderTransport::accountStatus(std::optional<SyncEr
     }
     if (!S_ISDIR(info.st_mode)) {
         if (error) {
-            *error = SyncError::fromErrno(
-                ENOTDIR, QStringLiteral("%1 no es una carpeta.").arg(m_root));
+            *error =
+                SyncError::fromErrno(ENOTDIR, QStringLiteral("%1 no es una carpeta.").arg(m_root));
         }
         return SyncMirroring::AccountStatus::couldNotDetermine;
     }

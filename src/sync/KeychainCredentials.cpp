@@ -64,9 +64,9 @@ void KeychainCredentials::readPassword(const QString &account, ReadDone done)
     job->setInsecureFallback(false);
     runJob(job, m_timeout, this, [done, account](QKeychain::ReadPasswordJob *finished) {
         if (!finished) {
-            done(std::nullopt, keychainError(-1,
-                                             QStringLiteral("El almacén de secretos no respondió."),
-                                             account));
+            done(
+                std::nullopt,
+                keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
             return;
         }
         if (finished->error() != QKeychain::NoError) {
@@ -86,7 +86,8 @@ void KeychainCredentials::writePassword(const QString &account, const QString &p
     job->setTextData(password);
     runJob(job, m_timeout, this, [done, account](QKeychain::WritePasswordJob *finished) {
         if (!finished) {
-            done(keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
+            done(
+                keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
             return;
         }
         if (finished->error() != QKeychain::NoError) {
@@ -104,7 +105,8 @@ void KeychainCredentials::removePassword(const QString &account, WriteDone done)
     job->setInsecureFallback(false);
     runJob(job, m_timeout, this, [done, account](QKeychain::DeletePasswordJob *finished) {
         if (!finished) {
-            done(keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
+            done(
+                keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
             return;
         }
         if (finished->error() != QKeychain::NoError &&

@@ -39,8 +39,9 @@ void RemoteKeyValueStore::setBool(const QString &key, bool value)
     const qint64 now = m_clock ? m_clock() : QDateTime::currentMSecsSinceEpoch();
     const qint64 previous =
         qint64(m_values.value(key).toObject().value(QStringLiteral("modifiedAt")).toDouble());
-    m_values.insert(key, QJsonObject{{QStringLiteral("value"), value},
-                                     {QStringLiteral("modifiedAt"), double(qMax(now, previous + 1))}});
+    m_values.insert(key,
+                    QJsonObject{{QStringLiteral("value"), value},
+                                {QStringLiteral("modifiedAt"), double(qMax(now, previous + 1))}});
     writeCache();
     if (m_engine)
         m_engine->setKeyValues(m_values);

@@ -23,7 +23,6 @@ public:
     ~SyncCredentials() override = default;
 
     virtual void readPassword(const QString &account, ReadDone done) = 0;
-    virtual void writePassword(const QString &account, const QString &password,
-                               WriteDone done) = 0;
+    virtual void writePassword(const QString &account, const QString &password, WriteDone done) = 0;
     virtual void removePassword(const QString &account, WriteDone done) = 0;
 };

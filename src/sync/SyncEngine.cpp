@@ -24,8 +24,7 @@ SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
 SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
                        SyncCredentials *credentials, const Options &options, QObject *parent)
     : SyncMirroring(parent), m_container(container), m_defaults(defaults),
-      m_credentials(credentials), m_options(options),
-      m_target(SyncTarget::fromDefaults(defaults))
+      m_credentials(credentials), m_options(options), m_target(SyncTarget::fromDefaults(defaults))
 {
     if (m_options.dataDirectory.isEmpty())
         m_options.dataDirectory = AppPaths::dataDirectory();
@@ -51,9 +50,15 @@ SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
     connect(&m_defaults, &UserDefaults::didChange, this, &SyncEngine::reconfigure);
 }
 
-SyncEngine::~SyncEngine() { stopWorker(); }
+SyncEngine::~SyncEngine()
+{
+    stopWorker();
+}
 
-bool SyncEngine::isConfigured() const { return m_target.isConfigured(); }
+bool SyncEngine::isConfigured() const
+{
+    return m_target.isConfigured();
+}
 
 void SyncEngine::start()
 {
@@ -82,14 +87,14 @@ void SyncEngine::launch()
             return;
         }
         // The password is looked up on this thread and handed to the worker.
-        m_credentials->readPassword(
-            m_target.credentialAccount(),
-            [this, weak = QPointer<SyncEngine>(this), generation](
-                const std::optional<QString> &password, const std::optional<SyncError> &error) {
-                if (!weak || generation != m_generation || !m_started)
-                    return;
-                launchWorker(password, error);
-            });
+        m_credentials->readPassword(m_target.credentialAccount(),
+                                    [this, weak = QPointer<SyncEngine>(this),
+                                     generation](const std::optional<QString> &password,
+                                                 const std::optional<SyncError> &error) {
+                                        if (!weak || generation != m_generation || !m_started)
+                                            return;
+                                        launchWorker(password, error);
+                                    });
         return;
     }
     launchWorker(std::nullopt, std::nullopt);
@@ -158,13 +163,13 @@ void SyncEngine::stopWorker()
     m_worker = nullptr;
 }
 
-template <typename Call>
-void SyncEngine::onWorker(Call call)
+template <typename Call> void SyncEngine::onWorker(Call call)
 {
     if (!m_worker)
         return;
     SyncEngineWorker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, call] { call(worker); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker, call] { call(worker); }, Qt::QueuedConnection);
 }
 
 void SyncEngine::syncNow()

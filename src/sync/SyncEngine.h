@@ -82,8 +82,7 @@ private:
                       const std::optional<SyncError> &credentialError);
     void stopWorker();
     void watchFolder();
-    template <typename Call>
-    void onWorker(Call call);
+    template <typename Call> void onWorker(Call call);
 
     QPointer<ModelContainer> m_container;
     UserDefaults &m_defaults;

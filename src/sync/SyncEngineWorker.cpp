@@ -37,8 +37,9 @@ SyncError databaseError(const StoreError &error)
 {
     return SyncError::make(SyncError::badDatabase,
                            QStringLiteral("No se pudo usar el almacén de notas para sincronizar."))
-        .with(SyncErrorInfo::plain(QStringLiteral("sqlite"),
-                                   QStringLiteral("%1 (%2)").arg(error.description).arg(error.code)));
+        .with(
+            SyncErrorInfo::plain(QStringLiteral("sqlite"),
+                                 QStringLiteral("%1 (%2)").arg(error.description).arg(error.code)));
 }
 
 SyncError partialFailure(const QList<SyncErrorItem> &failures)
@@ -336,9 +337,9 @@ std::optional<SyncError> SyncEngineWorker::setUp()
         const QString identifier = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
         const QJsonObject object{{QStringLiteral("format"), SyncRecord::format},
                                  {QStringLiteral("identifier"), identifier}};
-        const auto written = m_transport->write(
-            formatFile, QJsonDocument(object).toJson(QJsonDocument::Indented),
-            SyncWriteCondition::absent());
+        const auto written =
+            m_transport->write(formatFile, QJsonDocument(object).toJson(QJsonDocument::Indented),
+                               SyncWriteCondition::absent());
         // Another computer made it at the same moment: read theirs.
         if (!written.ok() && written.error->code == SyncError::serverRecordChanged)
             continue;
@@ -432,8 +433,8 @@ std::optional<SyncError> SyncEngineWorker::observeLocal()
             byPk.insert(*it->pk, it.key());
     }
 
-    auto rows = m_state.database().prepare(QStringLiteral("SELECT pk, rowVersion FROM Note"),
-                                           &failure);
+    auto rows =
+        m_state.database().prepare(QStringLiteral("SELECT pk, rowVersion FROM Note"), &failure);
     if (!rows)
         return databaseError(failure);
     QList<QPair<qint64, qint64>> present;
@@ -501,9 +502,9 @@ std::optional<SyncError> SyncEngineWorker::observeLocal()
         current->recordName = name;
         for (int i = 0; i < Note::fieldCount; ++i) {
             // A note that comes back after its deletion is this computer's latest word.
-            current->modifiedAt[size_t(i)] =
-                wasDeleted ? qMax(time, entry.record.deletedAtMs + 1)
-                           : firstSeenTime(*current, Note::Field(i), time);
+            current->modifiedAt[size_t(i)] = wasDeleted
+                                                 ? qMax(time, entry.record.deletedAtMs + 1)
+                                                 : firstSeenTime(*current, Note::Field(i), time);
         }
         entry.record = *current;
         entry.pk = pk;
@@ -625,9 +626,10 @@ std::optional<SyncError> SyncEngineWorker::importChanges()
             plan.pk = known->pk;
             plan.known = true;
             plan.previous = known->record;
-            plan.agreedBodyHash = !remote->isDeleted && result.merged.bodyHash() == remote->bodyHash()
-                                      ? remote->bodyHash()
-                                      : known->agreedBodyHash;
+            plan.agreedBodyHash =
+                !remote->isDeleted && result.merged.bodyHash() == remote->bodyHash()
+                    ? remote->bodyHash()
+                    : known->agreedBodyHash;
         }
         plans << plan;
     }
@@ -640,14 +642,20 @@ std::optional<SyncError> SyncEngineWorker::importChanges()
 std::optional<SyncError> SyncEngineWorker::applyImports(QHash<QString, SyncStateEntry> &states,
                                                         const QList<ImportPlan> &plans)
 {
-    enum class Action { none, insert, update, remove };
+    enum class Action
+    {
+        none,
+        insert,
+        update,
+        remove
+    };
     const auto actionOf = [](const ImportPlan &plan) {
         if (plan.merged.isDeleted)
             return plan.pk ? Action::remove : Action::none;
         if (!plan.pk)
             return Action::insert;
         return plan.previous.isDeleted || !plan.merged.sameValues(plan.previous) ? Action::update
-                                                                                  : Action::none;
+                                                                                 : Action::none;
     };
     const auto settled = [&](const ImportPlan &plan) {
         SyncStateEntry entry = states.value(plan.name);
@@ -714,7 +722,8 @@ std::optional<SyncError> SyncEngineWorker::applyImports(QHash<QString, SyncState
                 context->remove(note);
             }
             SyncStateEntry intent = settled(plan);
-            intent.record = states.contains(plan.name) ? states.value(plan.name).record : plan.merged;
+            intent.record =
+                states.contains(plan.name) ? states.value(plan.name).record : plan.merged;
             intent.pk = states.contains(plan.name) ? states.value(plan.name).pk : std::nullopt;
             intent.pending = plan.merged;
             if (action != Action::remove)
@@ -724,7 +733,8 @@ std::optional<SyncError> SyncEngineWorker::applyImports(QHash<QString, SyncState
         }
         if (plan.losingBody) {
             // The body that lost a concurrent edit becomes an archived note of its own.
-            const SyncRecord copy = SyncMerge::conflictCopy(*plan.losingBody, QUuid::createUuid(), time);
+            const SyncRecord copy =
+                SyncMerge::conflictCopy(*plan.losingBody, QUuid::createUuid(), time);
             auto fresh = std::make_unique<Note>();
             copy.applyTo(fresh.get());
             Note *copyNote = context->insert(std::move(fresh));
@@ -776,8 +786,8 @@ std::optional<SyncError> SyncEngineWorker::applyImports(QHash<QString, SyncState
         } else {
             entry = settled(done.plan);
         }
-        entry.pk = done.note ? std::optional<qint64>(done.note->persistentModelID().value)
-                             : std::nullopt;
+        entry.pk =
+            done.note ? std::optional<qint64>(done.note->persistentModelID().value) : std::nullopt;
         entry.observedRowVersion = done.note ? context->storedVersion(done.note) : 0;
         finals << entry;
     }
@@ -823,8 +833,8 @@ std::optional<SyncError> SyncEngineWorker::exportChanges(bool *exported)
         const auto condition = entry.remoteTag.isEmpty()
                                    ? SyncWriteCondition::absent()
                                    : SyncWriteCondition::matching(entry.remoteTag);
-        const auto written = m_transport->write(notePath(entry.recordName), out.toFileData(),
-                                                condition);
+        const auto written =
+            m_transport->write(notePath(entry.recordName), out.toFileData(), condition);
         if (written.ok()) {
             // Only now does this computer count the record as mirrored.
             entry.remoteTag = *written.value;
@@ -902,7 +912,10 @@ QJsonObject SyncEngineWorker::mergeKeyValues(const QJsonObject &local, const QJs
     return merged;
 }
 
-void SyncEngineWorker::setLocalKeyValues(const QJsonObject &values) { m_localKeyValues = values; }
+void SyncEngineWorker::setLocalKeyValues(const QJsonObject &values)
+{
+    m_localKeyValues = values;
+}
 
 std::optional<SyncError> SyncEngineWorker::readKeyValues()
 {
@@ -933,10 +946,10 @@ std::optional<SyncError> SyncEngineWorker::writeKeyValues(bool *wrote)
     const QJsonObject merged = mergeKeyValues(m_localKeyValues, m_remoteKeyValues);
     const QJsonObject object{{QStringLiteral("format"), SyncRecord::format},
                              {QStringLiteral("values"), merged}};
-    const auto written = m_transport->write(
-        keyValueFile, QJsonDocument(object).toJson(QJsonDocument::Indented),
-        m_keyValueTag.isEmpty() ? SyncWriteCondition::absent()
-                                : SyncWriteCondition::matching(m_keyValueTag));
+    const auto written =
+        m_transport->write(keyValueFile, QJsonDocument(object).toJson(QJsonDocument::Indented),
+                           m_keyValueTag.isEmpty() ? SyncWriteCondition::absent()
+                                                   : SyncWriteCondition::matching(m_keyValueTag));
     if (!written.ok())
         return written.error;
     m_remoteKeyValues = merged;

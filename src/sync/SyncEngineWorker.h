@@ -46,8 +46,7 @@ public:
     static inline const QString keyValueFile = QStringLiteral("Orlette/keyvalue.json");
 
     SyncEngineWorker(ModelContainer *container, const SyncTarget &target,
-                     TransportFactory transportFactory, Options options,
-                     QObject *parent = nullptr);
+                     TransportFactory transportFactory, Options options, QObject *parent = nullptr);
     ~SyncEngineWorker() override;
 
     // A whole pass; a pass asked for while one runs follows it at once.

@@ -21,7 +21,12 @@ struct SyncErrorItem
 // single records) or a plain value.
 struct SyncErrorInfo
 {
-    enum class Kind { error, dictionary, value };
+    enum class Kind
+    {
+        error,
+        dictionary,
+        value
+    };
 
     QString key;
     Kind kind = Kind::value;
@@ -39,7 +44,8 @@ struct SyncErrorInfo
 struct SyncError
 {
     // Codes of the mirroring (domain `domainName`); the sync status words 3, 4, 9 and 25.
-    enum Code {
+    enum Code
+    {
         internalError = 1,
         partialFailure = 2,
         networkUnavailable = 3,

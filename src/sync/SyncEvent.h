@@ -12,7 +12,12 @@
 // ends (with the end date and, on failure, the error).
 struct SyncEvent
 {
-    enum class Type { setup = 0, importing = 1, exporting = 2 };
+    enum class Type
+    {
+        setup = 0,
+        importing = 1,
+        exporting = 2
+    };
 
     QUuid identifier;
     Type type = Type::setup;

@@ -26,8 +26,8 @@ SyncMerge::Result SyncMerge::merge(const SyncRecord &local, const SyncRecord &re
 {
     Result result;
     if (local.isDeleted && remote.isDeleted) {
-        result.merged = SyncRecord::tombstone(local.recordName,
-                                              qMax(local.deletedAtMs, remote.deletedAtMs));
+        result.merged =
+            SyncRecord::tombstone(local.recordName, qMax(local.deletedAtMs, remote.deletedAtMs));
         return result;
     }
     if (local.isDeleted || remote.isDeleted) {
@@ -57,11 +57,11 @@ SyncMerge::Result SyncMerge::merge(const SyncRecord &local, const SyncRecord &re
         return qMax(record.time(Note::Field::richText), record.time(Note::Field::plainText));
     };
     const auto body = [](const SyncRecord &record) {
-        return QJsonValue(QJsonArray{record.value(Note::Field::richText),
-                                     record.value(Note::Field::plainText)});
+        return QJsonValue(
+            QJsonArray{record.value(Note::Field::richText), record.value(Note::Field::plainText)});
     };
-    const bool remoteBodyWins = laterWins(body(local), bodyTime(local), body(remote),
-                                          bodyTime(remote));
+    const bool remoteBodyWins =
+        laterWins(body(local), bodyTime(local), body(remote), bodyTime(remote));
     if (remoteBodyWins) {
         for (const auto field : {Note::Field::richText, Note::Field::plainText})
             merged.set(field, remote.value(field), remote.time(field));

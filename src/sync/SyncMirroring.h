@@ -17,7 +17,8 @@ class SyncMirroring : public QObject
 
 public:
     // What the target says about the person's access.
-    enum class AccountStatus {
+    enum class AccountStatus
+    {
         couldNotDetermine = 0,
         available = 1,
         restricted = 2,

@@ -78,7 +78,10 @@ bool SyncRecord::isValidName(const QString &name)
     return pattern.match(name).hasMatch();
 }
 
-QString SyncRecord::nameFor(const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString SyncRecord::nameFor(const QUuid &id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 SyncRecord SyncRecord::tombstone(const QString &recordName, qint64 deletedAtMs)
 {
@@ -95,7 +98,8 @@ QJsonValue SyncRecord::jsonValue(Note::Field field, const QVariant &value)
     if (field == Note::Field::richText)
         return QString::fromLatin1(stored.toByteArray().toBase64());
     if (isDate(field))
-        return stored.isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(double(stored.toLongLong()));
+        return stored.isNull() ? QJsonValue(QJsonValue::Null)
+                               : QJsonValue(double(stored.toLongLong()));
     switch (field) {
     case Note::Field::sortIndex:
         return stored.toDouble();
@@ -183,9 +187,8 @@ QJsonObject SyncRecord::toJson() const
         object.insert(QStringLiteral("fields"), fields);
     }
     if (!deviceId.isEmpty()) {
-        object.insert(QStringLiteral("device"),
-                      QJsonObject{{QStringLiteral("id"), deviceId},
-                                  {QStringLiteral("name"), deviceName}});
+        object.insert(QStringLiteral("device"), QJsonObject{{QStringLiteral("id"), deviceId},
+                                                            {QStringLiteral("name"), deviceName}});
     }
     return object;
 }
@@ -229,7 +232,8 @@ std::optional<SyncRecord> SyncRecord::fromJson(const QByteArray &data, QString *
         const auto field = Note::Field(i);
         const QJsonObject entry = fields.value(Note::fieldName(field)).toObject();
         record.values[size_t(i)] = normalised(field, entry.value(QStringLiteral("value")));
-        record.modifiedAt[size_t(i)] = qint64(entry.value(QStringLiteral("modifiedAt")).toDouble(0));
+        record.modifiedAt[size_t(i)] =
+            qint64(entry.value(QStringLiteral("modifiedAt")).toDouble(0));
     }
     const QUuid id = record.noteId();
     if (id.isNull())
@@ -279,4 +283,7 @@ void SyncRecord::applyTo(Note *note) const
     }
 }
 
-QUuid SyncRecord::noteId() const { return QUuid::fromString(value(Note::Field::id).toString()); }
+QUuid SyncRecord::noteId() const
+{
+    return QUuid::fromString(value(Note::Field::id).toString());
+}

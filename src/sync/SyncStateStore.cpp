@@ -67,7 +67,8 @@ std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *e
     }
     if (statement->failed()) {
         if (error)
-            *error = m_database.lastError(QStringLiteral("No se pudo leer el estado de la sincronización"));
+            *error = m_database.lastError(
+                QStringLiteral("No se pudo leer el estado de la sincronización"));
         return std::nullopt;
     }
     return entries;
@@ -132,7 +133,8 @@ bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *erro
         if (statement->failed()) {
             ok = false;
             if (error)
-                *error = m_database.lastError(QStringLiteral("No se pudo guardar el estado de la sincronización"));
+                *error = m_database.lastError(
+                    QStringLiteral("No se pudo guardar el estado de la sincronización"));
         }
     }
     if (ok)
@@ -177,7 +179,8 @@ bool SyncStateStore::setMeta(const QString &key, const QString &value, StoreErro
     statement->step();
     if (statement->failed()) {
         if (error)
-            *error = m_database.lastError(QStringLiteral("No se pudo guardar el estado de la sincronización"));
+            *error = m_database.lastError(
+                QStringLiteral("No se pudo guardar el estado de la sincronización"));
         return false;
     }
     return true;

@@ -33,18 +33,19 @@ SyncStatus::SyncStatus(SyncMirroring *mirroring, QObject *parent)
                     // The error that may come with the answer changes nothing: the status
                     // it carries is applied, in a task of its own.
                     QMetaObject::invokeMethod(
-                        this, [this, status] { applyAccountStatus(status); },
-                        Qt::QueuedConnection);
+                        this, [this, status] { applyAccountStatus(status); }, Qt::QueuedConnection);
                 });
         connect(m_mirroring, &SyncMirroring::zoneNamesReady, this, &SyncStatus::logZoneAnswer);
-        connect(m_mirroring, &SyncMirroring::configurationChanged, this,
-                &SyncStatus::reconfigure);
+        connect(m_mirroring, &SyncMirroring::configurationChanged, this, &SyncStatus::reconfigure);
     }
 }
 
 SyncStatus::~SyncStatus() = default;
 
-bool SyncStatus::isConfigured() const { return m_mirroring && m_mirroring->isConfigured(); }
+bool SyncStatus::isConfigured() const
+{
+    return m_mirroring && m_mirroring->isConfigured();
+}
 
 void SyncStatus::start()
 {
@@ -95,9 +96,8 @@ void SyncStatus::receive(const SyncEvent &event)
     const SyncEvent::Type type = event.type;
     const std::optional<QDateTime> endDate = event.endDate;
     QMetaObject::invokeMethod(
-        this, [this, type, endDate, code, description] {
-            recordEvent(type, endDate, code, description);
-        },
+        this,
+        [this, type, endDate, code, description] { recordEvent(type, endDate, code, description); },
         Qt::QueuedConnection);
 }
 
@@ -141,13 +141,13 @@ void SyncStatus::syncNow(ModelContext *context, WatcherCheck watcherCheck)
     if (watcherCheck)
         watcherCheck();
     // The watcher is held until the second check; the status only weakly.
-    QTimer::singleShot(m_syncNowDuration, [weak = QPointer<SyncStatus>(this),
-                                           check = std::move(watcherCheck)] {
-        if (check)
-            check();
-        if (weak)
-            weak->setIsSyncing(false);
-    });
+    QTimer::singleShot(m_syncNowDuration,
+                       [weak = QPointer<SyncStatus>(this), check = std::move(watcherCheck)] {
+                           if (check)
+                               check();
+                           if (weak)
+                               weak->setIsSyncing(false);
+                       });
 }
 
 void SyncStatus::recordEvent(SyncEvent::Type type, const std::optional<QDateTime> &endDate,
@@ -236,8 +236,9 @@ void SyncStatus::logZoneAnswer(const QStringList &names, const std::optional<Syn
         SyncLog::error(QStringLiteral("zonas: ") + describeError(*error));
         return;
     }
-    SyncLog::error(QStringLiteral("zonas: ") +
-                   (names.isEmpty() ? QStringLiteral("ninguna") : names.join(QStringLiteral(", "))));
+    SyncLog::error(QStringLiteral("zonas: ") + (names.isEmpty()
+                                                    ? QStringLiteral("ninguna")
+                                                    : names.join(QStringLiteral(", "))));
 }
 
 QString SyncStatus::label(const Health &health)

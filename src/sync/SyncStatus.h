@@ -27,7 +27,13 @@ public:
     class Health
     {
     public:
-        enum class Kind { broken, unavailable, starting, working };
+        enum class Kind
+        {
+            broken,
+            unavailable,
+            starting,
+            working
+        };
 
         static Health broken(const QString &message) { return Health(Kind::broken, message); }
         static Health unavailable() { return Health(Kind::unavailable); }
@@ -92,8 +98,7 @@ public:
     // "Sincronizar ahora": saves the context's pending changes, asks for the account,
     // checks the watcher now and again after `syncNowDuration`.
     void syncNow(ModelContext *context, WatcherCheck watcherCheck = {});
-    template <typename Watcher>
-    void syncNow(ModelContext *context, Watcher *watcher)
+    template <typename Watcher> void syncNow(ModelContext *context, Watcher *watcher)
     {
         WatcherCheck check;
         if (watcher) {

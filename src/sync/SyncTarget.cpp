@@ -26,7 +26,8 @@ QString resolvedPath(const QString &path)
 
 bool isSameOrInside(const QString &path, const QString &folder)
 {
-    return path == folder || path.startsWith(folder + QLatin1Char('/')) || folder == QStringLiteral("/");
+    return path == folder || path.startsWith(folder + QLatin1Char('/')) ||
+           folder == QStringLiteral("/");
 }
 
 } // namespace

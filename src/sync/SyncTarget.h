@@ -15,7 +15,12 @@ class UserDefaults;
 // desktop's secret store.
 struct SyncTarget
 {
-    enum class Kind { none, folder, webDav };
+    enum class Kind
+    {
+        none,
+        folder,
+        webDav
+    };
 
     // Settings keys.
     static inline const QString kindKey = QStringLiteral("syncTargetKind");

@@ -27,7 +27,12 @@ struct SyncRemoteFile
 // The condition of a conditional write.
 struct SyncWriteCondition
 {
-    enum class Kind { any, absent, tag };
+    enum class Kind
+    {
+        any,
+        absent,
+        tag
+    };
     Kind kind = Kind::any;
     QString tag;
 
@@ -36,8 +41,7 @@ struct SyncWriteCondition
     static SyncWriteCondition matching(const QString &tag) { return {Kind::tag, tag}; }
 };
 
-template <typename T>
-struct SyncResult
+template <typename T> struct SyncResult
 {
     std::optional<T> value;
     std::optional<SyncError> error;

@@ -19,7 +19,10 @@ QString fallbackTag(const QString &lastModified, const QString &length)
     return QStringLiteral("lm:%1:%2").arg(lastModified, length);
 }
 
-bool isFallbackTag(const QString &tag) { return tag.startsWith(QStringLiteral("lm:")); }
+bool isFallbackTag(const QString &tag)
+{
+    return tag.startsWith(QStringLiteral("lm:"));
+}
 
 QString withTrailingSlash(QString path)
 {
@@ -76,7 +79,8 @@ WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl 
                          QNetworkRequest::AlwaysNetwork);
     if (!m_user.isEmpty() && m_password) {
         request.setRawHeader("Authorization",
-                             "Basic " + (m_user + QLatin1Char(':') + *m_password).toUtf8().toBase64());
+                             "Basic " +
+                                 (m_user + QLatin1Char(':') + *m_password).toUtf8().toBase64());
     }
     for (const auto &[name, value] : headers)
         request.setRawHeader(name, value);
@@ -275,9 +279,9 @@ SyncResult<QString> WebDavTransport::write(const QString &path, const QByteArray
             if (!current.ok())
                 return Result::failure(*current.error);
             if (*current.value != condition.tag) {
-                return Result::failure(SyncError::make(SyncError::serverRecordChanged,
-                                                       QStringLiteral("%1 cambió en el servidor.")
-                                                           .arg(path)));
+                return Result::failure(
+                    SyncError::make(SyncError::serverRecordChanged,
+                                    QStringLiteral("%1 cambió en el servidor.").arg(path)));
             }
         } else {
             headers.append(qMakePair(QByteArray("If-Match"), condition.tag.toLatin1()));
@@ -286,8 +290,8 @@ SyncResult<QString> WebDavTransport::write(const QString &path, const QByteArray
     }
     const Reply reply = send("PUT", url, data, headers);
     if (reply.status == 412) {
-        return Result::failure(SyncError::make(SyncError::serverRecordChanged,
-                                               QStringLiteral("%1 cambió en el servidor.").arg(path)));
+        return Result::failure(SyncError::make(
+            SyncError::serverRecordChanged, QStringLiteral("%1 cambió en el servidor.").arg(path)));
     }
     if (reply.status < 200 || reply.status >= 300)
         return Result::failure(errorFor(reply, url, what));
@@ -319,14 +323,13 @@ std::optional<SyncError> WebDavTransport::remove(const QString &path)
 SyncMirroring::AccountStatus WebDavTransport::accountStatus(std::optional<SyncError> *error)
 {
     if (!m_user.isEmpty() && !m_password) {
-        const SyncError missing = SyncError::make(
-            SyncError::notAuthenticated,
-            QStringLiteral("No hay contraseña guardada para %1.").arg(m_user));
+        const SyncError missing =
+            SyncError::make(SyncError::notAuthenticated,
+                            QStringLiteral("No hay contraseña guardada para %1.").arg(m_user));
         if (error) {
-            *error = m_credentialError
-                         ? SyncError(missing).with(SyncErrorInfo::nested(
-                               SyncError::underlyingErrorKey, *m_credentialError))
-                         : missing;
+            *error = m_credentialError ? SyncError(missing).with(SyncErrorInfo::nested(
+                                             SyncError::underlyingErrorKey, *m_credentialError))
+                                       : missing;
         }
         return SyncMirroring::AccountStatus::noAccount;
     }

@@ -68,7 +68,8 @@ private:
         const QList<QByteArray> lines = buffer.left(end).split('\n');
         const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
         request.method = first.value(0);
-        request.path = QUrl::fromPercentEncoding(QUrl(QString::fromLatin1(first.value(1))).path(QUrl::FullyEncoded).toLatin1());
+        request.path = QUrl::fromPercentEncoding(
+            QUrl(QString::fromLatin1(first.value(1))).path(QUrl::FullyEncoded).toLatin1());
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
             if (colon > 0)
@@ -90,7 +91,8 @@ private:
         QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";
         for (const auto &[name, value] : headers)
             out += name + ": " + value + "\r\n";
-        out += "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n";
+        out +=
+            "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n";
         out += body;
         socket->write(out);
         socket->disconnectFromHost();
@@ -109,11 +111,11 @@ private:
     QByteArray propEntry(const QString &path, bool folder, const File *file) const
     {
         QByteArray href = QUrl::toPercentEncoding(path, "/");
-        QByteArray props = folder ? "<d:resourcetype><d:collection/></d:resourcetype>"
-                                  : "<d:resourcetype/><d:getcontentlength>" +
-                                        QByteArray::number(file->data.size()) +
-                                        "</d:getcontentlength><d:getetag>" + file->etag.toLatin1() +
-                                        "</d:getetag>";
+        QByteArray props =
+            folder
+                ? "<d:resourcetype><d:collection/></d:resourcetype>"
+                : "<d:resourcetype/><d:getcontentlength>" + QByteArray::number(file->data.size()) +
+                      "</d:getcontentlength><d:getetag>" + file->etag.toLatin1() + "</d:getetag>";
         return "<d:response><d:href>" + href + "</d:href><d:propstat><d:prop>" + props +
                "</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
     }
@@ -121,7 +123,8 @@ private:
     void handle(QTcpSocket *socket, const Request &request)
     {
         if (!user.isEmpty()) {
-            const QByteArray expected = "Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64();
+            const QByteArray expected =
+                "Basic " + (user + QLatin1Char(':') + password).toUtf8().toBase64();
             if (request.headers.value("authorization") != expected) {
                 respond(socket, 401, {}, {{"WWW-Authenticate", "Basic realm=\"test\""}});
                 return;

@@ -1,9 +1,9 @@
+#include "sync/SyncEngine.h"
 #include "core/ModelContainer.h"
 #include "core/ModelContext.h"
 #include "core/UserDefaults.h"
 #include "sync/KeychainCredentials.h"
 #include "sync/RemoteKeyValueStore.h"
-#include "sync/SyncEngine.h"
 #include "sync/SyncStatus.h"
 
 #include "TestSupport.h"
@@ -165,19 +165,20 @@ TEST_F(SyncEngineTest, WithoutASecretServiceThePasswordIsMissingNotAHang)
     KeychainCredentials credentials(nullptr, 2000ms);
     std::optional<SyncError> error;
     bool answered = false;
-    credentials.readPassword(QStringLiteral("ana@https://example.invalid"),
-                             [&](const std::optional<QString> &password,
-                                 const std::optional<SyncError> &failure) {
-                                 answered = true;
-                                 EXPECT_FALSE(password);
-                                 error = failure;
-                             });
+    credentials.readPassword(
+        QStringLiteral("ana@https://example.invalid"),
+        [&](const std::optional<QString> &password, const std::optional<SyncError> &failure) {
+            answered = true;
+            EXPECT_FALSE(password);
+            error = failure;
+        });
     ASSERT_TRUE(waitUntil([&] { return answered; }, 5000));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, SyncError::notAuthenticated);
 
     UserDefaults defaults(settings.filePath(QStringLiteral("dav.conf")));
-    SyncTarget::onWebDav(QUrl(QStringLiteral("https://example.invalid/dav/")), QStringLiteral("ana"))
+    SyncTarget::onWebDav(QUrl(QStringLiteral("https://example.invalid/dav/")),
+                         QStringLiteral("ana"))
         .save(defaults);
     auto container = makeMemoryContainer();
     SyncEngine::Options options;
@@ -186,9 +187,10 @@ TEST_F(SyncEngineTest, WithoutASecretServiceThePasswordIsMissingNotAHang)
     SyncStatus status(&engine);
     engine.start();
     status.start();
-    ASSERT_TRUE(waitUntil([&] { return status.health().kind() == SyncStatus::Health::Kind::broken; },
-                          6000));
-    EXPECT_EQ(status.health().message(), QStringLiteral("Este Mac no ha iniciado sesión en iCloud."));
+    ASSERT_TRUE(waitUntil(
+        [&] { return status.health().kind() == SyncStatus::Health::Kind::broken; }, 6000));
+    EXPECT_EQ(status.health().message(),
+              QStringLiteral("Este Mac no ha iniciado sesión en iCloud."));
     ASSERT_TRUE(waitUntil([&] { return status.account().has_value(); }));
     EXPECT_EQ(*status.account(), QStringLiteral("Sin sesión de iCloud"));
     engine.stop();

@@ -1,8 +1,8 @@
+#include "sync/SyncEngineWorker.h"
 #include "core/ModelContainer.h"
 #include "core/ModelContext.h"
 #include "core/SqliteDatabase.h"
 #include "sync/FolderTransport.h"
-#include "sync/SyncEngineWorker.h"
 #include "sync/SyncMerge.h"
 
 #include "TestSupport.h"
@@ -27,8 +27,7 @@ struct Clock
 class Computer
 {
 public:
-    Computer(const QString &folder, Clock &clock, const QString &dataDirectory,
-             const QString &name)
+    Computer(const QString &folder, Clock &clock, const QString &dataDirectory, const QString &name)
         : container(makeMemoryContainer())
     {
         SyncEngineWorker::Options options;
@@ -74,8 +73,8 @@ public:
 
     QList<Note *> notes() const
     {
-        return context()->fetch(FetchDescriptor{NotePredicate(), {{Note::Field::title, true}},
-                                                std::nullopt})
+        return context()
+            ->fetch(FetchDescriptor{NotePredicate(), {{Note::Field::title, true}}, std::nullopt})
             .value_or(QList<Note *>());
     }
     Note *withTitle(const QString &title) const
@@ -192,9 +191,10 @@ TEST_F(SyncEngineWorkerTest, TwoComputersConverge)
 
     // A pass with nothing new writes nothing.
     a->sync();
-    EXPECT_EQ(std::count_if(a->events.cbegin(), a->events.cend(),
-                            [](const SyncEvent &e) { return e.type == SyncEvent::Type::exporting; }),
-              0);
+    EXPECT_EQ(
+        std::count_if(a->events.cbegin(), a->events.cend(),
+                      [](const SyncEvent &e) { return e.type == SyncEvent::Type::exporting; }),
+        0);
 }
 
 TEST_F(SyncEngineWorkerTest, NewerWritePerFieldWins)
@@ -360,11 +360,11 @@ TEST_F(SyncEngineWorkerTest, ForeignFilesAreLeftAlone)
 
 TEST(SyncRecordTest, NamesThatLeaveTheFolderAreRefused)
 {
-    for (const QString &bad : {QString(), QStringLiteral(".."), QStringLiteral("../x"),
-                               QStringLiteral("/etc/passwd"), QStringLiteral("a/b"),
-                               QStringLiteral("a\\b"), QStringLiteral("a.b"), QStringLiteral("-x"),
-                               QStringLiteral("x~"), QStringLiteral("nombre con espacio"),
-                               QString(129, u'a')})
+    for (const QString &bad :
+         {QString(), QStringLiteral(".."), QStringLiteral("../x"), QStringLiteral("/etc/passwd"),
+          QStringLiteral("a/b"), QStringLiteral("a\\b"), QStringLiteral("a.b"),
+          QStringLiteral("-x"), QStringLiteral("x~"), QStringLiteral("nombre con espacio"),
+          QString(129, u'a')})
         EXPECT_FALSE(SyncRecord::isValidName(bad)) << bad.toStdString();
     EXPECT_TRUE(SyncRecord::isValidName(SyncRecord::nameFor(QUuid::createUuid())));
     EXPECT_TRUE(SyncRecord::isValidName(QStringLiteral("ABC-1f_2")));
@@ -446,9 +446,9 @@ TEST_F(SyncEngineWorkerTest, TargetsHoldingTheLiveStoreAreRefused)
         auto container = makeMemoryContainer();
         SyncEngineWorker::Options options;
         options.dataDirectory = data.path();
-        SyncEngineWorker worker(container.get(), SyncTarget::inFolder(folder),
-                                [folder] { return std::make_unique<FolderTransport>(folder); },
-                                options);
+        SyncEngineWorker worker(
+            container.get(), SyncTarget::inFolder(folder),
+            [folder] { return std::make_unique<FolderTransport>(folder); }, options);
         std::optional<SyncEvent> last;
         QObject::connect(&worker, &SyncEngineWorker::eventChanged,
                          [&](const SyncEvent &e) { last = e; });
@@ -606,9 +606,11 @@ TEST(SyncMergeTest, RulesTable)
     result = SyncMerge::merge(local, remote, agreed);
     EXPECT_EQ(result.merged.value(Note::Field::plainText).toString(), QStringLiteral("mine"));
     ASSERT_TRUE(result.losingBody);
-    EXPECT_EQ(result.losingBody->value(Note::Field::plainText).toString(), QStringLiteral("theirs"));
+    EXPECT_EQ(result.losingBody->value(Note::Field::plainText).toString(),
+              QStringLiteral("theirs"));
     const SyncRecord copy = SyncMerge::conflictCopy(*result.losingBody, QUuid::createUuid(), 999);
-    EXPECT_EQ(copy.value(Note::Field::title).toString(), QStringLiteral("Copia en conflicto de «T»"));
+    EXPECT_EQ(copy.value(Note::Field::title).toString(),
+              QStringLiteral("Copia en conflicto de «T»"));
     EXPECT_TRUE(copy.value(Note::Field::isArchived).toBool());
     EXPECT_NE(copy.recordName, base.recordName);
     EXPECT_EQ(copy.value(Note::Field::id).toString(), copy.recordName);

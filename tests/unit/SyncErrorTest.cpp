@@ -9,8 +9,8 @@
 TEST(SyncErrorTest, HttpStatusesMapToMirroringCodes)
 {
     const QList<QPair<int, int>> cases{
-        {401, 9}, {403, 9}, {507, 25}, {413, 25}, {412, 14}, {404, 11}, {410, 11},
-        {409, 26}, {408, 4}, {504, 4}, {429, 7}, {500, 6}, {503, 6}, {400, 15}, {405, 15},
+        {401, 9}, {403, 9}, {507, 25}, {413, 25}, {412, 14}, {404, 11}, {410, 11}, {409, 26},
+        {408, 4}, {504, 4}, {429, 7},  {500, 6},  {503, 6},  {400, 15}, {405, 15},
     };
     for (const auto &[status, code] : cases)
         EXPECT_EQ(SyncError::codeForHttpStatus(status), code) << status;
@@ -19,8 +19,8 @@ TEST(SyncErrorTest, HttpStatusesMapToMirroringCodes)
 TEST(SyncErrorTest, SystemErrorsMapToMirroringCodes)
 {
     const QList<QPair<int, int>> cases{
-        {ENOSPC, 25}, {EDQUOT, 25}, {ENOENT, 3},  {ENOTCONN, 3}, {ENODEV, 3}, {EHOSTDOWN, 3},
-        {EIO, 4},     {ETIMEDOUT, 4}, {ESTALE, 4}, {EACCES, 10}, {EROFS, 10}, {EINVAL, 1},
+        {ENOSPC, 25}, {EDQUOT, 25},   {ENOENT, 3}, {ENOTCONN, 3}, {ENODEV, 3}, {EHOSTDOWN, 3},
+        {EIO, 4},     {ETIMEDOUT, 4}, {ESTALE, 4}, {EACCES, 10},  {EROFS, 10}, {EINVAL, 1},
     };
     for (const auto &[error, code] : cases)
         EXPECT_EQ(SyncError::codeForErrno(error), code) << error;
@@ -52,14 +52,15 @@ TEST(SyncErrorTest, WrappedCausesReachTheStatusWording)
     status.recordEvent(SyncEvent::Type::exporting, QDateTime::currentDateTimeUtc(), full.code,
                        SyncStatus::describeError(full));
     EXPECT_EQ(status.health().message(), QStringLiteral("No queda espacio en tu iCloud."));
-    EXPECT_TRUE(status.detail()->contains(QStringLiteral("  underlyingError → POSIX %1: ")
-                                              .arg(EDQUOT)));
+    EXPECT_TRUE(
+        status.detail()->contains(QStringLiteral("  underlyingError → POSIX %1: ").arg(EDQUOT)));
 
     const SyncError refused =
         SyncError::fromHttpStatus(401, QStringLiteral("Unauthorized"), QStringLiteral("GET x"));
     status.recordEvent(SyncEvent::Type::importing, QDateTime::currentDateTimeUtc(), refused.code,
                        SyncStatus::describeError(refused));
-    EXPECT_EQ(status.health().message(), QStringLiteral("Este Mac no ha iniciado sesión en iCloud."));
+    EXPECT_EQ(status.health().message(),
+              QStringLiteral("Este Mac no ha iniciado sesión en iCloud."));
     EXPECT_EQ(SyncStatus::describeError(refused),
               QStringLiteral("OrletteSync 9: GET x\n  underlyingError → HTTP 401: Unauthorized"));
 }

@@ -1,7 +1,7 @@
+#include "sync/SyncStatus.h"
 #include "core/ModelContainer.h"
 #include "core/ModelContext.h"
 #include "core/SyncLog.h"
-#include "sync/SyncStatus.h"
 
 #include "TestSupport.h"
 
@@ -121,8 +121,7 @@ TEST(SyncStatusTest, RecordEventWordsEveryFailure)
         {SyncEvent::Type::exporting, 25, QStringLiteral("No queda espacio en tu iCloud.")},
         {SyncEvent::Type::importing, 9,
          QStringLiteral("Este Mac no ha iniciado sesión en iCloud.")},
-        {SyncEvent::Type::exporting, 2,
-         QStringLiteral("iCloud devolvió un error al sincronizar.")},
+        {SyncEvent::Type::exporting, 2, QStringLiteral("iCloud devolvió un error al sincronizar.")},
         {SyncEvent::Type::importing, 28,
          QStringLiteral("iCloud devolvió un error al sincronizar.")},
     };
@@ -195,10 +194,12 @@ TEST(SyncStatusTest, EventsArriveThroughTheMirroringAndFailuresAreLogged)
 
     const SyncError quota = SyncError::fromErrno(ENOSPC, QStringLiteral("No se pudo escribir X."));
     Q_EMIT mirroring.eventChanged(finished(SyncEvent::Type::exporting, t0, quota));
-    ASSERT_TRUE(waitUntil([&] { return status.health().kind() == SyncStatus::Health::Kind::broken; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return status.health().kind() == SyncStatus::Health::Kind::broken; }));
     EXPECT_EQ(status.health().message(), QStringLiteral("No queda espacio en tu iCloud."));
     ASSERT_TRUE(status.detail());
-    EXPECT_TRUE(status.detail()->startsWith(QStringLiteral("OrletteSync 25: No se pudo escribir X.")));
+    EXPECT_TRUE(
+        status.detail()->startsWith(QStringLiteral("OrletteSync 25: No se pudo escribir X.")));
     ASSERT_EQ(LogCapture::lines().size(), 1);
     EXPECT_EQ(LogCapture::lines().first(),
               QStringLiteral("iCloud falló al sincronizar:\n") + *status.detail());
@@ -220,7 +221,8 @@ TEST(SyncStatusTest, AccountAnswersBecomeTexts)
     SyncStatus status(&mirroring);
     const QList<QPair<SyncMirroring::AccountStatus, std::optional<QString>>> cases{
         {SyncMirroring::AccountStatus::available, QStringLiteral("Conectado")},
-        {SyncMirroring::AccountStatus::restricted, QStringLiteral("iCloud restringido en este Mac")},
+        {SyncMirroring::AccountStatus::restricted,
+         QStringLiteral("iCloud restringido en este Mac")},
         {SyncMirroring::AccountStatus::noAccount, QStringLiteral("Sin sesión de iCloud")},
         {SyncMirroring::AccountStatus::temporarilyUnavailable, std::nullopt},
         {SyncMirroring::AccountStatus::couldNotDetermine, std::nullopt},

@@ -114,7 +114,8 @@ TEST(SyncWebDavTest, RefusedCredentialsAreCodeNineAndNeverShowThePassword)
                          SyncError::make(9, QStringLiteral("Sin almacén de secretos")));
     EXPECT_EQ(none.accountStatus(&error), SyncMirroring::AccountStatus::noAccount);
     EXPECT_EQ(error->code, SyncError::notAuthenticated);
-    EXPECT_TRUE(SyncStatus::describeError(*error).contains(QStringLiteral("Sin almacén de secretos")));
+    EXPECT_TRUE(
+        SyncStatus::describeError(*error).contains(QStringLiteral("Sin almacén de secretos")));
     EXPECT_EQ(server.requests.size(), sent);
 }
 
@@ -123,8 +124,8 @@ TEST(SyncWebDavTest, AFullServerIsQuotaAndAClosedOneIsNoNetwork)
     FakeWebDavServer server;
     server.quota = 10;
     auto dav = transportFor(server);
-    const auto full = dav->write(QStringLiteral("big.json"), QByteArray(64, 'x'),
-                                 SyncWriteCondition::any());
+    const auto full =
+        dav->write(QStringLiteral("big.json"), QByteArray(64, 'x'), SyncWriteCondition::any());
     ASSERT_FALSE(full.ok());
     EXPECT_EQ(full.error->code, SyncError::quotaExceeded);
     EXPECT_TRUE(SyncStatus::describeError(*full.error).contains(QStringLiteral("HTTP 507")));
@@ -171,7 +172,8 @@ TEST(SyncWebDavTest, TwoComputersConvergeThroughTheServer)
     workerA->runCycle();
     now += 1000;
     workerB->runCycle();
-    ASSERT_TRUE(failures.isEmpty()) << SyncStatus::describeError(*failures.first().error).toStdString();
+    ASSERT_TRUE(failures.isEmpty())
+        << SyncStatus::describeError(*failures.first().error).toStdString();
     const auto onB = b->mainContext()->fetch(FetchDescriptor{});
     ASSERT_TRUE(onB && onB->size() == 1);
     EXPECT_EQ(onB->first()->id(), onA->id());

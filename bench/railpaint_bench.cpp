@@ -1,0 +1,204 @@
+// What one repaint of a rail panel costs: the rail content with 5, 40 and 200 notes drawn
+// into an image, asleep (the chips a rail shows all day) and awake (the fanned-out tabs),
+// plus the work of a pointer movement over an awake rail.
+
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/Note.h"
+#include "core/UserDefaults.h"
+#include "rail/AnimationClock.h"
+#include "rail/EdgeRailContent.h"
+#include "rail/EdgeRailView.h"
+#include "surfaces/BundledFonts.h"
+#include "surfaces/StyledText.h"
+
+#include <benchmark/benchmark.h>
+
+#include "surfaces/NoteFormView.h"
+#include "surfaces/NotePreviewBody.h"
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+// Springs jump to rest on demand, so every measured frame shows a resting rail.
+class JumpClock : public AnimationClock
+{
+public:
+    double now() const override { return m_now; }
+    void finishAll()
+    {
+        m_now += 10;
+        if (isRunning())
+            Q_EMIT tick();
+    }
+
+protected:
+    void startFrames() override {}
+    void stopFrames() override {}
+
+private:
+    double m_now = 0;
+};
+
+const QSize railSize(540, 1000);
+
+// A rail of `count` notes on the right edge, shown on the offscreen platform.
+struct RailFixture
+{
+    explicit RailFixture(int count, bool awake)
+    {
+        StoreError error;
+        container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
+        ModelContext *context = container->mainContext();
+        const QList<NoteColor> colors{NoteColor::citrus,   NoteColor::coral, NoteColor::rose,
+                                      NoteColor::lavender, NoteColor::sky,   NoteColor::mint};
+        for (int i = 0; i < count; ++i) {
+            const QString title = QStringLiteral("Nota número %1").arg(i + 1);
+            context->insert(Note::make(title, StyledText::plain(title), colors[i % colors.size()],
+                                       ScreenEdge::right, i * 1024.0));
+        }
+        context->save();
+
+        RailEnvironment environment;
+        environment.container = container.get();
+        environment.railPointer = &pointer;
+        environment.wakeDwell = std::chrono::milliseconds(0);
+        environment.animationClock = &clock;
+        view = std::make_unique<EdgeRailView>(ScreenEdge::right, environment);
+        view->resize(railSize);
+        view->show();
+        if (awake) {
+            pointer.setLocation(QPointF(railSize.width() - 10, railSize.height() / 2.0));
+            while (!content()->isAwake())
+                QCoreApplication::processEvents();
+        }
+        clock.finishAll();
+        QCoreApplication::processEvents();
+    }
+
+    EdgeRailContent *content() const { return view->content(); }
+
+    std::unique_ptr<ModelContainer> container;
+    RailPointer pointer;
+    JumpClock clock;
+    std::unique_ptr<EdgeRailView> view;
+};
+
+void paintRail(benchmark::State &state, bool awake)
+{
+    RailFixture rail(int(state.range(0)), awake);
+    QImage image(railSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    if (rail.content()->paintsChips() == awake)
+        state.SkipWithError("the rail is not in the expected state");
+    for (auto _ : state) {
+        rail.view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_RailPaintAsleep(benchmark::State &state)
+{
+    paintRail(state, false);
+}
+BENCHMARK(BM_RailPaintAsleep)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+void BM_RailPaintAwake(benchmark::State &state)
+{
+    paintRail(state, true);
+}
+BENCHMARK(BM_RailPaintAwake)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+// A sleeping rail after a change of its look (a colour, the theme): the chips are drawn again.
+void BM_RailPaintAsleepRedrawn(benchmark::State &state)
+{
+    RailFixture rail(int(state.range(0)), false);
+    QImage image(railSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    for (auto _ : state) {
+        QEvent change(QEvent::PaletteChange);
+        QCoreApplication::sendEvent(rail.content(), &change);
+        rail.view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_RailPaintAsleepRedrawn)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+// The pointer moving from one tab to the next on an awake rail: hover, z-order, springs set
+// off (not the frames they run).
+void BM_RailHoverChange(benchmark::State &state)
+{
+    RailFixture rail(int(state.range(0)), true);
+    const RailLayout layout = rail.content()->geometry().layout();
+    const QPointF a(railSize.width() - 10, layout.itemY(1) + 10);
+    const QPointF b(railSize.width() - 10, layout.itemY(2) + 10);
+    bool flip = false;
+    for (auto _ : state) {
+        rail.pointer.setLocation(flip ? a : b);
+        flip = !flip;
+    }
+}
+BENCHMARK(BM_RailHoverChange)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+// The cards' own drawing of an awake rail, without the widgets around it.
+void BM_CardsPaintDirect(benchmark::State &state)
+{
+    RailFixture rail(int(state.range(0)), true);
+    QImage image(railSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    for (auto _ : state) {
+        QPainter painter(&image);
+        for (NoteFormView *card : rail.content()->cards())
+            card->paintCard(painter);
+        painter.end();
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_CardsPaintDirect)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    BundledFonts::registerAll();
+    const QTemporaryDir settings;
+    UserDefaults::installStandard(
+        std::make_unique<UserDefaults>(settings.filePath(QStringLiteral("Orlette.conf"))));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    UserDefaults::installStandard(nullptr);
+    return 0;
+}

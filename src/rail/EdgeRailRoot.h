@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/ScreenEdge.h"
+#include "rail/RailEnvironment.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class EdgeRailView;
+
+// The root of one rail panel's content. Hosts the rail's view and builds it again from
+// scratch, with a fresh query and every piece of view state back at its start (asleep, nothing
+// open, no hover, no drag), each time the sync watcher's generation changes.
+class EdgeRailRoot : public QWidget
+{
+    Q_OBJECT
+
+public:
+    EdgeRailRoot(ScreenEdge edge, const RailEnvironment &environment, QWidget *parent = nullptr);
+    ~EdgeRailRoot() override;
+
+    ScreenEdge edge() const { return m_edge; }
+    const RailEnvironment &environment() const { return m_environment; }
+    // The current rail view.
+    EdgeRailView *view() const { return m_view; }
+    // The sync watcher's generation the current view was built for.
+    qint64 generation() const { return m_generation; }
+
+Q_SIGNALS:
+    // The panel should take the keyboard (a note was opened to be typed into).
+    void wantsKeyboard();
+    // A new rail view replaced the previous one.
+    void rebuilt();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void scheduleRebuild();
+    void rebuild();
+    void build();
+
+    const ScreenEdge m_edge;
+    RailEnvironment m_environment;
+    QPointer<EdgeRailView> m_view;
+    qint64 m_generation = 0;
+    bool m_rebuildScheduled = false;
+};

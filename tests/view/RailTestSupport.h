@@ -1,0 +1,131 @@
+#pragma once
+
+#include "FakeWindowSystem.h"
+#include "TestSupport.h"
+
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/Note.h"
+#include "rail/AnimationClock.h"
+#include "rail/EdgeRailContent.h"
+#include "rail/EdgeRailRoot.h"
+#include "rail/EdgeRailView.h"
+#include "rail/InteractiveRegions.h"
+#include "rail/RailEnvironment.h"
+#include "rail/RailFocus.h"
+#include "rail/RailPointer.h"
+#include "surfaces/StyledText.h"
+#include "sync/SyncWatcher.h"
+
+#include <QTest>
+#include <QWindow>
+
+#include <chrono>
+#include <memory>
+
+namespace RailTest {
+
+using namespace std::chrono_literals;
+
+// An animation clock moved by hand: springs move only when the test runs frames.
+class ManualClock : public AnimationClock
+{
+public:
+    double now() const override { return m_now; }
+    // Runs frames of 1/60 s for `seconds`.
+    void run(double seconds)
+    {
+        for (double t = 0; t < seconds; t += 1.0 / 60) {
+            m_now += 1.0 / 60;
+            if (isRunning())
+                Q_EMIT tick();
+        }
+    }
+
+protected:
+    void startFrames() override {}
+    void stopFrames() override {}
+
+private:
+    double m_now = 50;
+};
+
+// Everything a rail reads, for tests: an in-memory store, fresh settings, a fake window
+// system (its virtual clock drives the wake dwell), a hand-moved animation clock, and the
+// shared rail objects.
+class Harness
+{
+public:
+    Harness() : m_container(makeMemoryContainer()), sync(m_container.get()) {}
+
+    ModelContainer *container() const { return m_container.get(); }
+    ModelContext *context() const { return m_container->mainContext(); }
+
+    RailEnvironment environment(RailPointer *railPointer, InteractiveRegions *railRegions)
+    {
+        RailEnvironment environment;
+        environment.container = m_container.get();
+        environment.railFocus = &focus;
+        environment.railPointer = railPointer;
+        environment.interactiveRegions = railRegions;
+        environment.syncWatcher = &sync;
+        environment.windowSystem = &windows;
+        environment.animationClock = &clock;
+        return environment;
+    }
+
+    // A note on `edge` at `sortIndex`, saved.
+    Note *addNote(const QString &title, ScreenEdge edge = ScreenEdge::right, double sortIndex = 0,
+                  NoteColor color = NoteColor::citrus)
+    {
+        Note *note = context()->insert(Note::make(
+            title, StyledText::plain(title + QStringLiteral(" cuerpo")), color, edge, sortIndex));
+        context()->save();
+        return note;
+    }
+
+    // The stored sort index of the note `id`, read through a context of its own.
+    double storedSortIndex(const QUuid &id) const
+    {
+        const auto other = m_container->makeContext();
+        const auto notes = other->fetch(FetchDescriptor{});
+        for (Note *note : notes.value_or(QList<Note *>())) {
+            if (note->id() == id)
+                return note->sortIndex();
+        }
+        return qQNaN();
+    }
+
+    // Runs the springs until every card rests.
+    void settle() { clock.run(3.0); }
+
+private:
+    ScopedDefaults m_defaults;
+    std::unique_ptr<ModelContainer> m_container;
+
+public:
+    FakeWindowSystem windows;
+    ManualClock clock;
+    RailFocus focus;
+    SyncWatcher sync;
+};
+
+// One rail as a shown top-level window, with its own pointer and regions.
+struct Rail
+{
+    Rail(Harness &harness, ScreenEdge edge, QSize size = QSize(540, 900))
+        : root(std::make_unique<EdgeRailRoot>(edge, harness.environment(&pointer, &regions)))
+    {
+        root->resize(size);
+        root->show();
+    }
+
+    EdgeRailContent *content() const { return root->view()->content(); }
+    QWindow *window() const { return root->windowHandle(); }
+
+    RailPointer pointer;
+    InteractiveRegions regions;
+    std::unique_ptr<EdgeRailRoot> root;
+};
+
+} // namespace RailTest

@@ -123,6 +123,8 @@ void NoteFormView::setActions(const NoteCardActions &actions)
 
 void NoteFormView::setEnvironment(const NoteSurfaceEnvironment &environment)
 {
+    if (environment.shadows != m_environment.shadows)
+        m_painter = NoteCardPainter(environment.shadows);
     m_environment = environment;
     // The content depends on the environment (editing allowed, fonts, the context): build
     // it again.

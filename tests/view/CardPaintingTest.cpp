@@ -63,42 +63,52 @@ TEST(NoteCardPainterTest, LayerLooksLikePaintingAfresh)
 {
     BundledFonts::registerAll();
     const NotePaint paint = NoteColors::paint(NoteColor::lavender, ColorScheme::light);
-    for (const NotePhase phase : {NotePhase::chip, NotePhase::tab, NotePhase::preview}) {
-        NoteCardChrome chrome;
-        chrome.edge = phase == NotePhase::tab ? ScreenEdge::left : ScreenEdge::right;
-        chrome.phase = phase;
-        chrome.tilt = phase == NotePhase::chip ? 0 : 1.5;
-        chrome.isHovered = phase == NotePhase::tab;
-        const QSizeF size = NoteCardChrome::cardSize(phase, 82, 0, 104, 240);
-        chrome.frame =
-            QRectF(QPointF(chrome.edge == ScreenEdge::right ? 480 - size.width() : 0, 37), size);
+    const QString title = QStringLiteral("Lecturas de verano");
+    for (const double ratio : {1.0, 2.0}) {
+        for (const NotePhase phase : {NotePhase::chip, NotePhase::tab, NotePhase::preview}) {
+            NoteCardChrome chrome;
+            chrome.edge = phase == NotePhase::tab ? ScreenEdge::left : ScreenEdge::right;
+            chrome.phase = phase;
+            chrome.tilt = phase == NotePhase::chip ? 0 : 1.5;
+            chrome.isHovered = phase == NotePhase::tab;
+            const QSizeF size = NoteCardChrome::cardSize(phase, 82, 0, 104, 240);
+            chrome.frame = QRectF(
+                QPointF(chrome.edge == ScreenEdge::right ? 480 - size.width() : 0, 37), size);
+            const auto canvas = [ratio] {
+                QImage image = blank(QSize(480, 340) * ratio);
+                image.setDevicePixelRatio(ratio);
+                return image;
+            };
 
-        QImage layered = blank(QSize(480, 340));
-        QImage direct = blank(QSize(480, 340));
-        NoteCardPainter painter;
-        {
-            QPainter onto(&layered);
-            painter.paint(onto, chrome, paint, QStringLiteral("Lecturas de verano"));
-            // A second frame comes from the kept layer.
-            layered.fill(Qt::transparent);
-            painter.paint(onto, chrome, paint, QStringLiteral("Lecturas de verano"));
-        }
-        {
-            QPainter onto(&direct);
-            painter.paintDirectly(onto, chrome, paint, QStringLiteral("Lecturas de verano"));
-        }
-        EXPECT_LE(largestDifference(layered, direct), 3) << "phase " << int(phase);
+            QImage layered = canvas();
+            QImage direct = canvas();
+            NoteCardPainter painter;
+            {
+                QPainter onto(&layered);
+                painter.paint(onto, chrome, paint, title);
+                // A second frame comes from the kept layer.
+                layered.fill(Qt::transparent);
+                painter.paint(onto, chrome, paint, title);
+            }
+            {
+                QPainter onto(&direct);
+                painter.paintDirectly(onto, chrome, paint, title);
+            }
+            EXPECT_LE(largestDifference(layered, direct), 6)
+                << "phase " << int(phase) << " ratio " << ratio;
 
-        // Moving the card moves the picture.
-        QImage moved = blank(QSize(480, 340));
-        {
-            QPainter onto(&moved);
-            NoteCardChrome lower = chrome;
-            lower.frame.translate(0, 20);
-            painter.paint(onto, lower, paint, QStringLiteral("Lecturas de verano"));
+            // Moving the card moves the picture.
+            QImage moved = canvas();
+            {
+                QPainter onto(&moved);
+                NoteCardChrome lower = chrome;
+                lower.frame.translate(0, 20);
+                painter.paint(onto, lower, paint, title);
+            }
+            const QPoint probe = (chrome.frame.center() * ratio).toPoint();
+            EXPECT_EQ(moved.pixelColor(probe + QPoint(0, int(20 * ratio))),
+                      layered.pixelColor(probe));
         }
-        const QPoint probe = chrome.frame.center().toPoint();
-        EXPECT_EQ(moved.pixelColor(probe + QPoint(0, 20)), layered.pixelColor(probe));
     }
 }
 

@@ -111,6 +111,11 @@ size_t qHash(const CardShadowCache::Key &key, size_t seed)
 
 CardShadowCache::CardShadowCache(qsizetype budget) : m_budget(budget) {}
 
+QImage CardShadowCache::blurred(const EdgeFlushShape &shape, QSize size, double radius)
+{
+    return blurredShape(shape, size, radius, margin(radius));
+}
+
 int CardShadowCache::margin(double radius)
 {
     return radius > 0 ? int(std::ceil(3 * sigmaOf(radius))) : 0;
@@ -126,7 +131,9 @@ void CardShadowCache::paint(QPainter &painter, const EdgeFlushShape &shape, cons
     const int reach = margin(shadow.radius);
     painter.save();
     painter.setOpacity(painter.opacity() * shadow.opacity);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // A blur has no edges to alias: sampling the nearest pixel under a turn looks the same as
+    // filtering and costs far less.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(rect.topLeft() + shadow.offset - QPointF(reach, reach), shadowImage);
     painter.restore();
 }
@@ -150,7 +157,9 @@ QImage CardShadowCache::ninePatch(const EdgeFlushShape &shape, double radius, in
     const Key key{int(shape.edge), shape.radius, radius, -1, -1};
     if (auto found = m_patches.constFind(key); found != m_patches.constEnd())
         return *found;
-    const int side = 2 * *corner + 1;
+    // The middle row and column lie a whole blur away from both corners, where the blurred
+    // straight edge no longer changes along the side.
+    const int side = 2 * *corner + 2 * margin(radius) + 1;
     QImage patch = blurredShape(shape, QSize(side, side), radius, margin(radius));
     m_patches.insert(key, patch);
     m_bytes += patch.sizeInBytes();
@@ -162,13 +171,12 @@ QImage CardShadowCache::stretched(const EdgeFlushShape &shape, QSize size, doubl
     const int reach = margin(radius);
     int corner = 0;
     const QImage patch = ninePatch(shape, radius, &corner);
-    const int side = 2 * corner + 1;
+    const int side = 2 * corner + 2 * reach + 1;
     if (size.width() < side || size.height() < side)
         return blurredShape(shape, size, radius, reach);
 
-    // Corners are copied, the one middle row and column of the piece repeated: away from the
-    // corners a blurred straight edge is the same all along.
-    const int end = reach + corner; // width of a corner piece with its blur margin
+    // Corners are copied, the one middle row and column of the piece repeated.
+    const int end = 2 * reach + corner; // a corner piece with its blur on both sides
     const QSize full = size + QSize(2 * reach, 2 * reach);
     QImage result(full, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&result);
@@ -209,7 +217,8 @@ void CardShadowCache::trim()
     std::sort(byAge.begin(), byAge.end(),
               [](const auto &a, const auto &b) { return a.first < b.first; });
     for (const auto &[age, key] : byAge) {
-        if (m_bytes <= m_budget * 3 / 4)
+        // The newest stays: it is the one being drawn.
+        if (m_bytes <= m_budget * 3 / 4 || age == m_clock)
             break;
         m_bytes -= m_images.value(key).image.sizeInBytes();
         m_images.remove(key);

@@ -41,6 +41,8 @@ public:
     // The shadow image of `shape` at a whole-pixel `size`: black, with the alpha of the shape
     // blurred by `radius`, extended by `margin(radius)` on every side.
     QImage image(const EdgeFlushShape &shape, QSize size, double radius);
+    // The same image blurred from the whole shape, made afresh and not kept.
+    static QImage blurred(const EdgeFlushShape &shape, QSize size, double radius);
     // How far a shadow of blur `radius` reaches beyond its shape, in whole pixels.
     static int margin(double radius);
 

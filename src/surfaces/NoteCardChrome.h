@@ -81,4 +81,6 @@ struct NoteCardChrome
     QRectF boundingRect() const;
     // Whether `point` is on the (tilted) paper.
     bool contains(const QPointF &point) const;
+
+    friend bool operator==(const NoteCardChrome &, const NoteCardChrome &) = default;
 };

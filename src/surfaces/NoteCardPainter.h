@@ -4,6 +4,7 @@
 #include "surfaces/NotePaint.h"
 
 #include <QFont>
+#include <QImage>
 #include <QStaticText>
 #include <QString>
 
@@ -15,7 +16,8 @@ class QPainter;
 // Paints the chrome of a note card (shadow, paper, border, tab label and perforation) for a
 // `NoteCardChrome`. The content of an open card is not drawn here; the card view adds it.
 //
-// Keeps the laid-out label of the last title it drew, so a painter per card makes repeated
+// Keeps the last picture it painted (shadow, turned paper and label together) and blits it
+// again while nothing but the card's position changes, so a painter per card makes repeated
 // frames cheap. Shadows come from a cache that many painters may share.
 class NoteCardPainter
 {
@@ -34,7 +36,21 @@ public:
 
     const std::shared_ptr<CardShadowCache> &shadows() const { return m_shadows; }
 
+    // Paints without the layer: every part drawn afresh.
+    void paintDirectly(QPainter &painter, const NoteCardChrome &chrome, const NotePaint &paint,
+                       const QString &title);
+
 private:
+    // Everything that changes the card's picture, apart from where it lies.
+    struct LayerKey
+    {
+        NoteCardChrome chrome; // with the frame moved to the origin
+        NotePaint paint;
+        QString title;
+        double pixelRatio = 1;
+        friend bool operator==(const LayerKey &, const LayerKey &) = default;
+    };
+
     void paintLabel(QPainter &painter, const NoteCardChrome &chrome, const NotePaint &paint,
                     const QString &title);
 
@@ -42,4 +58,7 @@ private:
     QString m_labelTitle;
     double m_labelLength = -1;
     QStaticText m_label;
+    LayerKey m_layerKey;
+    QImage m_layer;
+    QPointF m_layerOrigin; // where the frame's top-left lies in the layer, in pixels
 };

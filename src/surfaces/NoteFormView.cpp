@@ -172,6 +172,11 @@ NoteCardChrome NoteFormView::chrome() const
     return chrome;
 }
 
+NotePreviewBody *NoteFormView::previewBody() const
+{
+    return m_body;
+}
+
 bool NoteFormView::hitTest(const QPointF &point) const
 {
     return chrome().contains(point);

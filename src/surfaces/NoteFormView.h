@@ -95,7 +95,7 @@ public:
     void paintCard(QPainter &painter);
 
     // The content of the open card, while it has one.
-    NotePreviewBody *previewBody() const { return m_body; }
+    NotePreviewBody *previewBody() const;
 
 protected:
     bool event(QEvent *event) override;

@@ -13,7 +13,8 @@ struct VerticalLine
     QPainterPath path(const QRectF &frame) const;
 };
 
-// The dashed tear line along a tab, between its label and the rest of the note.
+// The dashed tear line along a tab, between its label and the rest of the note: the
+// vertical line stroked 1.2 wide with round caps, 2.5 on and 5 off.
 struct Perforation
 {
     // Width of the frame the line is drawn in.

@@ -30,9 +30,10 @@ class JumpClock : public AnimationClock
 {
 public:
     double now() const override { return m_now; }
-    void finishAll()
+    void finishAll() { advance(10); }
+    void advance(double seconds)
     {
-        m_now += 10;
+        m_now += seconds;
         if (isRunning())
             Q_EMIT tick();
     }
@@ -118,6 +119,33 @@ void BM_RailPaintAwake(benchmark::State &state)
     paintRail(state, true);
 }
 BENCHMARK(BM_RailPaintAwake)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+// Frames in the middle of waking and falling asleep, when every card changes size: each
+// iteration draws one frame of each.
+void BM_RailPaintWaking(benchmark::State &state)
+{
+    RailFixture rail(int(state.range(0)), true);
+    QImage image(railSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QPointF band(railSize.width() - 10, railSize.height() / 2.0);
+    for (auto _ : state) {
+        rail.pointer.setLocation(QPointF(10, 10));
+        rail.clock.advance(0.08);
+        rail.view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        rail.pointer.setLocation(band);
+        while (!rail.content()->isAwake())
+            QCoreApplication::processEvents();
+        rail.clock.advance(0.08);
+        rail.view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_RailPaintWaking)
     ->Arg(5)
     ->Arg(40)
     ->Arg(200)

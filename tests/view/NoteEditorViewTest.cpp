@@ -2,7 +2,9 @@
 #include "TestSupport.h"
 #include "ViewTestSupport.h"
 
+#include "core/AppSettings.h"
 #include "surfaces/BundledFonts.h"
+#include "surfaces/NoteChromeFonts.h"
 #include "surfaces/NoteEditorView.h"
 #include "surfaces/NoteTitleField.h"
 #include "surfaces/RichTextCoder.h"
@@ -264,6 +266,38 @@ TEST_F(NoteEditingTest, TitleWritesAfterThePauseOrWhenHidden)
     field->hide();
     EXPECT_EQ(writes.count(), 2);
     EXPECT_EQ(note->updatedAt(), saved);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(NoteEditingTest, EditorFollowsTheFontSettingsInDesignPoints)
+{
+    NoteEditorView *editor = makeEditor();
+    // The design's points are the desktop's logical pixels.
+    EXPECT_EQ(editor->font().pixelSize(), 20);
+    EXPECT_EQ(editor->font().family(), QStringLiteral("Caveat"));
+
+    defaults.defaults().setValue(AppSettings::Keys::noteFontSize, 30);
+    EXPECT_EQ(editor->font().pixelSize(), 30);
+    defaults.defaults().setValue(AppSettings::Keys::noteFont, QStringLiteral("system"));
+    EXPECT_EQ(editor->font().pixelSize(), 23); // 30 × 0.78, to the nearest pixel
+    EXPECT_NE(editor->font().family(), QStringLiteral("Caveat"));
+}
+
+TEST(NoteChromeFontsTest, SizesAreDesignPointsAsPixels)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(16.4);
+    font.setWeight(QFont::DemiBold);
+    const QFont sized = NoteChromeFonts::inDesignUnits(font);
+    EXPECT_EQ(sized.pixelSize(), 16);
+    EXPECT_EQ(sized.weight(), QFont::DemiBold);
+    EXPECT_EQ(sized.family(), font.family());
+    EXPECT_EQ(NoteChromeFonts::tabLabel().pixelSize(), 11);
+    EXPECT_EQ(NoteChromeFonts::windowTitle().weight(), QFont::Bold);
+    EXPECT_EQ(NoteChromeFonts::status().pixelSize(), 12);
 }
 
 } // namespace

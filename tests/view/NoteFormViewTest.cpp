@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -23,6 +24,19 @@ using ViewTest::pixel;
 namespace {
 
 constexpr QSizeF railSize(540, 420);
+
+// The rail's own gesture sees the presses no control of a card takes.
+class RailStandIn : public QWidget
+{
+public:
+    QList<QPoint> presses;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        presses.append(event->position().toPoint());
+    }
+};
 
 class NoteFormViewTest : public ::testing::Test
 {
@@ -93,7 +107,7 @@ protected:
     std::unique_ptr<ModelContainer> container;
     ModelContext *context = nullptr;
     NoteCardActions actions;
-    QWidget rail;
+    RailStandIn rail;
 };
 
 TEST_F(NoteFormViewTest, CardSizeFollowsThePhase)
@@ -358,6 +372,41 @@ TEST_F(NoteFormViewTest, OpenButtonCallsTheOpenAction)
     ASSERT_NE(card->previewBody(), nullptr);
     card->previewBody()->openButton()->click();
     EXPECT_EQ(opened, 1);
+}
+
+TEST_F(NoteFormViewTest, TurnedContentTakesThePointerWhereItIsDrawn)
+{
+    int opened = 0;
+    actions.open = [&] { ++opened; };
+    Note *note = ViewTest::insertNote(*context, QString(), QStringLiteral("Nota"));
+    rail.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rail));
+    NoteFormView *card = makeCard(note, ScreenEdge::right);
+    place(*card, withPhase(tab(1.5), NotePhase::preview));
+    ASSERT_NE(card->previewBody(), nullptr);
+    QApplication::processEvents();
+
+    // The button's middle, through the card's turn, in the rail's coordinates.
+    NoteTextButton *open = card->previewBody()->openButton();
+    const NoteCardChrome chrome = card->chrome();
+    const QPointF inBody = QRectF(open->geometry()).center();
+    const QPoint onRail =
+        chrome.tiltTransform().map(chrome.bodyRect().topLeft() + inBody).toPoint();
+    QTest::mouseMove(&rail, onRail);
+    EXPECT_TRUE(waitUntil([&] { return card->previewBody()->isHoveringOpen(); }, 1000));
+    // Through the window, as the desktop delivers it, so it reaches the widget under the point.
+    QTest::mouseClick(rail.windowHandle(), Qt::LeftButton, {}, onRail);
+    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(rail.presses.isEmpty());
+
+    // Presses on the tab strip and on the open card's bare paper go on to the rail.
+    const QPoint onStrip = chrome.stripRect().center().toPoint();
+    // Beside the footer, where the content has no control.
+    const QPoint onPaper =
+        chrome.tiltTransform().map(chrome.bodyRect().bottomRight() + QPointF(-30, -26)).toPoint();
+    QTest::mouseClick(rail.windowHandle(), Qt::LeftButton, {}, onStrip);
+    QTest::mouseClick(rail.windowHandle(), Qt::LeftButton, {}, onPaper);
+    EXPECT_EQ(rail.presses, (QList<QPoint>{onStrip, onPaper}));
 }
 
 // Screenshots of every phase in both schemes, on a plain desktop colour.

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make ninja-build pkg-config ccache python3
-    qt6-base-dev libsqlite3-dev libicu-dev
+    qt6-base-dev libsqlite3-dev libicu-dev libsodium-dev qtkeychain-qt6-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-keysyms1-dev
     clang libclang-rt-14-dev

@@ -31,7 +31,9 @@ ModelConfiguration ModelConfiguration::inMemory()
 ModelContainer::ModelContainer(const ModelConfiguration &configuration, const QString &uri)
     : m_configuration(configuration), m_uri(uri)
 {
+    // Saves made on a worker thread reach the other contexts through queued signals.
     qRegisterMetaType<SavedChanges>();
+    qRegisterMetaType<ModelContext *>();
 }
 
 ModelContainer::~ModelContainer()

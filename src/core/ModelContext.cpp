@@ -162,10 +162,10 @@ void ModelContext::remove(Note *note)
     m_deleted.insert(note);
 }
 
-void ModelContext::noteDidChange(Note *note)
+void ModelContext::noteDidChange(Note *note, Note::Field field)
 {
     if (!m_inserted.contains(note) && !m_deleted.contains(note) && !note->m_isDeleted)
-        m_updated.insert(note);
+        m_updated[note] |= 1u << int(field);
 }
 
 bool ModelContext::hasChanges() const
@@ -184,23 +184,41 @@ void ModelContext::loadRow(Note *note, const SqliteStatement &row)
     if (version == note->m_rowVersion && version != 0)
         return;
     note->m_rowVersion = version;
+    // Fields this context changed and has not saved yet keep their unsaved values; the
+    // others take what the store holds now.
+    const quint32 keep = m_updated.value(note, 0);
+    const auto load = [keep](Note::Field field) { return !(keep & (1u << int(field))); };
+    const auto optionalDate = [&row](int column) {
+        return row.isNull(column) ? std::nullopt
+                                  : std::optional<QDateTime>(fromMilliseconds(row.int64(column)));
+    };
     note->m_loading = true;
-    note->setId(QUuid::fromString(row.text(1)));
-    note->setTitle(row.text(2));
-    note->setRichText(row.blob(3));
-    note->setPlainText(row.text(4));
-    note->setColorToken(row.text(5));
-    note->setEdgeToken(row.text(6));
-    note->setSortIndex(row.real(7));
-    note->setCreatedAt(fromMilliseconds(row.int64(8)));
-    note->setUpdatedAt(fromMilliseconds(row.int64(9)));
-    note->setIsArchived(row.int64(10) != 0);
-    note->setDeletedAt(row.isNull(11) ? std::nullopt
-                                      : std::optional<QDateTime>(fromMilliseconds(row.int64(11))));
-    note->setIsFloating(row.int64(12) != 0);
-    note->setCompletedAt(row.isNull(13)
-                             ? std::nullopt
-                             : std::optional<QDateTime>(fromMilliseconds(row.int64(13))));
+    if (load(Note::Field::id))
+        note->setId(QUuid::fromString(row.text(1)));
+    if (load(Note::Field::title))
+        note->setTitle(row.text(2));
+    if (load(Note::Field::richText))
+        note->setRichText(row.blob(3));
+    if (load(Note::Field::plainText))
+        note->setPlainText(row.text(4));
+    if (load(Note::Field::colorToken))
+        note->setColorToken(row.text(5));
+    if (load(Note::Field::edgeToken))
+        note->setEdgeToken(row.text(6));
+    if (load(Note::Field::sortIndex))
+        note->setSortIndex(row.real(7));
+    if (load(Note::Field::createdAt))
+        note->setCreatedAt(fromMilliseconds(row.int64(8)));
+    if (load(Note::Field::updatedAt))
+        note->setUpdatedAt(fromMilliseconds(row.int64(9)));
+    if (load(Note::Field::isArchived))
+        note->setIsArchived(row.int64(10) != 0);
+    if (load(Note::Field::deletedAt))
+        note->setDeletedAt(optionalDate(11));
+    if (load(Note::Field::isFloating))
+        note->setIsFloating(row.int64(12) != 0);
+    if (load(Note::Field::completedAt))
+        note->setCompletedAt(optionalDate(13));
     note->m_loading = false;
 }
 
@@ -209,7 +227,7 @@ Note *ModelContext::materialise(const SqliteStatement &row)
     const qint64 key = row.int64(0);
     if (Note *note = m_registered.value(key)) {
         // Unsaved edits of this context win over what the store holds.
-        if (!m_updated.contains(note) && !m_deleted.contains(note))
+        if (!m_deleted.contains(note))
             loadRow(note, row);
         return note;
     }
@@ -266,7 +284,8 @@ std::optional<QList<Note *>> ModelContext::fetch(const FetchDescriptor &descript
         return results;
 
     // Unsaved inserts and edits take part as if they were saved.
-    for (Note *note : std::as_const(m_updated)) {
+    for (auto it = m_updated.cbegin(); it != m_updated.cend(); ++it) {
+        Note *note = it.key();
         if (!seen.contains(note) && descriptor.predicate.evaluate(*note))
             results << note;
     }
@@ -311,20 +330,48 @@ std::optional<int> ModelContext::fetchCount(const NotePredicate &predicate, Stor
     return int(statement->int64(0));
 }
 
-bool ModelContext::writeNote(const QString &sql, Note *note, StoreError *error)
+bool ModelContext::writeNote(Note *note, quint32 fields, bool isNew, StoreError *error)
 {
+    // An update writes only the fields this context changed, so a concurrent change of
+    // another field by another context or process is not overwritten with an old value.
+    QStringList columns;
+    QList<Note::Field> written;
+    for (int i = 0; i < Note::fieldCount; ++i) {
+        if (fields & (1u << i)) {
+            columns << StoreSchema::column(Note::Field(i));
+            written << Note::Field(i);
+        }
+    }
+    const bool titleChanged = isNew || (fields & (1u << int(Note::Field::title)));
+    const bool bodyChanged = isNew || (fields & (1u << int(Note::Field::plainText)));
+    if (titleChanged)
+        columns << QStringLiteral("searchTitle");
+    if (bodyChanged)
+        columns << QStringLiteral("searchBody");
+    columns << QStringLiteral("rowVersion");
+
+    QString sql;
+    if (isNew) {
+        sql = QStringLiteral("INSERT INTO Note (%1, pk) VALUES (%2?)")
+                  .arg(columns.join(QStringLiteral(", ")),
+                       QStringLiteral("?, ").repeated(columns.size()));
+    } else {
+        sql = QStringLiteral("UPDATE Note SET %1 = ? WHERE pk = ?")
+                  .arg(columns.join(QStringLiteral(" = ?, ")));
+    }
     auto statement = m_database.prepare(sql, error);
     if (!statement)
         return false;
-    for (int i = 0; i < Note::fieldCount; ++i) {
-        const auto field = Note::Field(i);
-        statement->bind(i + 1, StoreSchema::toStorage(field, note->value(field)));
-    }
-    statement->bindText(Note::fieldCount + 1, SearchFolding::fold(note->title()));
-    statement->bindText(Note::fieldCount + 2, SearchFolding::fold(note->plainText()));
+    int index = 1;
+    for (const Note::Field field : written)
+        statement->bind(index++, StoreSchema::toStorage(field, note->value(field)));
+    if (titleChanged)
+        statement->bindText(index++, SearchFolding::fold(note->title()));
+    if (bodyChanged)
+        statement->bindText(index++, SearchFolding::fold(note->plainText()));
     const qint64 version = newRowVersion();
-    statement->bindInt64(Note::fieldCount + 3, version);
-    statement->bindInt64(Note::fieldCount + 4, note->persistentModelID().value);
+    statement->bindInt64(index++, version);
+    statement->bindInt64(index, note->persistentModelID().value);
     if (statement->step() || statement->failed()) {
         if (error)
             *error = m_database.lastError(QStringLiteral("No se pudo guardar la nota"));
@@ -340,32 +387,18 @@ bool ModelContext::save(StoreError *error)
     if (!hasChanges())
         return true;
 
-    QStringList columns;
-    QStringList assignments;
-    for (int i = 0; i < Note::fieldCount; ++i) {
-        columns << StoreSchema::column(Note::Field(i));
-        assignments << StoreSchema::column(Note::Field(i)) + QStringLiteral(" = ?");
-    }
-    const QString insertSql =
-        QStringLiteral("INSERT INTO Note (%1, searchTitle, searchBody, rowVersion, pk) "
-                       "VALUES (%2?, ?, ?, ?)")
-            .arg(columns.join(QStringLiteral(", ")), QStringLiteral("?, ").repeated(columns.size()));
-    const QString updateSql =
-        QStringLiteral("UPDATE Note SET %1, searchTitle = ?, searchBody = ?, rowVersion = ? "
-                       "WHERE pk = ?")
-            .arg(assignments.join(QStringLiteral(", ")));
-
+    constexpr quint32 allFields = (1u << Note::fieldCount) - 1;
     if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"), error))
         return false;
     bool ok = true;
     m_pendingVersions.clear();
     for (Note *note : std::as_const(m_inserted)) {
-        if (!(ok = writeNote(insertSql, note, error)))
+        if (!(ok = writeNote(note, allFields, true, error)))
             break;
     }
     if (ok) {
-        for (Note *note : std::as_const(m_updated)) {
-            if (!(ok = writeNote(updateSql, note, error)))
+        for (auto it = m_updated.cbegin(); it != m_updated.cend(); ++it) {
+            if (!(ok = writeNote(it.key(), it.value(), false, error)))
                 break;
         }
     }
@@ -399,8 +432,8 @@ bool ModelContext::save(StoreError *error)
     SavedChanges changes;
     for (const Note *note : std::as_const(m_inserted))
         changes.inserted << note->persistentModelID().value;
-    for (const Note *note : std::as_const(m_updated))
-        changes.updated << note->persistentModelID().value;
+    for (auto it = m_updated.cbegin(); it != m_updated.cend(); ++it)
+        changes.updated << it.key()->persistentModelID().value;
     for (Note *note : std::as_const(m_deleted)) {
         changes.deleted << note->persistentModelID().value;
         note->m_isDeleted = true;
@@ -454,7 +487,7 @@ void ModelContext::mergeChanges(const SavedChanges &changes)
             statement->bindInt64(i + 1, chunk[i]);
         while (statement->step()) {
             Note *note = m_registered.value(statement->int64(0));
-            if (note && !m_updated.contains(note) && !m_deleted.contains(note))
+            if (note && !m_deleted.contains(note))
                 loadRow(note, *statement);
         }
     }
@@ -487,7 +520,7 @@ void ModelContext::processExternalChanges(bool force)
             if (!note)
                 continue;
             present.insert(key);
-            if (!m_updated.contains(note) && !m_deleted.contains(note))
+            if (!m_deleted.contains(note))
                 loadRow(note, *statement);
         }
         if (statement->failed())

@@ -59,12 +59,12 @@ private:
     friend class Note;
     ModelContext(ModelContainer *container, StoreError *error);
 
-    void noteDidChange(Note *note);
+    void noteDidChange(Note *note, Note::Field field);
     void mergeChanges(const SavedChanges &changes);
     void forget(Note *note);
     Note *materialise(const SqliteStatement &row);
     void loadRow(Note *note, const SqliteStatement &row);
-    bool writeNote(const QString &sql, Note *note, StoreError *error);
+    bool writeNote(Note *note, quint32 fields, bool isNew, StoreError *error);
     qint64 newRowVersion();
     qint64 dataVersion();
     qint64 newPrimaryKey();
@@ -73,7 +73,8 @@ private:
     SqliteDatabase m_database;
     QHash<qint64, Note *> m_registered;
     QSet<Note *> m_inserted;
-    QSet<Note *> m_updated;
+    // Changed notes with the fields changed, one bit per field.
+    QHash<Note *, quint32> m_updated;
     QSet<Note *> m_deleted;
     QHash<Note *, qint64> m_pendingVersions;
     qint64 m_lastDataVersion = 0;

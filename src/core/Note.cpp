@@ -64,7 +64,7 @@ void Note::assign(T &member, const T &value, Field field, void (Note::*signal)()
 void Note::notifyChanged(Field field, void (Note::*signal)())
 {
     if (m_context && !m_loading)
-        m_context->noteDidChange(this);
+        m_context->noteDidChange(this, field);
     Q_EMIT(this->*signal)();
     Q_EMIT changed(field);
 }

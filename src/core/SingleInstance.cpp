@@ -4,15 +4,13 @@
 #include <QDataStream>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
 #include <unistd.h>
 
-SingleInstance::SingleInstance(const QString &key, QObject *parent) : QObject(parent), m_key(key)
-{
-}
+SingleInstance::SingleInstance(const QString &key, QObject *parent) : QObject(parent), m_key(key) {}
 
 SingleInstance::~SingleInstance() = default;
 

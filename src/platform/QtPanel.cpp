@@ -5,8 +5,9 @@
 #include "platform/X11InputShape.h"
 #include "platform/X11WindowHints.h"
 
+#include <QApplication>
 #include <QEvent>
-#include <QResizeEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
@@ -37,10 +38,13 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
     layout->setSpacing(0);
     m_window->installEventFilter(this);
     setFrame(frame);
+    m_lastOrigin = this->frame().topLeft();
 }
 
 QtPanel::~QtPanel()
 {
+    if (QWindow *handle = m_window->windowHandle())
+        handle->removeEventFilter(this);
     m_window->removeEventFilter(this);
     m_window.reset();
 }
@@ -170,23 +174,51 @@ void QtPanel::startUserResize(Qt::Edges edges)
 
 bool QtPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!m_window)
+        return false;
+    if (watched == m_window->windowHandle()) {
+        // A window manager reads a client's shapes from the shape events that follow its
+        // managing the window (openbox copies them to its frame then): a shape set before
+        // the mapping is not seen, and every mapping may bring a new frame. So the shapes
+        // are set again once the window is mapped.
+        if (event->type() == QEvent::Expose && m_window->windowHandle()->isExposed() &&
+            !m_shapedSinceMapping) {
+            m_shapedSinceMapping = true;
+            applyInputShape();
+            applyVisibleRegion();
+        }
+        return false;
+    }
     if (watched != m_window.get())
         return false;
     switch (event->type()) {
     case QEvent::WinIdChange:
         // A new native window starts without our shapes.
+        if (QWindow *handle = m_window->windowHandle())
+            handle->installEventFilter(this);
         applyInputShape();
         applyVisibleRegion();
         break;
-    case QEvent::Move:
-        Q_EMIT moved(frame().topLeft());
+    case QEvent::Hide:
+        m_shapedSinceMapping = false;
         break;
+    case QEvent::Move:
     case QEvent::Resize:
-        // The origin is the bottom-left corner: a change of height moves it.
-        if (static_cast<QResizeEvent *>(event)->oldSize().height() != m_window->height())
-            Q_EMIT moved(frame().topLeft());
+        // The origin is the bottom-left corner: a change of height alone moves it too.
+        if (const QPointF origin = frame().topLeft(); origin != m_lastOrigin) {
+            m_lastOrigin = origin;
+            Q_EMIT moved(origin);
+        }
         break;
     case QEvent::WindowActivate:
+        // A widget that took the focus while its panel was inactive (an editor opened to be
+        // typed into) is not always handed the keyboard when the panel becomes active;
+        // once activation has settled, the panel's focus widget gets it.
+        QTimer::singleShot(0, m_window.get(), [window = m_window.get()] {
+            QWidget *focus = window->focusWidget();
+            if (focus && window->isActiveWindow() && QApplication::focusWidget() != focus)
+                focus->setFocus(Qt::ActiveWindowFocusReason);
+        });
         if (!m_isKey) {
             m_isKey = true;
             Q_EMIT keyChanged(true);

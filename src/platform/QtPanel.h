@@ -73,4 +73,6 @@ private:
     std::optional<QList<QRectF>> m_mouseRects;
     std::optional<QRegion> m_visibleRegion;
     bool m_isKey = false;
+    bool m_shapedSinceMapping = false;
+    QPointF m_lastOrigin;
 };

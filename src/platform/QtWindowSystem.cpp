@@ -50,8 +50,9 @@ bool isPanelWindow(const QWidget *widget)
 } // namespace
 
 QtWindowSystem::QtWindowSystem(QObject *parent)
-    : WindowSystem(parent), m_globalMonitor(new X11GlobalMonitor(this)),
-      m_compositing(new X11CompositingWatcher(this)), m_screenChange(new QTimer(this))
+    : WindowSystem(parent), m_x11(X11Connection::ofApplication()),
+      m_globalMonitor(new X11GlobalMonitor(this)), m_compositing(new X11CompositingWatcher(this)),
+      m_screenChange(new QTimer(this))
 {
     m_screenChange->setSingleShot(true);
     m_screenChange->setInterval(0);
@@ -136,8 +137,7 @@ bool QtWindowSystem::isCompositing() const
 
 Qt::MouseButtons QtWindowSystem::pressedMouseButtons() const
 {
-    const std::optional<X11Connection> x11 = X11Connection::ofApplication();
-    const std::optional<quint16> mask = x11 ? x11->pointerButtonMask() : std::nullopt;
+    const std::optional<quint16> mask = m_x11 ? m_x11->pointerButtonMask() : std::nullopt;
     if (!mask)
         return QGuiApplication::mouseButtons();
     Qt::MouseButtons buttons;
@@ -329,15 +329,14 @@ void QtWindowSystem::setActivationPolicy(ActivationPolicy policy)
 
 void QtWindowSystem::applyActivationPolicy(QWidget *window, bool mapped) const
 {
-    const std::optional<X11Connection> x11 = X11Connection::ofApplication();
     const auto native = xcb_window_t(window->internalWinId());
-    if (!x11 || native == XCB_WINDOW_NONE)
+    if (!m_x11 || native == XCB_WINDOW_NONE)
         return;
     const bool skip = m_policy == ActivationPolicy::accessory;
     if (mapped)
-        X11WindowHints::setSkipTaskbarMapped(*x11, native, skip);
+        X11WindowHints::setSkipTaskbarMapped(*m_x11, native, skip);
     else
-        X11WindowHints::prepareUnmapped(*x11, native, {skip, skip, false});
+        X11WindowHints::prepareUnmapped(*m_x11, native, {skip, skip, false});
 }
 
 bool QtWindowSystem::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/X11Connection.h"
 #include "rail/WindowSystem.h"
 
 #include <QPointer>
@@ -71,6 +72,7 @@ private:
     void localPointerEvent(QEvent *event);
     void applyActivationPolicy(QWidget *window, bool mapped) const;
 
+    std::optional<X11Connection> m_x11;
     X11GlobalMonitor *m_globalMonitor = nullptr;
     X11CompositingWatcher *m_compositing = nullptr;
     QTimer *m_screenChange = nullptr;

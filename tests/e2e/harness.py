@@ -406,7 +406,9 @@ class Desktop:
         return self.run(["xdotool", *map(str, arguments)]).stdout
 
     def move(self, x: int, y: int) -> None:
-        self.xdotool("mousemove", "--sync", x, y)
+        # (Not --sync: it waits forever when the pointer is already there; the server
+        # handles the requests in order anyway.)
+        self.xdotool("mousemove", x, y)
 
     def click(self, x: int, y: int, button: int = 1) -> None:
         self.move(x, y)

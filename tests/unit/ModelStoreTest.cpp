@@ -170,7 +170,8 @@ TEST(ModelStore, UnsavedEditsTakePartInFetchesAndWinOverRefreshes)
     limited.fetchLimit = 2;
     EXPECT_EQ(titles(context->fetch(limited)), (QStringList{"c", "d"}));
 
-    // Another context changes the record this one is editing: the local edit wins.
+    // Another context changes the record this one is editing: the local edit of the
+    // field wins, the other field follows the store.
     auto other = container->makeContext();
     const auto theirs = other->fetch(byTitle(NotePredicate::equals(Note::Field::title, "c")));
     ASSERT_TRUE(theirs && theirs->size() == 1);
@@ -178,12 +179,38 @@ TEST(ModelStore, UnsavedEditsTakePartInFetchesAndWinOverRefreshes)
     theirs->first()->setTitle("C");
     ASSERT_TRUE(other->save());
     EXPECT_EQ(c->sortIndex(), 0);
-    EXPECT_EQ(c->title(), "c");
+    EXPECT_EQ(c->title(), "C");
 
     ASSERT_TRUE(context->save());
     EXPECT_TRUE(b->isDeleted());
     EXPECT_FALSE(d->isDeleted());
     EXPECT_EQ(other->fetchCount(NotePredicate::equals(Note::Field::sortIndex, 0.0)), 1);
+}
+
+TEST(ModelStore, ASaveWritesOnlyTheFieldsItChanged)
+{
+    auto container = makeMemoryContainer();
+    ModelContext *main = container->mainContext();
+    Note *note = addNote(*main, "antes");
+    ASSERT_TRUE(main->save());
+
+    // An import changes the colour while this context is editing the title.
+    note->setTitle("mi título");
+    auto other = container->makeContext();
+    Note *theirs = other->fetch({})->first();
+    theirs->setColorToken("mint");
+    theirs->setTitle("su título");
+    ASSERT_TRUE(other->save());
+    EXPECT_EQ(note->colorToken(), "mint") << "fields not edited here follow the store";
+    EXPECT_EQ(note->title(), "mi título") << "the unsaved edit stays";
+
+    ASSERT_TRUE(main->save());
+    auto reader = container->makeContext();
+    const Note *stored = reader->fetch({})->first();
+    EXPECT_EQ(stored->title(), "mi título");
+    EXPECT_EQ(stored->colorToken(), "mint") << "the other change is not overwritten";
+    EXPECT_EQ(reader->fetchCount(NotePredicate::contains(Note::Field::title, "MI TITULO")), 1)
+        << "the search column follows the title";
 }
 
 TEST(ModelStore, Predicates)

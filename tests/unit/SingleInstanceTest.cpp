@@ -3,14 +3,17 @@
 #include "TestSupport.h"
 
 #include <QLocalServer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QUuid>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
 
-QString freshKey() { return "orlette-test-" + QUuid::createUuid().toString(QUuid::Id128); }
+QString freshKey()
+{
+    return "orlette-test-" + QUuid::createUuid().toString(QUuid::Id128);
+}
 
 } // namespace
 

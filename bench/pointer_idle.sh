@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# CPU used by Orlette while the pointer stands still, in percent of one core: the real
+# executable on a private virtual desktop (Xvfb, openbox, xcompmgr) with a few notes on
+# its rails, the pointer parked in the middle of the screen, measured from /proc/<pid>/stat
+# over SECONDS (default 60) after a short settling time.
+#
+#   bench/pointer_idle.sh [path/to/orlette] [seconds]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+binary=${1:-$root/build/orlette}
+seconds=${2:-60}
+exec python3 - "$binary" "$seconds" "$root" <<'EOF'
+import os
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+binary, seconds, root = Path(sys.argv[1]).resolve(), float(sys.argv[2]), Path(sys.argv[3])
+sys.path.insert(0, str(root / "tests" / "e2e"))
+import railapp
+from harness import Desktop
+
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    # utime and stime are fields 14 and 15; the command name may hold spaces.
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+artifacts = Path(tempfile.mkdtemp(prefix="orlette-bench-"))
+with Desktop(artifacts, "idle") as desktop:
+    railapp.seed(desktop, binary, [(f"Nota {i}", "right" if i % 2 else "left", i * 1024.0)
+                                   for i in range(8)])
+    rails = railapp.launch(desktop, binary)
+    desktop.move(960, 540)
+    time.sleep(3)  # start-up work and the first frames are not idling
+    pid = rails.app.pid
+    start_cpu, start = cpu_seconds(pid), time.monotonic()
+    time.sleep(seconds)
+    used, elapsed = cpu_seconds(pid) - start_cpu, time.monotonic() - start
+    assert rails.app.running(), rails.app.output()
+print(f"pointer_idle: {100.0 * used / elapsed:.2f} % of one core "
+      f"({used:.2f} s CPU in {elapsed:.1f} s, pointer still)")
+EOF

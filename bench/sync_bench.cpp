@@ -1,0 +1,112 @@
+// First upload of a store of notes to an empty sync target: a folder and a WebDAV server
+// on the loopback interface. One pass = set-up, import (nothing there yet) and export.
+
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/Note.h"
+#include "sync/FolderTransport.h"
+#include "sync/SyncEngineWorker.h"
+#include "sync/WebDavTransport.h"
+
+#include "../tests/support/FakeWebDavServer.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+std::unique_ptr<ModelContainer> storeWith(int count)
+{
+    StoreError error;
+    auto container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
+    ModelContext *context = container->mainContext();
+    for (int i = 0; i < count; ++i) {
+        auto note = std::make_unique<Note>();
+        note->setTitle(QStringLiteral("Nota %1").arg(i));
+        note->setPlainText(
+            QStringLiteral("Texto de la nota número %1, con algo de cuerpo.").arg(i));
+        note->setRichText(QByteArray(600, 'r'));
+        note->setSortIndex(i * 1024.0);
+        context->insert(std::move(note));
+    }
+    context->save();
+    return container;
+}
+
+void runFirstUpload(benchmark::State &state,
+                    const std::function<SyncTarget(QTemporaryDir &)> &target,
+                    const std::function<std::unique_ptr<SyncTransport>(QTemporaryDir &)> &transport)
+{
+    const int count = int(state.range(0));
+    int failures = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto container = storeWith(count);
+        QTemporaryDir folder;
+        QTemporaryDir data;
+        SyncEngineWorker::Options options;
+        options.dataDirectory = data.path();
+        SyncEngineWorker worker(
+            container.get(), target(folder), [&] { return transport(folder); }, options);
+        QObject::connect(&worker, &SyncEngineWorker::eventChanged, [&](const SyncEvent &event) {
+            if (event.error)
+                ++failures;
+        });
+        state.ResumeTiming();
+        worker.runCycle();
+    }
+    state.counters["failures"] = failures;
+    state.counters["notes/s"] =
+        benchmark::Counter(double(count) * state.iterations(), benchmark::Counter::kIsRate);
+}
+
+void BM_FirstUploadToFolder(benchmark::State &state)
+{
+    runFirstUpload(
+        state, [](QTemporaryDir &folder) { return SyncTarget::inFolder(folder.path()); },
+        [](QTemporaryDir &folder) { return std::make_unique<FolderTransport>(folder.path()); });
+}
+
+void BM_FirstUploadToWebDav(benchmark::State &state)
+{
+    FakeWebDavServer server;
+    runFirstUpload(
+        state, [&](QTemporaryDir &) { return SyncTarget::onWebDav(server.url(), QString()); },
+        [&](QTemporaryDir &) {
+            server.files.clear();
+            server.folders = {QStringLiteral("/dav/")};
+            return std::make_unique<WebDavTransport>(server.url(), QString(), std::nullopt);
+        });
+}
+
+// A pass that finds nothing new on either side, over a folder already holding the notes.
+void BM_IdlePassOverFolder(benchmark::State &state)
+{
+    auto container = storeWith(int(state.range(0)));
+    QTemporaryDir folder;
+    QTemporaryDir data;
+    SyncEngineWorker::Options options;
+    options.dataDirectory = data.path();
+    SyncEngineWorker worker(
+        container.get(), SyncTarget::inFolder(folder.path()),
+        [&] { return std::make_unique<FolderTransport>(folder.path()); }, options);
+    worker.runCycle();
+    for (auto _ : state)
+        worker.runCycle();
+}
+
+} // namespace
+
+BENCHMARK(BM_IdlePassOverFolder)->Arg(1000)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstUploadToFolder)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstUploadToWebDav)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

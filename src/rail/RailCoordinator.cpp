@@ -1,0 +1,216 @@
+#include "rail/RailCoordinator.h"
+
+#include "core/AppSettings.h"
+#include "core/ModelContainer.h"
+#include "core/Note.h"
+#include "core/NoteActions.h"
+#include "core/UserDefaults.h"
+#include "rail/EdgeRailController.h"
+#include "rail/EdgeRailPanel.h"
+#include "rail/EdgeRailRoot.h"
+#include "rail/EdgeRailView.h"
+#include "rail/PassthroughHostingView.h"
+#include "rail/RailEnvironment.h"
+#include "rail/RailFocus.h"
+#include "rail/WindowSystem.h"
+#include "sync/SyncWatcher.h"
+
+#include <QPointer>
+
+std::unique_ptr<QWidget> RailCoordinator::edgeRailRoot(ScreenEdge edge,
+                                                       const RailEnvironment &environment)
+{
+    return std::make_unique<EdgeRailRoot>(edge, environment);
+}
+
+RailCoordinator::RailCoordinator(WindowSystem &windows, UserDefaults &defaults,
+                                 ModelContainer *container, FloatingWindows *floatingNotes,
+                                 SyncWatcher *sync, RailContentFactory makeContent, QObject *parent)
+    : QObject(parent), m_windows(windows), m_defaults(defaults), m_container(container),
+      m_floatingNotes(floatingNotes), m_focus(std::make_unique<RailFocus>()), m_sync(sync),
+      m_makeContent(std::move(makeContent)), m_lastKnownEdge(AppSettings::defaultEdge(defaults))
+{
+}
+
+RailCoordinator::~RailCoordinator()
+{
+    stop();
+}
+
+void RailCoordinator::start()
+{
+    if (!m_controllers.empty())
+        return;
+    const std::optional<ScreenInfo> screen = resolveScreen();
+    if (!screen)
+        return;
+
+    const auto makeRoot = [this](ScreenEdge edge, InteractiveRegions &regions,
+                                 RailPointer &pointer) {
+        RailEnvironment environment;
+        environment.container = m_container;
+        environment.floatingNotes = m_floatingNotes;
+        environment.railFocus = m_focus.get();
+        environment.railPointer = &pointer;
+        environment.interactiveRegions = &regions;
+        environment.syncWatcher = m_sync;
+        environment.windowSystem = &m_windows;
+        environment.defaults = &m_defaults;
+        return m_makeContent(edge, environment);
+    };
+    for (const ScreenEdge edge : {ScreenEdge::left, ScreenEdge::right})
+        m_controllers.push_back(
+            std::make_unique<EdgeRailController>(m_windows, edge, *screen, makeRoot));
+    for (const auto &controller : m_controllers)
+        controller->panel().orderFrontRegardless();
+    if (m_sync)
+        m_sync->start();
+    m_currentScreen = screen;
+
+    const QPointer<RailCoordinator> self(this);
+    m_screenObserver = connect(&m_windows, &WindowSystem::screenParametersChanged, this, [self] {
+        if (self)
+            self->layoutPanels();
+    });
+    m_settingsObserver = connect(&m_defaults, &UserDefaults::didChange, this, [self] {
+        if (self)
+            self->settingsChanged();
+    });
+    installPointerMonitors();
+    layoutPanels();
+}
+
+void RailCoordinator::stop()
+{
+    disconnect(m_screenObserver);
+    disconnect(m_settingsObserver);
+    m_screenObserver = {};
+    m_settingsObserver = {};
+    removePointerMonitors();
+    for (const auto &controller : m_controllers)
+        controller->panel().orderOut();
+    m_controllers.clear();
+}
+
+bool RailCoordinator::isObserving() const
+{
+    return bool(m_screenObserver) || bool(m_settingsObserver);
+}
+
+std::optional<ScreenInfo> RailCoordinator::resolveScreen() const
+{
+    // Read on every use: the setting may have changed since the last time.
+    const QString token =
+        m_defaults.stringValue(AppSettings::Keys::railScreen, AppSettings::Defaults::railScreen);
+    return AppSettings::RailScreen::fromToken(token).resolve(m_windows);
+}
+
+void RailCoordinator::layoutPanels()
+{
+    const std::optional<ScreenInfo> screen = resolveScreen();
+    if (!screen)
+        return;
+    m_currentScreen = screen;
+    for (const auto &controller : m_controllers) {
+        controller->panel().setFrame(
+            EdgeRailPanel::frame(screen->visibleFrame, controller->edge()));
+    }
+}
+
+void RailCoordinator::settingsChanged()
+{
+    layoutPanels();
+    const ScreenEdge edge = AppSettings::defaultEdge(m_defaults);
+    if (edge == m_lastKnownEdge)
+        return;
+    m_lastKnownEdge = edge;
+    if (m_container)
+        NoteActions::gather(edge, *m_container->mainContext());
+}
+
+void RailCoordinator::installPointerMonitors()
+{
+    if (!m_pointerMonitors.empty())
+        return;
+    const QPointer<RailCoordinator> self(this);
+    const PointerHandler sample = [self](const PointerEvent &) {
+        if (self)
+            self->samplePointer();
+    };
+    const PointerHandler click = [self](const PointerEvent &) {
+        if (self)
+            self->pointerClicked();
+    };
+    const auto keep = [this](std::optional<Subscription> monitor) {
+        if (monitor)
+            m_pointerMonitors.push_back(std::move(*monitor));
+    };
+    keep(m_windows.addGlobalMonitor(PointerEvents::movement, sample));
+    keep(m_windows.addLocalMonitor(PointerEvents::movement, sample));
+    keep(m_windows.addGlobalMonitor(PointerEvents::mouseDowns, click));
+    keep(m_windows.addLocalMonitor(PointerEvents::mouseDowns, click));
+    m_pointerSampler = m_windows.scheduleRepeating(samplerInterval, [self] {
+        if (self)
+            self->samplePointer();
+    });
+}
+
+void RailCoordinator::removePointerMonitors()
+{
+    m_pointerMonitors.clear();
+    m_pointerSampler.reset();
+}
+
+void RailCoordinator::samplePointer()
+{
+    const QPointF location = m_windows.pointerLocation();
+    // Exact comparison: the sampler runs ten times a second for the whole session, and a
+    // still pointer must cost nothing more than this.
+    if (location.x() == m_lastPointer.x() && location.y() == m_lastPointer.y())
+        return;
+    m_lastPointer = location;
+    for (const auto &controller : m_controllers)
+        controller->host().updatePointer(location);
+    followCursorScreen();
+}
+
+void RailCoordinator::pointerClicked()
+{
+    const QPointF location = m_windows.pointerLocation();
+    for (const auto &controller : m_controllers)
+        controller->host().handleClick(location);
+}
+
+void RailCoordinator::followCursorScreen()
+{
+    const QString token =
+        m_defaults.stringValue(AppSettings::Keys::railScreen, AppSettings::Defaults::railScreen);
+    const AppSettings::RailScreen choice = AppSettings::RailScreen::fromToken(token);
+    if (choice.kind() != AppSettings::RailScreen::Kind::withCursor)
+        return;
+    if (choice.resolve(m_windows) != m_currentScreen)
+        layoutPanels();
+}
+
+EdgeRailController *RailCoordinator::controller(ScreenEdge edge) const
+{
+    for (const auto &controller : m_controllers) {
+        if (controller->edge() == edge)
+            return controller.get();
+    }
+    return nullptr;
+}
+
+void RailCoordinator::reveal(const Note &note)
+{
+    m_focus->setRequestedNoteID(note.id());
+    m_windows.activateApplication();
+    const ScreenEdge edge = note.edge();
+    const quint64 task = m_nextRevealTask++;
+    // Kept by the coordinator, so a task never outlives it.
+    m_revealTasks.emplace(task, m_windows.scheduleOnce(revealDelay, [this, task, edge] {
+        if (EdgeRailController *rail = controller(edge))
+            rail->panel().makeKeyAndOrderFront();
+        m_revealTasks.erase(task);
+    }));
+}

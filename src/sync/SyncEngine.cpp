@@ -1,0 +1,252 @@
+#include "sync/SyncEngine.h"
+
+#include "core/AppPaths.h"
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/UserDefaults.h"
+#include "sync/FolderTransport.h"
+#include "sync/SyncCredentials.h"
+#include "sync/SyncEngineWorker.h"
+#include "sync/WebDavTransport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QThread>
+#include <QTimer>
+
+SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
+                       SyncCredentials *credentials, QObject *parent)
+    : SyncEngine(container, defaults, credentials, Options(), parent)
+{
+}
+
+SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
+                       SyncCredentials *credentials, const Options &options, QObject *parent)
+    : SyncMirroring(parent), m_container(container), m_defaults(defaults),
+      m_credentials(credentials), m_options(options), m_target(SyncTarget::fromDefaults(defaults))
+{
+    if (m_options.dataDirectory.isEmpty())
+        m_options.dataDirectory = AppPaths::dataDirectory();
+
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(m_options.saveDelay);
+    connect(m_saveTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
+
+    m_pollTimer = new QTimer(this);
+    m_pollTimer->setInterval(m_options.pollInterval);
+    connect(m_pollTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
+
+    m_fileTimer = new QTimer(this);
+    m_fileTimer->setSingleShot(true);
+    m_fileTimer->setInterval(m_options.fileChangeDelay);
+    connect(m_fileTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
+
+    if (m_container) {
+        connect(m_container->mainContext(), &ModelContext::didSave, m_saveTimer,
+                qOverload<>(&QTimer::start));
+    }
+    connect(&m_defaults, &UserDefaults::didChange, this, &SyncEngine::reconfigure);
+}
+
+SyncEngine::~SyncEngine()
+{
+    stopWorker();
+}
+
+bool SyncEngine::isConfigured() const
+{
+    return m_target.isConfigured();
+}
+
+void SyncEngine::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    launch();
+}
+
+void SyncEngine::stop()
+{
+    m_started = false;
+    stopWorker();
+}
+
+void SyncEngine::launch()
+{
+    if (!m_started || !m_target.isConfigured())
+        return;
+    const quint64 generation = ++m_generation;
+    if (m_target.kind == SyncTarget::Kind::webDav && !m_target.webDavUser.isEmpty()) {
+        if (!m_credentials) {
+            launchWorker(std::nullopt,
+                         SyncError::make(SyncError::notAuthenticated,
+                                         QStringLiteral("No hay almacén de secretos.")));
+            return;
+        }
+        // The password is looked up on this thread and handed to the worker.
+        m_credentials->readPassword(m_target.credentialAccount(),
+                                    [this, weak = QPointer<SyncEngine>(this),
+                                     generation](const std::optional<QString> &password,
+                                                 const std::optional<SyncError> &error) {
+                                        if (!weak || generation != m_generation || !m_started)
+                                            return;
+                                        launchWorker(password, error);
+                                    });
+        return;
+    }
+    launchWorker(std::nullopt, std::nullopt);
+}
+
+void SyncEngine::launchWorker(const std::optional<QString> &password,
+                              const std::optional<SyncError> &credentialError)
+{
+    stopWorker();
+
+    SyncEngineWorker::TransportFactory factory;
+    const SyncTarget target = m_target;
+    const auto timeout = m_options.requestTimeout;
+    if (target.kind == SyncTarget::Kind::folder) {
+        factory = [target] { return std::make_unique<FolderTransport>(target.folder); };
+    } else {
+        factory = [target, password, credentialError, timeout] {
+            return std::make_unique<WebDavTransport>(target.webDavUrl, target.webDavUser, password,
+                                                     credentialError, timeout);
+        };
+    }
+    SyncEngineWorker::Options options;
+    options.clock = m_options.clock;
+    options.dataDirectory = m_options.dataDirectory;
+
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("OrletteSync"));
+    m_worker = new SyncEngineWorker(m_container, target, std::move(factory), options);
+    m_worker->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &SyncEngineWorker::eventChanged, this, &SyncMirroring::eventChanged);
+    connect(m_worker, &SyncEngineWorker::accountStatusReady, this,
+            &SyncMirroring::accountStatusReady);
+    connect(m_worker, &SyncEngineWorker::zoneNamesReady, this, &SyncMirroring::zoneNamesReady);
+    connect(m_worker, &SyncEngineWorker::keyValuesSynced, this, &SyncEngine::keyValuesSynced);
+    connect(m_worker, &SyncEngineWorker::cycleFinished, this, [this] {
+        watchFolder();
+        Q_EMIT cycleFinished();
+    });
+    m_thread->start();
+
+    onWorker([values = m_keyValues](SyncEngineWorker *worker) {
+        worker->setLocalKeyValues(values);
+        worker->runCycle();
+    });
+    m_pollTimer->start();
+    watchFolder();
+}
+
+void SyncEngine::stopWorker()
+{
+    ++m_generation;
+    m_saveTimer->stop();
+    m_pollTimer->stop();
+    m_fileTimer->stop();
+    delete m_folderWatcher;
+    m_folderWatcher = nullptr;
+    if (!m_thread)
+        return;
+    m_worker->cancel();
+    m_thread->quit();
+    m_thread->wait();
+    // The worker went with the thread's end (deleteLater on `finished`).
+    delete m_thread;
+    m_thread = nullptr;
+    m_worker = nullptr;
+}
+
+template <typename Call> void SyncEngine::onWorker(Call call)
+{
+    if (!m_worker)
+        return;
+    SyncEngineWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, call] { call(worker); }, Qt::QueuedConnection);
+}
+
+void SyncEngine::syncNow()
+{
+    onWorker([](SyncEngineWorker *worker) { worker->runCycle(); });
+}
+
+void SyncEngine::reconfigure()
+{
+    const SyncTarget target = SyncTarget::fromDefaults(m_defaults);
+    if (target == m_target)
+        return;
+    stopWorker();
+    m_target = target;
+    Q_EMIT configurationChanged();
+    launch();
+}
+
+void SyncEngine::requestAccountStatus()
+{
+    onWorker([](SyncEngineWorker *worker) { worker->requestAccountStatus(); });
+}
+
+void SyncEngine::requestZoneNames()
+{
+    onWorker([](SyncEngineWorker *worker) { worker->requestZoneNames(); });
+}
+
+void SyncEngine::setWebDavPassword(const QString &password,
+                                   std::function<void(const std::optional<SyncError> &)> done)
+{
+    if (!m_credentials || m_target.kind != SyncTarget::Kind::webDav) {
+        if (done) {
+            done(SyncError::make(SyncError::invalidArguments,
+                                 QStringLiteral("No hay un servidor WebDAV configurado.")));
+        }
+        return;
+    }
+    m_credentials->writePassword(
+        m_target.credentialAccount(), password,
+        [weak = QPointer<SyncEngine>(this), done](const std::optional<SyncError> &error) {
+            if (weak && weak->m_started) {
+                weak->stopWorker();
+                weak->launch();
+            }
+            if (done)
+                done(error);
+        });
+}
+
+void SyncEngine::setKeyValues(const QJsonObject &values)
+{
+    m_keyValues = values;
+    onWorker([values](SyncEngineWorker *worker) {
+        worker->setLocalKeyValues(values);
+        worker->runCycle();
+    });
+}
+
+void SyncEngine::watchFolder()
+{
+    if (m_target.kind != SyncTarget::Kind::folder || !m_worker)
+        return;
+    if (!m_folderWatcher) {
+        m_folderWatcher = new QFileSystemWatcher(this);
+        connect(m_folderWatcher, &QFileSystemWatcher::directoryChanged, m_fileTimer,
+                qOverload<>(&QTimer::start));
+        connect(m_folderWatcher, &QFileSystemWatcher::fileChanged, m_fileTimer,
+                qOverload<>(&QTimer::start));
+    }
+    // The remote folders may only appear with the first pass; watched as they come.
+    const QDir root(m_target.folder);
+    for (const QString &path : {root.path(), root.filePath(SyncTarget::remoteFolder),
+                                root.filePath(SyncEngineWorker::notesFolder),
+                                root.filePath(SyncEngineWorker::keyValueFile)}) {
+        if (QFileInfo::exists(path) && !m_folderWatcher->files().contains(path) &&
+            !m_folderWatcher->directories().contains(path))
+            m_folderWatcher->addPath(path);
+    }
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "sync/SyncEvent.h"
+#include "sync/SyncMirroring.h"
+#include "sync/SyncStateStore.h"
+#include "sync/SyncTarget.h"
+#include "sync/SyncTransport.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class ModelContainer;
+class ModelContext;
+
+// One mirroring pass at a time between the store and the target: set-up of the remote
+// folder, import of what changed there (merged into the store through a context of its
+// own), export of what changed here, and the shared key-value document. Blocking; lives
+// on the mirroring's worker thread (or on the caller's thread in tests) and reports its
+// events as signals.
+class SyncEngineWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    using TransportFactory = std::function<std::unique_ptr<SyncTransport>()>;
+
+    struct Options
+    {
+        // Milliseconds since the epoch; the system clock when empty.
+        std::function<qint64()> clock;
+        // Shown in the files this computer writes.
+        QString deviceName;
+        // The live store's folder, which a target folder must stay clear of.
+        QString dataDirectory;
+        // Cycles run again at once after a write lost a race, at most this many times.
+        int conflictRetries = 3;
+    };
+
+    static inline const QString formatFile = QStringLiteral("Orlette/format.json");
+    static inline const QString notesFolder = QStringLiteral("Orlette/notes");
+    static inline const QString keyValueFile = QStringLiteral("Orlette/keyvalue.json");
+
+    SyncEngineWorker(ModelContainer *container, const SyncTarget &target,
+                     TransportFactory transportFactory, Options options, QObject *parent = nullptr);
+    ~SyncEngineWorker() override;
+
+    // A whole pass; a pass asked for while one runs follows it at once.
+    void runCycle();
+    void requestAccountStatus();
+    void requestZoneNames();
+    // The key-value document as this computer holds it: key → {value, modifiedAt}.
+    void setLocalKeyValues(const QJsonObject &values);
+    // Ends the pass in progress as soon as possible (any thread).
+    void cancel();
+
+    // The key-value document after a merge: newer value per key, ties to true.
+    static QJsonObject mergeKeyValues(const QJsonObject &local, const QJsonObject &remote);
+
+Q_SIGNALS:
+    void eventChanged(const SyncEvent &event);
+    void accountStatusReady(SyncMirroring::AccountStatus status,
+                            const std::optional<SyncError> &error);
+    void zoneNamesReady(const QStringList &names, const std::optional<SyncError> &error);
+    // The key-value document as merged in the last pass; `ok` false when it could not be
+    // read or written.
+    void keyValuesSynced(const QJsonObject &values, bool ok);
+    void cycleFinished();
+
+private:
+    class EventScope;
+    struct ImportPlan;
+
+    void cycleOnce();
+    bool prepare(std::optional<SyncError> *error);
+    std::optional<SyncError> setUp();
+    std::optional<SyncError> observeLocal();
+    std::optional<SyncError> importChanges();
+    std::optional<SyncError> applyImports(QHash<QString, SyncStateEntry> &states,
+                                          const QList<ImportPlan> &plans);
+    std::optional<SyncError> exportChanges(bool *exported);
+    std::optional<SyncError> readKeyValues();
+    std::optional<SyncError> writeKeyValues(bool *wrote);
+    void finishKeyValues(bool ok);
+
+    std::optional<SyncRecord> readRow(const QString &recordName, qint64 pk);
+    bool isCancelled() const { return m_cancelled.load(); }
+    qint64 now() const;
+    QString deviceId();
+
+    QPointer<ModelContainer> m_container;
+    SyncTarget m_target;
+    TransportFactory m_transportFactory;
+    Options m_options;
+    std::unique_ptr<SyncTransport> m_transport;
+    SyncStateStore m_state;
+    QString m_deviceId;
+    bool m_isSetUp = false;
+    bool m_running = false;
+    bool m_again = false;
+    int m_conflictRounds = 0;
+    std::atomic<bool> m_cancelled{false};
+
+    QJsonObject m_localKeyValues;
+    QJsonObject m_remoteKeyValues;
+    QString m_keyValueTag;
+    bool m_keyValuesRead = false;
+};

@@ -1,0 +1,187 @@
+#include "sync/SyncStateStore.h"
+
+#include <QJsonDocument>
+
+namespace {
+
+QByteArray recordText(const SyncRecord &record)
+{
+    return QJsonDocument(record.toJson()).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+bool SyncStateStore::open(const QString &databaseUri, StoreError *error)
+{
+    if (!m_database.open(databaseUri, SqliteDatabase::OpenMode::readWriteExisting, error))
+        return false;
+    return m_database.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS syncState ("
+                       " recordName TEXT PRIMARY KEY,"
+                       " pk INTEGER,"
+                       " observedRowVersion INTEGER NOT NULL DEFAULT 0,"
+                       " record TEXT NOT NULL,"
+                       " remoteTag TEXT,"
+                       " remoteHash TEXT,"
+                       " agreedBodyHash TEXT,"
+                       " pending TEXT,"
+                       " pendingPk INTEGER);"
+                       "CREATE UNIQUE INDEX IF NOT EXISTS syncState_pk ON syncState (pk)"
+                       " WHERE pk IS NOT NULL;"
+                       "CREATE TABLE IF NOT EXISTS syncMeta (key TEXT PRIMARY KEY,"
+                       " value TEXT NOT NULL);"),
+        error);
+}
+
+std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *error)
+{
+    auto statement = m_database.prepare(
+        QStringLiteral("SELECT recordName, pk, observedRowVersion, record, remoteTag, remoteHash,"
+                       " agreedBodyHash, pending, pendingPk FROM syncState"),
+        error);
+    if (!statement)
+        return std::nullopt;
+    QHash<QString, SyncStateEntry> entries;
+    while (statement->step()) {
+        SyncStateEntry entry;
+        entry.recordName = statement->text(0);
+        if (!statement->isNull(1))
+            entry.pk = statement->int64(1);
+        entry.observedRowVersion = statement->int64(2);
+        const auto record = SyncRecord::fromJson(statement->text(3).toUtf8());
+        // A record this table cannot read again is dropped; the row it belonged to is
+        // then seen as new and merged by name.
+        if (!record)
+            continue;
+        entry.record = *record;
+        entry.record.recordName = entry.recordName;
+        entry.remoteTag = statement->text(4);
+        entry.remoteHash = statement->text(5).toLatin1();
+        entry.agreedBodyHash = statement->text(6).toLatin1();
+        if (!statement->isNull(7)) {
+            entry.pending = SyncRecord::fromJson(statement->text(7).toUtf8());
+            if (!statement->isNull(8))
+                entry.pendingPk = statement->int64(8);
+        }
+        entries.insert(entry.recordName, entry);
+    }
+    if (statement->failed()) {
+        if (error)
+            *error = m_database.lastError(
+                QStringLiteral("No se pudo leer el estado de la sincronización"));
+        return std::nullopt;
+    }
+    return entries;
+}
+
+bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *error)
+{
+    if (entries.isEmpty())
+        return true;
+    if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"), error))
+        return false;
+    auto statement = m_database.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO syncState (recordName, pk, observedRowVersion,"
+                       " record, remoteTag, remoteHash, agreedBodyHash, pending, pendingPk)"
+                       " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        error);
+    bool ok = statement != nullptr;
+    // A row handed from one record to another must leave its old entry first, or the
+    // unique index refuses the write.
+    auto release = m_database.prepare(
+        QStringLiteral("UPDATE syncState SET pk = NULL WHERE pk = ? AND recordName <> ?"), error);
+    ok = ok && release != nullptr;
+    for (const SyncStateEntry &entry : entries) {
+        if (!ok)
+            break;
+        if (entry.pk) {
+            release->reset();
+            release->bindInt64(1, *entry.pk);
+            release->bindText(2, entry.recordName);
+            release->step();
+            if (release->failed()) {
+                ok = false;
+                break;
+            }
+        }
+        statement->reset();
+        statement->bindText(1, entry.recordName);
+        if (entry.pk)
+            statement->bindInt64(2, *entry.pk);
+        else
+            statement->bindNull(2);
+        statement->bindInt64(3, entry.observedRowVersion);
+        statement->bindText(4, QString::fromUtf8(recordText(entry.record)));
+        const auto bindOptionalText = [&](int index, const QString &text) {
+            if (text.isEmpty())
+                statement->bindNull(index);
+            else
+                statement->bindText(index, text);
+        };
+        bindOptionalText(5, entry.remoteTag);
+        bindOptionalText(6, QString::fromLatin1(entry.remoteHash));
+        bindOptionalText(7, QString::fromLatin1(entry.agreedBodyHash));
+        if (entry.pending)
+            statement->bindText(8, QString::fromUtf8(recordText(*entry.pending)));
+        else
+            statement->bindNull(8);
+        if (entry.pending && entry.pendingPk)
+            statement->bindInt64(9, *entry.pendingPk);
+        else
+            statement->bindNull(9);
+        statement->step();
+        if (statement->failed()) {
+            ok = false;
+            if (error)
+                *error = m_database.lastError(
+                    QStringLiteral("No se pudo guardar el estado de la sincronización"));
+        }
+    }
+    if (ok)
+        ok = m_database.exec(QStringLiteral("COMMIT"), error);
+    if (!ok)
+        m_database.exec(QStringLiteral("ROLLBACK"));
+    return ok;
+}
+
+bool SyncStateStore::holdsMirroredNotes()
+{
+    return m_database
+               .scalar(QStringLiteral("SELECT count(*) FROM syncState"
+                                      " WHERE pk IS NOT NULL AND remoteTag IS NOT NULL"))
+               .toLongLong() > 0;
+}
+
+bool SyncStateStore::forgetRemote(StoreError *error)
+{
+    return m_database.exec(QStringLiteral("UPDATE syncState SET remoteTag = NULL,"
+                                          " remoteHash = NULL, agreedBodyHash = NULL"),
+                           error);
+}
+
+QString SyncStateStore::meta(const QString &key)
+{
+    auto statement = m_database.prepare(QStringLiteral("SELECT value FROM syncMeta WHERE key = ?"));
+    if (!statement)
+        return {};
+    statement->bindText(1, key);
+    return statement->step() ? statement->text(0) : QString();
+}
+
+bool SyncStateStore::setMeta(const QString &key, const QString &value, StoreError *error)
+{
+    auto statement = m_database.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO syncMeta (key, value) VALUES (?, ?)"), error);
+    if (!statement)
+        return false;
+    statement->bindText(1, key);
+    statement->bindText(2, value);
+    statement->step();
+    if (statement->failed()) {
+        if (error)
+            *error = m_database.lastError(
+                QStringLiteral("No se pudo guardar el estado de la sincronización"));
+        return false;
+    }
+    return true;
+}

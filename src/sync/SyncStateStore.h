@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/SqliteDatabase.h"
+#include "sync/SyncRecord.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// What this computer knows about one mirrored record: the local row it belongs to, the
+// record as held here (values and their write times), and what the remote copy held the
+// last time both sides agreed.
+struct SyncStateEntry
+{
+    QString recordName;
+    // The local row; none once the note is deleted here (the record is then a tombstone).
+    std::optional<qint64> pk;
+    // The row's `rowVersion` when `record` was last taken from it or written to it.
+    qint64 observedRowVersion = 0;
+    SyncRecord record;
+    // The remote file's tag and content when they last matched what is known here; empty
+    // when the remote copy is unknown (never written, or gone).
+    QString remoteTag;
+    QByteArray remoteHash;
+    // The body both sides last held; empty when they never agreed.
+    QByteArray agreedBodyHash;
+    // An import in flight: the record about to be written to row `pendingPk`. Survives a
+    // crash between the store's save and this table's update, so the next run can tell
+    // an imported value from a local edit.
+    std::optional<SyncRecord> pending;
+    std::optional<qint64> pendingPk;
+
+    bool needsExport() const { return record.contentHash() != remoteHash; }
+};
+
+// The mirroring's own tables in the store file (created when missing): `syncState`, one
+// row per record, and `syncMeta` for the pairing with the target. Opened on its own
+// connection by the thread that mirrors.
+class SyncStateStore
+{
+public:
+    bool open(const QString &databaseUri, StoreError *error);
+    bool isOpen() const { return m_database.isOpen(); }
+
+    std::optional<QHash<QString, SyncStateEntry>> load(StoreError *error = nullptr);
+    // Writes the entries in one transaction.
+    bool save(const QList<SyncStateEntry> &entries, StoreError *error = nullptr);
+    // At least one local note has been mirrored to the current target.
+    bool holdsMirroredNotes();
+    // Forgets everything known about the remote copy (a new target or a remote copy
+    // made anew), keeping the local records, so that everything is merged and sent again.
+    bool forgetRemote(StoreError *error = nullptr);
+
+    QString meta(const QString &key);
+    bool setMeta(const QString &key, const QString &value, StoreError *error = nullptr);
+
+    SqliteDatabase &database() { return m_database; }
+
+private:
+    SqliteDatabase m_database;
+};

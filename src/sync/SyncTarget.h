@@ -1,0 +1,59 @@
+#pragma once
+
+#include "sync/SyncError.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+class UserDefaults;
+
+// Where the notes are mirrored, as the settings file names it: a folder that some other
+// program keeps in step between computers (Syncthing, a Nextcloud or Dropbox folder, a
+// mounted drive) or a WebDAV server. The WebDAV password is never here: it lives in the
+// desktop's secret store.
+struct SyncTarget
+{
+    enum class Kind
+    {
+        none,
+        folder,
+        webDav
+    };
+
+    // Settings keys.
+    static inline const QString kindKey = QStringLiteral("syncTargetKind");
+    static inline const QString folderKey = QStringLiteral("syncFolder");
+    static inline const QString webDavUrlKey = QStringLiteral("syncWebDavURL");
+    static inline const QString webDavUserKey = QStringLiteral("syncWebDavUser");
+    // Values of `kindKey`.
+    static inline const QString folderKind = QStringLiteral("folder");
+    static inline const QString webDavKind = QStringLiteral("webdav");
+    // The one folder the notes live in on the target.
+    static inline const QString remoteFolder = QStringLiteral("Orlette");
+
+    Kind kind = Kind::none;
+    QString folder;
+    QUrl webDavUrl;
+    QString webDavUser;
+
+    static SyncTarget fromDefaults(const UserDefaults &defaults);
+    static SyncTarget inFolder(const QString &folder);
+    static SyncTarget onWebDav(const QUrl &url, const QString &user);
+    // Writes this target to the settings (removing what the other kind used).
+    void save(UserDefaults &defaults) const;
+
+    // A kind and its location are set; says nothing about whether they work.
+    bool isConfigured() const;
+    // Names the target for pairing: a different identity is a different remote copy.
+    // Never holds a password.
+    QString identity() const;
+    // Why this target cannot be used, if it cannot: a folder that holds the live store
+    // (or lies inside its folder), a relative folder, a URL that is not http(s).
+    std::optional<SyncError> validate(const QString &dataDirectory) const;
+    // The account name the password is kept under in the secret store.
+    QString credentialAccount() const;
+
+    friend bool operator==(const SyncTarget &, const SyncTarget &) = default;
+};

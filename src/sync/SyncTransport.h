@@ -1,0 +1,75 @@
+#pragma once
+
+#include "sync/SyncError.h"
+#include "sync/SyncMirroring.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// An entry of a remote folder. `tag` changes whenever the content may have changed
+// (an ETag, or the file's identity, size and time on a folder).
+struct SyncRemoteEntry
+{
+    QString name;
+    QString tag;
+    bool isFolder = false;
+};
+
+struct SyncRemoteFile
+{
+    QByteArray data;
+    QString tag;
+};
+
+// The condition of a conditional write.
+struct SyncWriteCondition
+{
+    enum class Kind
+    {
+        any,
+        absent,
+        tag
+    };
+    Kind kind = Kind::any;
+    QString tag;
+
+    static SyncWriteCondition any() { return {}; }
+    static SyncWriteCondition absent() { return {Kind::absent, {}}; }
+    static SyncWriteCondition matching(const QString &tag) { return {Kind::tag, tag}; }
+};
+
+template <typename T> struct SyncResult
+{
+    std::optional<T> value;
+    std::optional<SyncError> error;
+
+    static SyncResult success(T v) { return SyncResult{std::move(v), std::nullopt}; }
+    static SyncResult failure(SyncError e) { return SyncResult{std::nullopt, std::move(e)}; }
+    bool ok() const { return value.has_value(); }
+};
+
+// Blocking file operations on the sync target, run on the mirroring's worker thread.
+// Paths are relative to the target's root, "/"-separated, and already checked by the
+// caller. A missing file or folder fails with `SyncError::unknownItem`; a write whose
+// condition does not hold fails with `SyncError::serverRecordChanged`. Every write
+// replaces the file whole: a reader sees the old or the new content, never a mix.
+class SyncTransport
+{
+public:
+    virtual ~SyncTransport() = default;
+
+    virtual SyncResult<QList<SyncRemoteEntry>> list(const QString &folder) = 0;
+    virtual SyncResult<SyncRemoteFile> read(const QString &path) = 0;
+    // The new tag of the file on success.
+    virtual SyncResult<QString> write(const QString &path, const QByteArray &data,
+                                      const SyncWriteCondition &condition) = 0;
+    // An existing folder is success.
+    virtual std::optional<SyncError> makeFolder(const QString &path) = 0;
+    // A missing file is success.
+    virtual std::optional<SyncError> remove(const QString &path) = 0;
+    // Whether the target can be reached and written with the credentials held.
+    virtual SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) = 0;
+};

@@ -1,0 +1,350 @@
+#include "sync/WebDavTransport.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QXmlStreamReader>
+
+namespace {
+
+const QByteArray propfindBody =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    "<d:propfind xmlns:d=\"DAV:\"><d:prop><d:getetag/><d:getlastmodified/>"
+    "<d:getcontentlength/><d:resourcetype/></d:prop></d:propfind>\n";
+
+// A server without ETags still gives size and time; they make a weaker tag.
+QString fallbackTag(const QString &lastModified, const QString &length)
+{
+    return QStringLiteral("lm:%1:%2").arg(lastModified, length);
+}
+
+bool isFallbackTag(const QString &tag)
+{
+    return tag.startsWith(QStringLiteral("lm:"));
+}
+
+QString withTrailingSlash(QString path)
+{
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path;
+}
+
+} // namespace
+
+struct WebDavTransport::Reply
+{
+    int status = 0;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    QString errorString;
+    QString reason;
+    QByteArray body;
+    QString etag;
+};
+
+WebDavTransport::WebDavTransport(const QUrl &base, const QString &user,
+                                 const std::optional<QString> &password,
+                                 const std::optional<SyncError> &credentialError,
+                                 std::chrono::milliseconds timeout)
+    : m_base(base.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment)),
+      m_user(user), m_password(password), m_credentialError(credentialError), m_timeout(timeout),
+      m_network(std::make_unique<QNetworkAccessManager>())
+{
+    m_base.setPath(withTrailingSlash(m_base.path()));
+    m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+WebDavTransport::~WebDavTransport() = default;
+
+QUrl WebDavTransport::urlFor(const QString &path, bool folder) const
+{
+    QString encoded;
+    for (const QString &segment : path.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        encoded += QString::fromLatin1(QUrl::toPercentEncoding(segment)) + QLatin1Char('/');
+    if (!folder && encoded.endsWith(QLatin1Char('/')))
+        encoded.chop(1);
+    QUrl url = m_base;
+    url.setPath(m_base.path(QUrl::FullyEncoded) + encoded, QUrl::TolerantMode);
+    return url;
+}
+
+WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl &url,
+                                             const QByteArray &body,
+                                             const QList<QPair<QByteArray, QByteArray>> &headers)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(int(m_timeout.count()));
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
+    if (!m_user.isEmpty() && m_password) {
+        request.setRawHeader("Authorization",
+                             "Basic " +
+                                 (m_user + QLatin1Char(':') + *m_password).toUtf8().toBase64());
+    }
+    for (const auto &[name, value] : headers)
+        request.setRawHeader(name, value);
+
+    std::unique_ptr<QNetworkReply> reply(m_network->sendCustomRequest(request, verb, body));
+    if (!reply->isFinished()) {
+        QEventLoop loop;
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    Reply out;
+    if (!reply->isFinished()) {
+        // The thread is stopping.
+        reply->abort();
+        out.error = QNetworkReply::OperationCanceledError;
+        out.errorString = QStringLiteral("Sincronización interrumpida.");
+        return out;
+    }
+    out.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    out.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    out.error = reply->error();
+    out.errorString = reply->errorString();
+    out.body = reply->readAll();
+    out.etag = QString::fromLatin1(reply->rawHeader("ETag"));
+    return out;
+}
+
+SyncError WebDavTransport::errorFor(const Reply &reply, const QUrl &url, const QString &what) const
+{
+    const QString address = url.toString(QUrl::RemoveUserInfo);
+    if (reply.status >= 400) {
+        SyncError error = SyncError::fromHttpStatus(reply.status, reply.reason, what);
+        if ((reply.status == 401 || reply.status == 403) && !m_password && m_credentialError)
+            error.with(SyncErrorInfo::nested(QStringLiteral("credentials"), *m_credentialError));
+        return error.with(SyncErrorInfo::plain(QStringLiteral("url"), address));
+    }
+    SyncError network;
+    network.domain = SyncError::networkDomain;
+    network.code = int(reply.error);
+    network.localizedDescription = reply.errorString;
+    return SyncError::wrapping(SyncError::codeForNetworkError(int(reply.error)), what, network)
+        .with(SyncErrorInfo::plain(QStringLiteral("url"), address));
+}
+
+QList<SyncRemoteEntry> WebDavTransport::parseMultistatus(const QByteArray &xml,
+                                                         const QString &folderPath, bool *ok)
+{
+    const QString dav = QStringLiteral("DAV:");
+    QList<SyncRemoteEntry> entries;
+    QXmlStreamReader reader(xml);
+    const QString self = withTrailingSlash(QUrl::fromPercentEncoding(folderPath.toUtf8()));
+
+    QString href, etag, lastModified, length;
+    bool isCollection = false;
+    bool propstatOk = false;
+    bool inProp = false;
+    QString collectedEtag, collectedModified, collectedLength;
+    bool collectedFolder = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.namespaceUri() == dav) {
+            const auto name = reader.name();
+            if (name == QLatin1String("response")) {
+                href.clear();
+                collectedEtag.clear();
+                collectedModified.clear();
+                collectedLength.clear();
+                collectedFolder = false;
+            } else if (name == QLatin1String("href") && !inProp) {
+                href = reader.readElementText().trimmed();
+            } else if (name == QLatin1String("propstat")) {
+                etag.clear();
+                lastModified.clear();
+                length.clear();
+                isCollection = false;
+                propstatOk = false;
+            } else if (name == QLatin1String("prop")) {
+                inProp = true;
+            } else if (name == QLatin1String("getetag")) {
+                etag = reader.readElementText().trimmed();
+            } else if (name == QLatin1String("getlastmodified")) {
+                lastModified = reader.readElementText().trimmed();
+            } else if (name == QLatin1String("getcontentlength")) {
+                length = reader.readElementText().trimmed();
+            } else if (name == QLatin1String("collection")) {
+                isCollection = true;
+            } else if (name == QLatin1String("status") && !inProp) {
+                const QString status = reader.readElementText();
+                propstatOk = status.contains(QStringLiteral(" 200"));
+            }
+        } else if (reader.isEndElement() && reader.namespaceUri() == dav) {
+            const auto name = reader.name();
+            if (name == QLatin1String("prop")) {
+                inProp = false;
+            } else if (name == QLatin1String("propstat") && propstatOk) {
+                collectedEtag = etag.isEmpty() ? collectedEtag : etag;
+                collectedModified = lastModified.isEmpty() ? collectedModified : lastModified;
+                collectedLength = length.isEmpty() ? collectedLength : length;
+                collectedFolder = collectedFolder || isCollection;
+            } else if (name == QLatin1String("response")) {
+                QString path = QUrl(href).path(QUrl::FullyDecoded);
+                if (withTrailingSlash(path) == self || path.isEmpty())
+                    continue;
+                if (path.endsWith(QLatin1Char('/')))
+                    path.chop(1);
+                SyncRemoteEntry entry;
+                entry.name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+                entry.isFolder = collectedFolder;
+                entry.tag = collectedEtag.isEmpty()
+                                ? fallbackTag(collectedModified, collectedLength)
+                                : collectedEtag;
+                if (!entry.name.isEmpty())
+                    entries << entry;
+            }
+        }
+    }
+    *ok = !reader.hasError();
+    return entries;
+}
+
+SyncResult<QList<SyncRemoteEntry>> WebDavTransport::list(const QString &folder)
+{
+    using Result = SyncResult<QList<SyncRemoteEntry>>;
+    const QUrl url = urlFor(folder, true);
+    const Reply reply = send("PROPFIND", url, propfindBody,
+                             {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}});
+    const QString what = QStringLiteral("No se pudo leer la carpeta %1.").arg(folder);
+    if (reply.status == 404 || reply.status == 410)
+        return Result::failure(SyncError::fromHttpStatus(reply.status, reply.reason, what));
+    if (reply.status != 207 && reply.status != 200)
+        return Result::failure(errorFor(reply, url, what));
+    bool ok = false;
+    const auto entries = parseMultistatus(reply.body, url.path(QUrl::FullyEncoded), &ok);
+    if (!ok) {
+        return Result::failure(SyncError::make(SyncError::serverRejectedRequest,
+                                               QStringLiteral("El servidor WebDAV respondió algo "
+                                                              "que no se entiende."))
+                                   .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                                              url.toString(QUrl::RemoveUserInfo))));
+    }
+    return Result::success(entries);
+}
+
+SyncResult<QString> WebDavTransport::tagOf(const QString &path)
+{
+    using Result = SyncResult<QString>;
+    const QUrl url = urlFor(path, false);
+    const Reply reply = send("PROPFIND", url, propfindBody,
+                             {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}});
+    const QString what = QStringLiteral("No se pudo leer %1.").arg(path);
+    if (reply.status != 207 && reply.status != 200)
+        return Result::failure(errorFor(reply, url, what));
+    bool ok = false;
+    // Depth 0 answers for the file alone; its path is never the folder's.
+    const auto entries = parseMultistatus(reply.body, QString(), &ok);
+    if (!ok || entries.isEmpty())
+        return Result::failure(SyncError::make(SyncError::serverRejectedRequest, what));
+    return Result::success(entries.first().tag);
+}
+
+SyncResult<SyncRemoteFile> WebDavTransport::read(const QString &path)
+{
+    using Result = SyncResult<SyncRemoteFile>;
+    const QUrl url = urlFor(path, false);
+    const Reply reply = send("GET", url, {}, {});
+    const QString what = QStringLiteral("No se pudo leer %1.").arg(path);
+    if (reply.status != 200)
+        return Result::failure(errorFor(reply, url, what));
+    QString tag = reply.etag;
+    if (tag.isEmpty()) {
+        const auto listed = tagOf(path);
+        if (!listed.ok())
+            return Result::failure(*listed.error);
+        tag = *listed.value;
+    }
+    return Result::success(SyncRemoteFile{reply.body, tag});
+}
+
+SyncResult<QString> WebDavTransport::write(const QString &path, const QByteArray &data,
+                                           const SyncWriteCondition &condition)
+{
+    using Result = SyncResult<QString>;
+    const QUrl url = urlFor(path, false);
+    const QString what = QStringLiteral("No se pudo escribir %1.").arg(path);
+    QList<QPair<QByteArray, QByteArray>> headers{{"Content-Type", "application/json"}};
+    switch (condition.kind) {
+    case SyncWriteCondition::Kind::any:
+        break;
+    case SyncWriteCondition::Kind::absent:
+        headers.append(qMakePair(QByteArray("If-None-Match"), QByteArray("*")));
+        break;
+    case SyncWriteCondition::Kind::tag:
+        if (isFallbackTag(condition.tag)) {
+            // No ETags to compare on the server: compare size and time just before.
+            const auto current = tagOf(path);
+            if (!current.ok())
+                return Result::failure(*current.error);
+            if (*current.value != condition.tag) {
+                return Result::failure(
+                    SyncError::make(SyncError::serverRecordChanged,
+                                    QStringLiteral("%1 cambió en el servidor.").arg(path)));
+            }
+        } else {
+            headers.append(qMakePair(QByteArray("If-Match"), condition.tag.toLatin1()));
+        }
+        break;
+    }
+    const Reply reply = send("PUT", url, data, headers);
+    if (reply.status == 412) {
+        return Result::failure(SyncError::make(
+            SyncError::serverRecordChanged, QStringLiteral("%1 cambió en el servidor.").arg(path)));
+    }
+    if (reply.status < 200 || reply.status >= 300)
+        return Result::failure(errorFor(reply, url, what));
+    if (!reply.etag.isEmpty() && !reply.etag.startsWith(QStringLiteral("W/")))
+        return Result::success(reply.etag);
+    // The server did not say (or gave a weak tag): ask the way a listing would.
+    return tagOf(path);
+}
+
+std::optional<SyncError> WebDavTransport::makeFolder(const QString &path)
+{
+    const QUrl url = urlFor(path, true);
+    const Reply reply = send("MKCOL", url, {}, {});
+    // 405: something is there already.
+    if (reply.status == 201 || reply.status == 200 || reply.status == 405)
+        return std::nullopt;
+    return errorFor(reply, url, QStringLiteral("No se pudo crear la carpeta %1.").arg(path));
+}
+
+std::optional<SyncError> WebDavTransport::remove(const QString &path)
+{
+    const QUrl url = urlFor(path, false);
+    const Reply reply = send("DELETE", url, {}, {});
+    if ((reply.status >= 200 && reply.status < 300) || reply.status == 404)
+        return std::nullopt;
+    return errorFor(reply, url, QStringLiteral("No se pudo borrar %1.").arg(path));
+}
+
+SyncMirroring::AccountStatus WebDavTransport::accountStatus(std::optional<SyncError> *error)
+{
+    if (!m_user.isEmpty() && !m_password) {
+        const SyncError missing =
+            SyncError::make(SyncError::notAuthenticated,
+                            QStringLiteral("No hay contraseña guardada para %1.").arg(m_user));
+        if (error) {
+            *error = m_credentialError ? SyncError(missing).with(SyncErrorInfo::nested(
+                                             SyncError::underlyingErrorKey, *m_credentialError))
+                                       : missing;
+        }
+        return SyncMirroring::AccountStatus::noAccount;
+    }
+    const QUrl url = urlFor(QString(), true);
+    const Reply reply = send("PROPFIND", url, propfindBody,
+                             {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}});
+    if (reply.status == 207 || reply.status == 200)
+        return SyncMirroring::AccountStatus::available;
+    if (error)
+        *error = errorFor(reply, url, QStringLiteral("No se pudo entrar en el servidor WebDAV."));
+    if (reply.status == 401)
+        return SyncMirroring::AccountStatus::noAccount;
+    if (reply.status == 403)
+        return SyncMirroring::AccountStatus::restricted;
+    if (reply.status == 0)
+        return SyncMirroring::AccountStatus::temporarilyUnavailable;
+    return SyncMirroring::AccountStatus::couldNotDetermine;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "sync/SyncTransport.h"
+
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+
+class QNetworkAccessManager;
+
+// The sync target on a WebDAV server (Nextcloud, ownCloud, Apache mod_dav): PROPFIND to
+// list, GET, PUT guarded by If-Match / If-None-Match so that a file changed by another
+// computer is never overwritten unseen, MKCOL and DELETE. Blocking: each request waits in
+// a local event loop of the calling thread, which must be the thread that made this.
+class WebDavTransport : public SyncTransport
+{
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout{30000};
+
+    // Without a password (none stored, or the secret store failing with
+    // `credentialError`) requests go out without credentials.
+    WebDavTransport(const QUrl &base, const QString &user, const std::optional<QString> &password,
+                    const std::optional<SyncError> &credentialError = std::nullopt,
+                    std::chrono::milliseconds timeout = defaultTimeout);
+    ~WebDavTransport() override;
+
+    SyncResult<QList<SyncRemoteEntry>> list(const QString &folder) override;
+    SyncResult<SyncRemoteFile> read(const QString &path) override;
+    SyncResult<QString> write(const QString &path, const QByteArray &data,
+                              const SyncWriteCondition &condition) override;
+    std::optional<SyncError> makeFolder(const QString &path) override;
+    std::optional<SyncError> remove(const QString &path) override;
+    SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) override;
+
+    // The entries of a PROPFIND answer, leaving out the folder itself.
+    static QList<SyncRemoteEntry> parseMultistatus(const QByteArray &xml, const QString &folderPath,
+                                                   bool *ok);
+
+private:
+    struct Reply;
+    Reply send(const QByteArray &verb, const QUrl &url, const QByteArray &body,
+               const QList<QPair<QByteArray, QByteArray>> &headers);
+    QUrl urlFor(const QString &path, bool folder) const;
+    SyncError errorFor(const Reply &reply, const QUrl &url, const QString &what) const;
+    // The tag of one file as a listing would give it.
+    SyncResult<QString> tagOf(const QString &path);
+
+    QUrl m_base;
+    QString m_user;
+    std::optional<QString> m_password;
+    std::optional<SyncError> m_credentialError;
+    std::chrono::milliseconds m_timeout;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+};

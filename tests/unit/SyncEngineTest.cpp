@@ -1,0 +1,201 @@
+#include "sync/SyncEngine.h"
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/UserDefaults.h"
+#include "sync/KeychainCredentials.h"
+#include "sync/RemoteKeyValueStore.h"
+#include "sync/SyncStatus.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// One running application: store, settings file, engine and status.
+struct App
+{
+    App(const QString &settingsPath, const QString &folder, const QString &dataDirectory)
+        : container(makeMemoryContainer()), defaults(settingsPath)
+    {
+        if (!folder.isEmpty())
+            SyncTarget::inFolder(folder).save(defaults);
+        SyncEngine::Options options;
+        options.saveDelay = 20ms;
+        options.fileChangeDelay = 30ms;
+        options.pollInterval = 200ms;
+        options.dataDirectory = dataDirectory;
+        engine = std::make_unique<SyncEngine>(container.get(), defaults, nullptr, options);
+        status = std::make_unique<SyncStatus>(engine.get());
+    }
+    ~App()
+    {
+        status.reset();
+        engine.reset();
+    }
+    QList<Note *> notes() const
+    {
+        return container->mainContext()->fetch(FetchDescriptor{}).value_or(QList<Note *>());
+    }
+
+    std::unique_ptr<ModelContainer> container;
+    UserDefaults defaults;
+    std::unique_ptr<SyncEngine> engine;
+    std::unique_ptr<SyncStatus> status;
+};
+
+class SyncEngineTest : public ::testing::Test
+{
+protected:
+    std::unique_ptr<App> app(const QString &name, bool configured = true)
+    {
+        return std::make_unique<App>(settings.filePath(name + QStringLiteral(".conf")),
+                                     configured ? remote.path() : QString(), data.path());
+    }
+    QTemporaryDir settings;
+    QTemporaryDir remote;
+    QTemporaryDir data;
+};
+
+} // namespace
+
+TEST_F(SyncEngineTest, SavesAreSentAndArriveAsRemoteChanges)
+{
+    auto a = app(QStringLiteral("a"));
+    auto b = app(QStringLiteral("b"));
+    QSignalSpy remoteChanges(b->container.get(), &ModelContainer::remoteChange);
+    a->engine->start();
+    a->status->start();
+    b->engine->start();
+    b->status->start();
+    EXPECT_TRUE(a->engine->isRunning());
+
+    auto note = std::make_unique<Note>();
+    note->setTitle(QStringLiteral("Viaja"));
+    const QUuid id = note->id();
+    a->container->mainContext()->insert(std::move(note));
+    ASSERT_TRUE(a->container->mainContext()->save());
+
+    ASSERT_TRUE(waitUntil([&] { return b->notes().size() == 1; }, 8000));
+    EXPECT_EQ(b->notes().first()->id(), id);
+    EXPECT_EQ(b->notes().first()->title(), QStringLiteral("Viaja"));
+    EXPECT_TRUE(waitUntil([&] { return remoteChanges.count() > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return a->status->lastExport().has_value(); }));
+    EXPECT_EQ(a->status->health(), SyncStatus::Health::working());
+    ASSERT_TRUE(waitUntil([&] { return b->status->account().has_value(); }));
+    EXPECT_EQ(*b->status->account(), QStringLiteral("Conectado"));
+    EXPECT_TRUE(b->status->lastImport().has_value());
+
+    // An edit reaches the very object the other computer's views hold.
+    Note *shown = b->notes().first();
+    a->notes().first()->setTitle(QStringLiteral("Viaja más"));
+    ASSERT_TRUE(a->container->mainContext()->save());
+    ASSERT_TRUE(waitUntil([&] { return shown->title() == QStringLiteral("Viaja más"); }, 8000));
+
+    a->engine->stop();
+    EXPECT_FALSE(a->engine->isRunning());
+}
+
+TEST_F(SyncEngineTest, ConfiguringATargetStartsTheMirroring)
+{
+    auto a = app(QStringLiteral("a"), false);
+    a->engine->start();
+    a->status->start();
+    EXPECT_FALSE(a->engine->isConfigured());
+    EXPECT_FALSE(a->engine->isRunning());
+    EXPECT_EQ(a->status->health(), SyncStatus::Health::unavailable());
+
+    SyncTarget::inFolder(remote.path()).save(a->defaults);
+    EXPECT_TRUE(a->engine->isConfigured());
+    EXPECT_NE(a->status->health(), SyncStatus::Health::unavailable());
+    ASSERT_TRUE(waitUntil([&] { return a->status->health() == SyncStatus::Health::working(); }));
+    EXPECT_TRUE(QFileInfo::exists(remote.filePath(QStringLiteral("Orlette/format.json"))));
+
+    // A folder holding the live store is refused as a failed set-up.
+    SyncTarget::inFolder(data.filePath(QStringLiteral("inside"))).save(a->defaults);
+    ASSERT_TRUE(waitUntil([&] {
+        return a->status->health() == SyncStatus::Health::broken(SyncStatus::setupFailedMessage);
+    }));
+
+    SyncTarget().save(a->defaults);
+    EXPECT_EQ(a->status->health(), SyncStatus::Health::unavailable());
+    EXPECT_FALSE(a->engine->isRunning());
+}
+
+TEST_F(SyncEngineTest, TheSharedFlagReachesTheOtherComputer)
+{
+    auto a = app(QStringLiteral("a"));
+    auto b = app(QStringLiteral("b"));
+    RemoteKeyValueStore valuesA(a->engine.get(), data.filePath(QStringLiteral("kvA.json")));
+    RemoteKeyValueStore valuesB(b->engine.get(), data.filePath(QStringLiteral("kvB.json")));
+    QSignalSpy changed(&valuesB, &KeyValueStore::didChangeExternally);
+    a->engine->start();
+    b->engine->start();
+    EXPECT_FALSE(valuesB.boolValue(KeyValueStore::welcomeNotesCreated));
+
+    valuesA.setBool(KeyValueStore::welcomeNotesCreated, true);
+    valuesA.synchronize();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            b->engine->syncNow();
+            valuesB.synchronize();
+            return valuesB.boolValue(KeyValueStore::welcomeNotesCreated);
+        },
+        8000));
+    ASSERT_GE(changed.count(), 1);
+    EXPECT_EQ(changed.first().first().toStringList(),
+              QStringList{KeyValueStore::welcomeNotesCreated});
+    ASSERT_TRUE(waitUntil([&] { return valuesB.synchronize(); }));
+
+    // Kept across a restart, before any transfer.
+    RemoteKeyValueStore reopened(nullptr, data.filePath(QStringLiteral("kvA.json")));
+    EXPECT_TRUE(reopened.boolValue(KeyValueStore::welcomeNotesCreated));
+    EXPECT_FALSE(reopened.synchronize());
+}
+
+TEST_F(SyncEngineTest, WithoutASecretServiceThePasswordIsMissingNotAHang)
+{
+    const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/orlette-test-bus");
+    KeychainCredentials credentials(nullptr, 2000ms);
+    std::optional<SyncError> error;
+    bool answered = false;
+    credentials.readPassword(
+        QStringLiteral("ana@https://example.invalid"),
+        [&](const std::optional<QString> &password, const std::optional<SyncError> &failure) {
+            answered = true;
+            EXPECT_FALSE(password);
+            error = failure;
+        });
+    ASSERT_TRUE(waitUntil([&] { return answered; }, 5000));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+
+    UserDefaults defaults(settings.filePath(QStringLiteral("dav.conf")));
+    SyncTarget::onWebDav(QUrl(QStringLiteral("https://example.invalid/dav/")),
+                         QStringLiteral("ana"))
+        .save(defaults);
+    auto container = makeMemoryContainer();
+    SyncEngine::Options options;
+    options.dataDirectory = data.path();
+    SyncEngine engine(container.get(), defaults, &credentials, options);
+    SyncStatus status(&engine);
+    engine.start();
+    status.start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return status.health().kind() == SyncStatus::Health::Kind::broken; }, 6000));
+    EXPECT_EQ(status.health().message(),
+              QStringLiteral("Este Mac no ha iniciado sesión en iCloud."));
+    ASSERT_TRUE(waitUntil([&] { return status.account().has_value(); }));
+    EXPECT_EQ(*status.account(), QStringLiteral("Sin sesión de iCloud"));
+    engine.stop();
+    if (saved.isNull())
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    else
+        qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
+}

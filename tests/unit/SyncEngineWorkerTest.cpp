@@ -1,0 +1,637 @@
+#include "sync/SyncEngineWorker.h"
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "core/SqliteDatabase.h"
+#include "sync/FolderTransport.h"
+#include "sync/SyncMerge.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A clock the test moves by hand, so that "newer" is decided by the test.
+struct Clock
+{
+    qint64 now = 1'800'000'000'000;
+    qint64 tick(qint64 ms = 1000) { return now += ms; }
+};
+
+// One computer: its own store, mirrored to the shared folder by a worker running on the
+// test's thread.
+class Computer
+{
+public:
+    Computer(const QString &folder, Clock &clock, const QString &dataDirectory, const QString &name)
+        : container(makeMemoryContainer())
+    {
+        SyncEngineWorker::Options options;
+        options.clock = [&clock] { return clock.now; };
+        options.dataDirectory = dataDirectory;
+        options.deviceName = name;
+        worker = std::make_unique<SyncEngineWorker>(
+            container.get(), SyncTarget::inFolder(folder),
+            [folder] { return std::make_unique<FolderTransport>(folder); }, options);
+        QObject::connect(worker.get(), &SyncEngineWorker::eventChanged,
+                         [this](const SyncEvent &event) {
+                             if (event.endDate)
+                                 events << event;
+                         });
+        QObject::connect(worker.get(), &SyncEngineWorker::keyValuesSynced,
+                         [this](const QJsonObject &values, bool) { keyValues = values; });
+    }
+
+    ModelContext *context() const { return container->mainContext(); }
+
+    Note *add(const QString &title, const QString &body = {})
+    {
+        auto note = std::make_unique<Note>();
+        note->setTitle(title);
+        note->setPlainText(body);
+        note->setRichText(body.toUtf8());
+        Note *inserted = context()->insert(std::move(note));
+        EXPECT_TRUE(context()->save());
+        return inserted;
+    }
+
+    // Runs one pass; the first failure, if any.
+    std::optional<SyncError> sync()
+    {
+        events.clear();
+        worker->runCycle();
+        for (const SyncEvent &event : std::as_const(events)) {
+            if (event.error)
+                return event.error;
+        }
+        return std::nullopt;
+    }
+
+    QList<Note *> notes() const
+    {
+        return context()
+            ->fetch(FetchDescriptor{NotePredicate(), {{Note::Field::title, true}}, std::nullopt})
+            .value_or(QList<Note *>());
+    }
+    Note *withTitle(const QString &title) const
+    {
+        for (Note *note : notes()) {
+            if (note->title() == title)
+                return note;
+        }
+        return nullptr;
+    }
+    Note *withId(const QUuid &id) const
+    {
+        for (Note *note : notes()) {
+            if (note->id() == id)
+                return note;
+        }
+        return nullptr;
+    }
+    void save() { ASSERT_TRUE(context()->save()); }
+
+    // Runs SQL on the store file's own tables, as a crash or an older run left them.
+    void sql(const QString &statement)
+    {
+        SqliteDatabase database;
+        StoreError error;
+        ASSERT_TRUE(database.open(container->databaseUri(),
+                                  SqliteDatabase::OpenMode::readWriteExisting, &error));
+        ASSERT_TRUE(database.exec(statement, &error)) << error.description.toStdString();
+    }
+
+    std::unique_ptr<ModelContainer> container;
+    std::unique_ptr<SyncEngineWorker> worker;
+    QList<SyncEvent> events;
+    QJsonObject keyValues;
+};
+
+class SyncEngineWorkerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(remote.isValid());
+        ASSERT_TRUE(data.isValid());
+    }
+    std::unique_ptr<Computer> computer(const QString &name)
+    {
+        return std::make_unique<Computer>(remote.path(), clock, data.path(), name);
+    }
+    QString notesPath() const { return remote.filePath(SyncEngineWorker::notesFolder); }
+    QStringList remoteFiles() const
+    {
+        return QDir(notesPath()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    QJsonObject remoteRecord(const QString &name) const
+    {
+        QFile file(notesPath() + QLatin1Char('/') + name + QStringLiteral(".json"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+
+    QTemporaryDir remote;
+    QTemporaryDir data;
+    Clock clock;
+};
+
+int repeatedIds(const QList<Note *> &notes)
+{
+    QSet<QUuid> seen;
+    int repeated = 0;
+    for (const Note *note : notes) {
+        if (seen.contains(note->id()))
+            ++repeated;
+        seen.insert(note->id());
+    }
+    return repeated;
+}
+
+} // namespace
+
+TEST_F(SyncEngineWorkerTest, TwoComputersConverge)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *first = a->add(QStringLiteral("Uno"), QStringLiteral("cuerpo uno"));
+    first->setColorToken(QStringLiteral("mint"));
+    first->setCompletedAt(QDateTime::fromMSecsSinceEpoch(1'700'000'000'123, Qt::UTC));
+    a->save();
+    a->add(QStringLiteral("Dos"));
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(remoteFiles().size(), 2);
+    EXPECT_TRUE(QFile::exists(remote.filePath(SyncEngineWorker::formatFile)));
+
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    ASSERT_EQ(b->notes().size(), 2);
+    Note *copy = b->withId(first->id());
+    ASSERT_TRUE(copy);
+    for (int i = 0; i < Note::fieldCount; ++i) {
+        const auto field = Note::Field(i);
+        EXPECT_EQ(copy->value(field), first->value(field)) << Note::fieldName(field).toStdString();
+    }
+
+    clock.tick();
+    copy->setTitle(QStringLiteral("Uno cambiado"));
+    b->save();
+    ASSERT_FALSE(b->sync());
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(first->title(), QStringLiteral("Uno cambiado"));
+    EXPECT_EQ(remoteFiles().size(), 2);
+    EXPECT_EQ(repeatedIds(a->notes()), 0);
+    EXPECT_EQ(repeatedIds(b->notes()), 0);
+
+    // A pass with nothing new writes nothing.
+    a->sync();
+    EXPECT_EQ(
+        std::count_if(a->events.cbegin(), a->events.cend(),
+                      [](const SyncEvent &e) { return e.type == SyncEvent::Type::exporting; }),
+        0);
+}
+
+TEST_F(SyncEngineWorkerTest, NewerWritePerFieldWins)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *onA = a->add(QStringLiteral("Nota"));
+    ASSERT_FALSE(a->sync());
+    ASSERT_FALSE(b->sync());
+    Note *onB = b->withId(onA->id());
+    ASSERT_TRUE(onB);
+
+    // A recolours first, B retitles later, and both reorder: B first, A later.
+    onA->setColorToken(QStringLiteral("rose"));
+    onA->setSortIndex(4096);
+    a->save();
+    onB->setTitle(QStringLiteral("Título de B"));
+    onB->setSortIndex(2048);
+    b->save();
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+
+    for (Note *note : {onA, onB}) {
+        EXPECT_EQ(note->colorToken(), QStringLiteral("rose"));
+        EXPECT_EQ(note->title(), QStringLiteral("Título de B"));
+        EXPECT_EQ(note->sortIndex(), 4096);
+    }
+    EXPECT_EQ(a->notes().size(), 1);
+    EXPECT_EQ(b->notes().size(), 1);
+}
+
+TEST_F(SyncEngineWorkerTest, ConcurrentBodyEditsKeepBothBodies)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *onA = a->add(QStringLiteral("Lista"), QStringLiteral("pan"));
+    ASSERT_FALSE(a->sync());
+    ASSERT_FALSE(b->sync());
+    Note *onB = b->withId(onA->id());
+    ASSERT_TRUE(onB);
+
+    onA->setPlainText(QStringLiteral("pan y leche"));
+    a->save();
+    onB->setPlainText(QStringLiteral("pan y huevos"));
+    b->save();
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync()); // B's edit is newer: it wins, A's body becomes a copy.
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+
+    for (Computer *c : {a.get(), b.get()}) {
+        const QList<Note *> notes = c->notes();
+        ASSERT_EQ(notes.size(), 2);
+        Note *original = c->withId(onA->id());
+        ASSERT_TRUE(original);
+        EXPECT_EQ(original->plainText(), QStringLiteral("pan y huevos"));
+        Note *copy = c->withTitle(QStringLiteral("Copia en conflicto de «Lista»"));
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(copy->plainText(), QStringLiteral("pan y leche"));
+        EXPECT_TRUE(copy->isInArchivedSection());
+        EXPECT_NE(copy->id(), original->id());
+    }
+    EXPECT_EQ(remoteFiles().size(), 2);
+}
+
+TEST_F(SyncEngineWorkerTest, DeletionWinsOverAnOlderEdit)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *onA = a->add(QStringLiteral("Borrar"));
+    const QUuid id = onA->id();
+    ASSERT_FALSE(a->sync());
+    ASSERT_FALSE(b->sync());
+
+    onA->setTitle(QStringLiteral("Editada antes"));
+    a->save();
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    b->context()->remove(b->withId(id));
+    b->save();
+    clock.tick();
+    ASSERT_FALSE(b->sync()); // sees A's older edit, its deletion stays
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+
+    EXPECT_TRUE(a->notes().isEmpty());
+    EXPECT_TRUE(b->notes().isEmpty());
+    const QJsonObject tombstone = remoteRecord(SyncRecord::nameFor(id));
+    EXPECT_TRUE(tombstone.value(QStringLiteral("deleted")).toBool());
+
+    // A computer that joins later never sees the note.
+    auto c = computer(QStringLiteral("C"));
+    ASSERT_FALSE(c->sync());
+    EXPECT_TRUE(c->notes().isEmpty());
+}
+
+TEST_F(SyncEngineWorkerTest, AnEditNewerThanTheDeletionRestoresTheNote)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *onA = a->add(QStringLiteral("Vuelve"));
+    const QUuid id = onA->id();
+    ASSERT_FALSE(a->sync());
+    ASSERT_FALSE(b->sync());
+
+    b->context()->remove(b->withId(id));
+    b->save();
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    onA->setTitle(QStringLiteral("Vuelve editada"));
+    a->save();
+    clock.tick();
+    ASSERT_FALSE(a->sync()); // its edit is newer than B's deletion
+    EXPECT_EQ(a->notes().size(), 1);
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    ASSERT_EQ(b->notes().size(), 1);
+    EXPECT_EQ(b->notes().first()->title(), QStringLiteral("Vuelve editada"));
+    EXPECT_EQ(b->notes().first()->id(), id);
+}
+
+TEST_F(SyncEngineWorkerTest, ForeignFilesAreLeftAlone)
+{
+    auto a = computer(QStringLiteral("A"));
+    Note *note = a->add(QStringLiteral("Real"));
+    ASSERT_FALSE(a->sync());
+    const QString name = SyncRecord::nameFor(note->id());
+    QFile original(notesPath() + QLatin1Char('/') + name + QStringLiteral(".json"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    QByteArray content = original.readAll();
+    // Valid records under names that are not ours, and a record that claims another name.
+    const QByteArray other = QByteArray(content).replace(name.toLatin1(), "0THER-NAME");
+    const QStringList foreign{
+        name + QStringLiteral(".sync-conflict-20240101-120000-ABCDEFG.json"),
+        name + QStringLiteral(".json~"),
+        QStringLiteral(".") + name + QStringLiteral(".json.swp"),
+        QStringLiteral("backup.json.tmp"),
+        QStringLiteral("MISNAMED.json"),
+        QStringLiteral("garbage.json"),
+    };
+    for (const QString &file : foreign) {
+        QFile out(notesPath() + QLatin1Char('/') + file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(file == QStringLiteral("garbage.json") ? QByteArray("{not json") : other);
+    }
+    QDir(notesPath()).mkdir(QStringLiteral("folder.json"));
+
+    auto b = computer(QStringLiteral("B"));
+    ASSERT_FALSE(b->sync());
+    ASSERT_EQ(b->notes().size(), 1);
+    EXPECT_EQ(b->notes().first()->title(), QStringLiteral("Real"));
+    for (const QString &file : foreign)
+        EXPECT_TRUE(QFile::exists(notesPath() + QLatin1Char('/') + file)) << file.toStdString();
+}
+
+TEST(SyncRecordTest, NamesThatLeaveTheFolderAreRefused)
+{
+    for (const QString &bad :
+         {QString(), QStringLiteral(".."), QStringLiteral("../x"), QStringLiteral("/etc/passwd"),
+          QStringLiteral("a/b"), QStringLiteral("a\\b"), QStringLiteral("a.b"),
+          QStringLiteral("-x"), QStringLiteral("x~"), QStringLiteral("nombre con espacio"),
+          QString(129, u'a')})
+        EXPECT_FALSE(SyncRecord::isValidName(bad)) << bad.toStdString();
+    EXPECT_TRUE(SyncRecord::isValidName(SyncRecord::nameFor(QUuid::createUuid())));
+    EXPECT_TRUE(SyncRecord::isValidName(QStringLiteral("ABC-1f_2")));
+
+    SyncRecord record;
+    record.recordName = QStringLiteral("X");
+    record.values[0] = SyncRecord::nameFor(QUuid::createUuid());
+    QJsonObject json = record.toJson();
+    json.insert(QStringLiteral("recordName"), QStringLiteral("../../fuera"));
+    QString why;
+    EXPECT_FALSE(SyncRecord::fromJson(QJsonDocument(json).toJson(), &why));
+    EXPECT_FALSE(why.isEmpty());
+    json.insert(QStringLiteral("recordName"), QStringLiteral("X"));
+    json.insert(QStringLiteral("format"), 2);
+    EXPECT_FALSE(SyncRecord::fromJson(QJsonDocument(json).toJson()));
+    json.insert(QStringLiteral("format"), 1);
+    EXPECT_TRUE(SyncRecord::fromJson(QJsonDocument(json).toJson()));
+}
+
+TEST_F(SyncEngineWorkerTest, AMissingRemoteFolderIsAnErrorAndDeletesNothing)
+{
+    auto a = computer(QStringLiteral("A"));
+    a->add(QStringLiteral("Uno"));
+    a->add(QStringLiteral("Dos"));
+    ASSERT_FALSE(a->sync());
+    ASSERT_TRUE(QDir(remote.filePath(SyncTarget::remoteFolder)).removeRecursively());
+
+    auto error = a->sync();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::userDeletedZone);
+    EXPECT_EQ(a->notes().size(), 2);
+    EXPECT_FALSE(QDir(remote.filePath(SyncTarget::remoteFolder)).exists());
+
+    // After a restart the set-up refuses to start over.
+    a->worker = std::make_unique<SyncEngineWorker>(
+        a->container.get(), SyncTarget::inFolder(remote.path()),
+        [path = remote.path()] { return std::make_unique<FolderTransport>(path); },
+        SyncEngineWorker::Options{[this] { return clock.now; }, {}, data.path(), 3});
+    QList<SyncEvent> events;
+    QObject::connect(a->worker.get(), &SyncEngineWorker::eventChanged,
+                     [&](const SyncEvent &e) { events << e; });
+    a->worker->runCycle();
+    ASSERT_FALSE(events.isEmpty());
+    EXPECT_EQ(events.last().type, SyncEvent::Type::setup);
+    ASSERT_TRUE(events.last().error);
+    EXPECT_EQ(events.last().error->code, SyncError::userDeletedZone);
+    EXPECT_EQ(a->notes().size(), 2);
+}
+
+TEST_F(SyncEngineWorkerTest, ASuddenlyEmptyRemoteFolderIsAnErrorAndDeletesNothing)
+{
+    auto a = computer(QStringLiteral("A"));
+    a->add(QStringLiteral("Uno"));
+    ASSERT_FALSE(a->sync());
+    for (const QString &file : remoteFiles())
+        ASSERT_TRUE(QFile::remove(notesPath() + QLatin1Char('/') + file));
+    auto error = a->sync();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::userDeletedZone);
+    EXPECT_EQ(a->notes().size(), 1);
+    EXPECT_TRUE(remoteFiles().isEmpty());
+
+    // One file gone among others is merely sent again.
+    a->add(QStringLiteral("Dos"));
+    for (const QString &file : remoteFiles())
+        ASSERT_TRUE(QFile::remove(notesPath() + QLatin1Char('/') + file));
+    auto b = computer(QStringLiteral("B"));
+    b->add(QStringLiteral("De B"));
+    ASSERT_FALSE(b->sync());
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(remoteFiles().size(), 3);
+    EXPECT_EQ(a->notes().size(), 3);
+}
+
+TEST_F(SyncEngineWorkerTest, TargetsHoldingTheLiveStoreAreRefused)
+{
+    for (const QString &folder : {data.filePath(QStringLiteral("sub")), data.path(),
+                                  QFileInfo(data.path()).absolutePath()}) {
+        auto container = makeMemoryContainer();
+        SyncEngineWorker::Options options;
+        options.dataDirectory = data.path();
+        SyncEngineWorker worker(
+            container.get(), SyncTarget::inFolder(folder),
+            [folder] { return std::make_unique<FolderTransport>(folder); }, options);
+        std::optional<SyncEvent> last;
+        QObject::connect(&worker, &SyncEngineWorker::eventChanged,
+                         [&](const SyncEvent &e) { last = e; });
+        worker.runCycle();
+        ASSERT_TRUE(last && last->error) << folder.toStdString();
+        EXPECT_EQ(last->type, SyncEvent::Type::setup);
+        EXPECT_EQ(last->error->code, SyncError::invalidArguments);
+        EXPECT_FALSE(QDir(folder + QStringLiteral("/Orlette")).exists());
+    }
+}
+
+TEST_F(SyncEngineWorkerTest, AStoreRestoredFromACopyMergesInsteadOfDuplicating)
+{
+    auto a = computer(QStringLiteral("A"));
+    Note *note = a->add(QStringLiteral("Compartida"), QStringLiteral("igual"));
+    ASSERT_FALSE(a->sync());
+
+    auto b = computer(QStringLiteral("B"));
+    auto same = std::make_unique<Note>();
+    for (int i = 0; i < Note::fieldCount; ++i)
+        same->setValue(Note::Field(i), note->value(Note::Field(i)));
+    b->context()->insert(std::move(same));
+    b->save();
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->notes().size(), 1);
+    EXPECT_EQ(remoteFiles().size(), 1);
+}
+
+TEST_F(SyncEngineWorkerTest, RepeatedLocalIdsStayTwoRecordsWithoutNewRepeats)
+{
+    auto a = computer(QStringLiteral("A"));
+    Note *first = a->add(QStringLiteral("Uno"));
+    Note *second = a->add(QStringLiteral("Dos"));
+    second->setId(first->id());
+    a->save();
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(remoteFiles().size(), 2);
+    auto b = computer(QStringLiteral("B"));
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->notes().size(), 2);
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(a->notes().size(), 2);
+}
+
+TEST_F(SyncEngineWorkerTest, AnExportWhoseBookkeepingWasLostIsNotRepeated)
+{
+    auto a = computer(QStringLiteral("A"));
+    a->add(QStringLiteral("Uno"), QStringLiteral("texto"));
+    ASSERT_FALSE(a->sync());
+    // As if the process died after writing the file and before noting it.
+    a->sql(QStringLiteral("UPDATE syncState SET remoteTag = NULL, remoteHash = NULL,"
+                          " agreedBodyHash = NULL"));
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(a->notes().size(), 1);
+    EXPECT_EQ(remoteFiles().size(), 1);
+    auto b = computer(QStringLiteral("B"));
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->notes().size(), 1);
+}
+
+TEST_F(SyncEngineWorkerTest, AnImportCutShortIsDoneOnceAfterRestart)
+{
+    auto a = computer(QStringLiteral("A"));
+    Note *note = a->add(QStringLiteral("Uno"));
+    ASSERT_FALSE(a->sync());
+    auto b = computer(QStringLiteral("B"));
+    ASSERT_FALSE(b->sync());
+    ASSERT_EQ(b->notes().size(), 1);
+    const QString name = SyncRecord::nameFor(note->id());
+
+    // The insert was announced but never reached the store.
+    b->sql(QStringLiteral("DELETE FROM Note"));
+    b->sql(QStringLiteral("UPDATE syncState SET pending = record, pendingPk = 4242, pk = NULL"
+                          " WHERE recordName = '%1'")
+               .arg(name));
+    b->context()->processExternalChanges(true);
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->notes().size(), 1);
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->notes().size(), 1);
+
+    // Later changes still flow to the recovered record.
+    note->setTitle(QStringLiteral("Nuevo"));
+    a->save();
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    Note *onB = b->withId(note->id());
+    ASSERT_TRUE(onB);
+    EXPECT_EQ(onB->title(), QStringLiteral("Nuevo"));
+    EXPECT_EQ(b->notes().size(), 1);
+}
+
+TEST_F(SyncEngineWorkerTest, KeyValuesTravelBetweenComputers)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    const QJsonObject set{{QStringLiteral("welcomeNotesCreated"),
+                           QJsonObject{{QStringLiteral("value"), true},
+                                       {QStringLiteral("modifiedAt"), double(clock.now)}}}};
+    a->worker->setLocalKeyValues(set);
+    ASSERT_FALSE(a->sync());
+    ASSERT_FALSE(b->sync());
+    EXPECT_TRUE(b->keyValues.value(QStringLiteral("welcomeNotesCreated"))
+                    .toObject()
+                    .value(QStringLiteral("value"))
+                    .toBool());
+
+    // An older false does not undo it; ties go to true.
+    const QJsonObject older{{QStringLiteral("welcomeNotesCreated"),
+                             QJsonObject{{QStringLiteral("value"), false},
+                                         {QStringLiteral("modifiedAt"), double(clock.now - 5)}}}};
+    EXPECT_EQ(SyncEngineWorker::mergeKeyValues(older, set), set);
+    EXPECT_EQ(SyncEngineWorker::mergeKeyValues(set, older), set);
+}
+
+TEST(SyncMergeTest, RulesTable)
+{
+    const auto live = [](qint64 time) {
+        SyncRecord record;
+        record.recordName = QStringLiteral("N");
+        record.values[size_t(Note::Field::id)] = SyncRecord::nameFor(QUuid::createUuid());
+        record.values[size_t(Note::Field::title)] = QStringLiteral("T");
+        record.modifiedAt.fill(time);
+        return record;
+    };
+    SyncRecord base = live(100);
+    base.set(Note::Field::plainText, QStringLiteral("agreed"), 100);
+    const QByteArray agreed = base.bodyHash();
+
+    // Newer per field, either side.
+    SyncRecord local = base, remote = base;
+    local.set(Note::Field::title, QStringLiteral("local"), 200);
+    remote.set(Note::Field::colorToken, QStringLiteral("sky"), 150);
+    remote.set(Note::Field::title, QStringLiteral("remote"), 180);
+    auto result = SyncMerge::merge(local, remote, agreed);
+    EXPECT_EQ(result.merged.value(Note::Field::title).toString(), QStringLiteral("local"));
+    EXPECT_EQ(result.merged.value(Note::Field::colorToken).toString(), QStringLiteral("sky"));
+    EXPECT_FALSE(result.losingBody);
+    EXPECT_EQ(SyncMerge::merge(remote, local, agreed).merged.values, result.merged.values);
+
+    // A body changed on one side only is taken without a copy.
+    remote = base;
+    remote.set(Note::Field::plainText, QStringLiteral("remote body"), 90);
+    result = SyncMerge::merge(base, remote, agreed);
+    EXPECT_FALSE(result.losingBody);
+
+    // Both changed the body: the newer wins, the other comes back as the loser.
+    local = base;
+    local.set(Note::Field::plainText, QStringLiteral("mine"), 300);
+    remote.set(Note::Field::plainText, QStringLiteral("theirs"), 250);
+    result = SyncMerge::merge(local, remote, agreed);
+    EXPECT_EQ(result.merged.value(Note::Field::plainText).toString(), QStringLiteral("mine"));
+    ASSERT_TRUE(result.losingBody);
+    EXPECT_EQ(result.losingBody->value(Note::Field::plainText).toString(),
+              QStringLiteral("theirs"));
+    const SyncRecord copy = SyncMerge::conflictCopy(*result.losingBody, QUuid::createUuid(), 999);
+    EXPECT_EQ(copy.value(Note::Field::title).toString(),
+              QStringLiteral("Copia en conflicto de «T»"));
+    EXPECT_TRUE(copy.value(Note::Field::isArchived).toBool());
+    EXPECT_NE(copy.recordName, base.recordName);
+    EXPECT_EQ(copy.value(Note::Field::id).toString(), copy.recordName);
+
+    // Deletion against edits, in both orders.
+    const SyncRecord dead = SyncRecord::tombstone(QStringLiteral("N"), 260);
+    EXPECT_TRUE(SyncMerge::merge(dead, remote, agreed).merged.isDeleted);
+    EXPECT_TRUE(SyncMerge::merge(remote, dead, agreed).merged.isDeleted);
+    EXPECT_FALSE(SyncMerge::merge(dead, local, agreed).merged.isDeleted);
+    EXPECT_FALSE(SyncMerge::merge(local, dead, agreed).merged.isDeleted);
+    EXPECT_EQ(SyncMerge::merge(local, dead, agreed).merged.value(Note::Field::plainText),
+              QStringLiteral("mine"));
+    EXPECT_EQ(SyncMerge::merge(dead, SyncRecord::tombstone(QStringLiteral("N"), 270), agreed)
+                  .merged.deletedAtMs,
+              270);
+
+    // Equal times pick the same value whichever side asks.
+    local = base;
+    remote = base;
+    local.set(Note::Field::edgeToken, QStringLiteral("left"), 500);
+    remote.set(Note::Field::edgeToken, QStringLiteral("right"), 500);
+    EXPECT_EQ(SyncMerge::merge(local, remote, agreed).merged.value(Note::Field::edgeToken),
+              SyncMerge::merge(remote, local, agreed).merged.value(Note::Field::edgeToken));
+}

@@ -1,0 +1,198 @@
+#include "core/ModelContainer.h"
+#include "core/ModelContext.h"
+#include "sync/SyncEngineWorker.h"
+#include "sync/SyncStatus.h"
+#include "sync/WebDavTransport.h"
+
+#include "FakeWebDavServer.h"
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<WebDavTransport> transportFor(const FakeWebDavServer &server,
+                                              const QString &user = {},
+                                              const std::optional<QString> &password = {})
+{
+    return std::make_unique<WebDavTransport>(server.url(), user, password, std::nullopt,
+                                             std::chrono::milliseconds(5000));
+}
+
+} // namespace
+
+TEST(SyncWebDavTest, ConditionalWritesListingsAndReads)
+{
+    FakeWebDavServer server;
+    auto dav = transportFor(server);
+    ASSERT_FALSE(dav->makeFolder(QStringLiteral("Orlette")));
+    ASSERT_FALSE(dav->makeFolder(QStringLiteral("Orlette"))) << "an existing folder is fine";
+    ASSERT_FALSE(dav->makeFolder(QStringLiteral("Orlette/notes")));
+
+    const QString path = QStringLiteral("Orlette/notes/A-1.json");
+    const auto created = dav->write(path, "uno", SyncWriteCondition::absent());
+    ASSERT_TRUE(created.ok()) << SyncStatus::describeError(*created.error).toStdString();
+    const auto again = dav->write(path, "otro", SyncWriteCondition::absent());
+    ASSERT_FALSE(again.ok());
+    EXPECT_EQ(again.error->code, SyncError::serverRecordChanged);
+
+    const auto listed = dav->list(QStringLiteral("Orlette/notes"));
+    ASSERT_TRUE(listed.ok());
+    ASSERT_EQ(listed.value->size(), 1);
+    EXPECT_EQ(listed.value->first().name, QStringLiteral("A-1.json"));
+    EXPECT_EQ(listed.value->first().tag, *created.value);
+    const auto folders = dav->list(QStringLiteral("Orlette"));
+    ASSERT_TRUE(folders.ok());
+    ASSERT_EQ(folders.value->size(), 1);
+    EXPECT_TRUE(folders.value->first().isFolder);
+
+    const auto read = dav->read(path);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.value->data, QByteArray("uno"));
+    EXPECT_EQ(read.value->tag, *created.value);
+
+    const auto updated = dav->write(path, "dos", SyncWriteCondition::matching(*created.value));
+    ASSERT_TRUE(updated.ok());
+    const auto stale = dav->write(path, "tres", SyncWriteCondition::matching(*created.value));
+    ASSERT_FALSE(stale.ok());
+    EXPECT_EQ(stale.error->code, SyncError::serverRecordChanged);
+    EXPECT_EQ(server.files.value(QStringLiteral("/dav/Orlette/notes/A-1.json")).data,
+              QByteArray("dos"));
+
+    ASSERT_FALSE(dav->remove(path));
+    const auto gone = dav->read(path);
+    ASSERT_FALSE(gone.ok());
+    EXPECT_EQ(gone.error->code, SyncError::unknownItem);
+    const auto noFolder = dav->list(QStringLiteral("Nada"));
+    ASSERT_FALSE(noFolder.ok());
+    EXPECT_EQ(noFolder.error->code, SyncError::unknownItem);
+}
+
+TEST(SyncWebDavTest, AMissingETagIsReadBack)
+{
+    FakeWebDavServer server;
+    server.sendsEtagOnPut = false;
+    auto dav = transportFor(server);
+    const auto written = dav->write(QStringLiteral("f.json"), "x", SyncWriteCondition::any());
+    ASSERT_TRUE(written.ok());
+    EXPECT_EQ(*written.value, server.files.value(QStringLiteral("/dav/f.json")).etag);
+    EXPECT_TRUE(server.requests.last().startsWith(QStringLiteral("PROPFIND")));
+}
+
+TEST(SyncWebDavTest, RefusedCredentialsAreCodeNineAndNeverShowThePassword)
+{
+    FakeWebDavServer server;
+    server.user = QStringLiteral("ana");
+    server.password = QStringLiteral("s3cr3t-right");
+
+    auto good = transportFor(server, QStringLiteral("ana"), QStringLiteral("s3cr3t-right"));
+    std::optional<SyncError> error;
+    EXPECT_EQ(good->accountStatus(&error), SyncMirroring::AccountStatus::available);
+    EXPECT_FALSE(error);
+
+    auto wrong = transportFor(server, QStringLiteral("ana"), QStringLiteral("wr0ng-pass"));
+    EXPECT_EQ(wrong->accountStatus(&error), SyncMirroring::AccountStatus::noAccount);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+    const auto listed = wrong->list(QStringLiteral(""));
+    ASSERT_FALSE(listed.ok());
+    EXPECT_EQ(listed.error->code, SyncError::notAuthenticated);
+    for (const SyncError &e : {*error, *listed.error}) {
+        const QString text = SyncStatus::describeError(e);
+        EXPECT_FALSE(text.contains(QStringLiteral("wr0ng-pass"))) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("s3cr3t"))) << text.toStdString();
+    }
+
+    server.forbidden = true;
+    EXPECT_EQ(good->accountStatus(&error), SyncMirroring::AccountStatus::restricted);
+    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+
+    // No password at all: nothing is sent, and the secret store's failure is kept inside.
+    const int sent = server.requests.size();
+    WebDavTransport none(server.url(), QStringLiteral("ana"), std::nullopt,
+                         SyncError::make(9, QStringLiteral("Sin almacén de secretos")));
+    EXPECT_EQ(none.accountStatus(&error), SyncMirroring::AccountStatus::noAccount);
+    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+    EXPECT_TRUE(
+        SyncStatus::describeError(*error).contains(QStringLiteral("Sin almacén de secretos")));
+    EXPECT_EQ(server.requests.size(), sent);
+}
+
+TEST(SyncWebDavTest, AFullServerIsQuotaAndAClosedOneIsNoNetwork)
+{
+    FakeWebDavServer server;
+    server.quota = 10;
+    auto dav = transportFor(server);
+    const auto full =
+        dav->write(QStringLiteral("big.json"), QByteArray(64, 'x'), SyncWriteCondition::any());
+    ASSERT_FALSE(full.ok());
+    EXPECT_EQ(full.error->code, SyncError::quotaExceeded);
+    EXPECT_TRUE(SyncStatus::describeError(*full.error).contains(QStringLiteral("HTTP 507")));
+
+    server.close();
+    std::optional<SyncError> error;
+    EXPECT_EQ(dav->accountStatus(&error), SyncMirroring::AccountStatus::temporarilyUnavailable);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::networkUnavailable);
+}
+
+TEST(SyncWebDavTest, TwoComputersConvergeThroughTheServer)
+{
+    FakeWebDavServer server;
+    server.user = QStringLiteral("ana");
+    server.password = QStringLiteral("pw");
+    QTemporaryDir data;
+    qint64 now = 1'800'000'000'000;
+    const auto makeWorker = [&](ModelContainer *container) {
+        SyncEngineWorker::Options options;
+        options.clock = [&now] { return now; };
+        options.dataDirectory = data.path();
+        return std::make_unique<SyncEngineWorker>(
+            container, SyncTarget::onWebDav(server.url(), QStringLiteral("ana")),
+            [&server] { return transportFor(server, QStringLiteral("ana"), QStringLiteral("pw")); },
+            options);
+    };
+    auto a = makeMemoryContainer();
+    auto b = makeMemoryContainer();
+    auto workerA = makeWorker(a.get());
+    auto workerB = makeWorker(b.get());
+    QList<SyncEvent> failures;
+    for (auto *worker : {workerA.get(), workerB.get()}) {
+        QObject::connect(worker, &SyncEngineWorker::eventChanged, [&](const SyncEvent &e) {
+            if (e.error)
+                failures << e;
+        });
+    }
+
+    auto note = std::make_unique<Note>();
+    note->setTitle(QStringLiteral("Por WebDAV"));
+    Note *onA = a->mainContext()->insert(std::move(note));
+    ASSERT_TRUE(a->mainContext()->save());
+    workerA->runCycle();
+    now += 1000;
+    workerB->runCycle();
+    ASSERT_TRUE(failures.isEmpty())
+        << SyncStatus::describeError(*failures.first().error).toStdString();
+    const auto onB = b->mainContext()->fetch(FetchDescriptor{});
+    ASSERT_TRUE(onB && onB->size() == 1);
+    EXPECT_EQ(onB->first()->id(), onA->id());
+
+    // Both edit; B's newer title wins everywhere.
+    onA->setTitle(QStringLiteral("de A"));
+    ASSERT_TRUE(a->mainContext()->save());
+    onB->first()->setTitle(QStringLiteral("de B"));
+    ASSERT_TRUE(b->mainContext()->save());
+    now += 1000;
+    workerA->runCycle();
+    now += 1000;
+    workerB->runCycle();
+    now += 1000;
+    workerA->runCycle();
+    EXPECT_TRUE(failures.isEmpty());
+    EXPECT_EQ(onA->title(), QStringLiteral("de B"));
+    EXPECT_EQ(onB->first()->title(), QStringLiteral("de B"));
+    EXPECT_TRUE(server.files.contains(QStringLiteral("/dav/Orlette/format.json")));
+    EXPECT_TRUE(server.files.contains(
+        QStringLiteral("/dav/Orlette/notes/%1.json").arg(SyncRecord::nameFor(onA->id()))));
+}

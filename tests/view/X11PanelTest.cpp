@@ -1,0 +1,236 @@
+// Panels on a real X server with a window manager: input shape, click-through, hints and
+// the keyboard.
+
+#include "platform/QtPanel.h"
+#include "platform/QtWindowSystem.h"
+#include "platform/WindowActivation.h"
+#include "platform/X11InputShape.h"
+#include "platform/X11WindowHints.h"
+
+#include "TestSupport.h"
+#include "X11TestSupport.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+namespace {
+
+class PressCounter : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent *) override { ++presses; }
+};
+
+// Counts the times a window is hidden (unmapped) and shown again.
+class VisibilityCounter : public QObject
+{
+public:
+    int hides = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide)
+            ++hides;
+        return false;
+    }
+};
+
+class X11Panel : public ::testing::Test
+{
+protected:
+    void SetUp() override { SKIP_UNLESS_X11(); }
+
+    QtPanel *makePanel(const QRect &qtRect, const PanelOptions &options = {})
+    {
+        m_panel = system.createPanel(system.coordinates().rectToGlobal(qtRect), options);
+        return static_cast<QtPanel *>(m_panel.get());
+    }
+
+    X11Connection x11() const { return *X11Connection::ofApplication(); }
+
+    std::optional<QList<QRect>> inputShape(QWidget *window) const
+    {
+        return X11InputShape::read(x11(), xcb_window_t(window->winId()),
+                                   X11InputShape::Kind::input);
+    }
+
+    bool acceptsInputHint(QWidget *window) const
+    {
+        // WM_HINTS: flags, then input; without the input flag a window manager gives focus.
+        const X11Connection connection = x11();
+        const X11Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            connection.connection(),
+            xcb_get_property(connection.connection(), 0, xcb_window_t(window->winId()),
+                             XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9),
+            nullptr));
+        if (!reply || xcb_get_property_value_length(reply.get()) < 8)
+            return true;
+        const auto *words = static_cast<const quint32 *>(xcb_get_property_value(reply.get()));
+        return !(words[0] & 1) || words[1] != 0;
+    }
+
+    QtWindowSystem system;
+    std::unique_ptr<Panel> m_panel;
+};
+
+} // namespace
+
+TEST_F(X11Panel, InputShapeFollowsIgnoringAndTheMouseRectsAndSurvivesANewNativeWindow)
+{
+    QtPanel *panel = makePanel(QRect(400, 100, 300, 200), {false, true, {}});
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    QWidget *window = panel->window();
+
+    EXPECT_EQ(inputShape(window), QList<QRect>{}) << "ignoring: no input at all";
+    panel->setIgnoresMouseEvents(false);
+    EXPECT_EQ(inputShape(window), QList<QRect>{QRect(0, 0, 300, 200)}) << "the whole panel";
+    panel->setMouseRects(QList<QRectF>{QRectF(10, 20, 30, 40), QRectF(200, 150, 50, 50)});
+    const std::optional<QList<QRect>> shaped = inputShape(window);
+    ASSERT_TRUE(shaped);
+    QRegion region;
+    for (const QRect &rect : *shaped)
+        region += rect;
+    EXPECT_EQ(region, QRegion(10, 20, 30, 40) + QRegion(200, 150, 50, 50));
+
+    // A new native window for the same widget.
+    const WId before = window->winId();
+    panel->orderOut();
+    window->windowHandle()->destroy();
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    ASSERT_NE(window->winId(), before);
+    EXPECT_EQ(inputShape(window)->size(), shaped->size());
+
+    panel->setIgnoresMouseEvents(true);
+    EXPECT_EQ(inputShape(window), QList<QRect>{});
+}
+
+TEST_F(X11Panel, ClicksOutsideTheMouseRectsReachTheWindowBehind)
+{
+    PressCounter behind;
+    behind.setGeometry(100, 100, 500, 400);
+    behind.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&behind));
+    const QRect area(behind.geometry().topLeft() + QPoint(50, 50), QSize(300, 200));
+
+    QtPanel *panel = makePanel(area, {false, false, {}});
+    auto content = std::make_unique<PressCounter>();
+    PressCounter *tabs = content.get();
+    panel->setContent(std::move(content));
+    panel->setMouseRects(QList<QRectF>{QRectF(0, 0, 60, 60)});
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    X11Test::settle();
+
+    // Outside the rectangle the click goes through to the window behind it.
+    ASSERT_TRUE(X11Test::clickAt(area.topLeft() + QPoint(200, 150)));
+    EXPECT_TRUE(waitUntil([&] { return behind.presses == 1; }));
+    EXPECT_EQ(tabs->presses, 0);
+    EXPECT_TRUE(waitUntil([&] { return behind.isActiveWindow(); }));
+
+    // On the rectangle the panel takes it, and the window in front keeps the keyboard.
+    ASSERT_TRUE(X11Test::clickAt(area.topLeft() + QPoint(20, 20)));
+    EXPECT_TRUE(waitUntil([&] { return tabs->presses == 1; }));
+    X11Test::settle();
+    EXPECT_EQ(behind.presses, 1);
+    EXPECT_FALSE(panel->isKey());
+    EXPECT_TRUE(behind.isActiveWindow());
+
+    panel->setIgnoresMouseEvents(true);
+    ASSERT_TRUE(X11Test::clickAt(area.topLeft() + QPoint(20, 20)));
+    EXPECT_TRUE(waitUntil([&] { return behind.presses == 2; }));
+    EXPECT_EQ(tabs->presses, 1);
+}
+
+TEST_F(X11Panel, PanelsStayAboveOnEveryDesktopAndOutOfTheTaskbar)
+{
+    QtPanel *panel = makePanel(QRect(700, 300, 200, 200));
+    for (int round = 0; round < 2; ++round) {
+        // The window manager forgets the states when a window is unmapped: they are
+        // written again before every mapping.
+        panel->orderFrontRegardless();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+        X11Test::settle();
+        const xcb_window_t window = xcb_window_t(panel->window()->winId());
+        const QByteArrayList states = X11WindowHints::states(x11(), window);
+        // (openbox keeps "on every desktop" in the desktop number alone, without the sticky
+        // state that other window managers use.)
+        for (const char *state :
+             {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"}) {
+            EXPECT_TRUE(states.contains(state))
+                << state << " in round " << round << ": " << states.join(' ').constData();
+        }
+        EXPECT_EQ(X11WindowHints::desktop(x11(), window), 0xFFFFFFFFu);
+        EXPECT_FALSE(acceptsInputHint(panel->window()));
+        panel->orderOut();
+        X11Test::settle();
+    }
+
+    // An ordinary window activated over it stays below it.
+    QWidget other;
+    other.setGeometry(650, 250, 300, 300);
+    other.show();
+    WindowActivation::activate(&other);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    panel->orderFrontRegardless();
+    X11Test::settle();
+    WindowActivation::activate(&other);
+    X11Test::settle();
+    EXPECT_EQ(QGuiApplication::topLevelAt(QPoint(800, 400)), panel->window()->windowHandle());
+}
+
+TEST_F(X11Panel, MakingAPanelKeyTakesTheKeyboardInPlaceUntilAnotherWindowTakesIt)
+{
+    QWidget front;
+    front.setGeometry(100, 500, 300, 200);
+    front.show();
+    WindowActivation::activate(&front);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&front));
+
+    QtPanel *panel = makePanel(QRect(900, 100, 300, 300));
+    VisibilityCounter visibility;
+    panel->window()->installEventFilter(&visibility);
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    X11Test::settle(200);
+    EXPECT_TRUE(front.isActiveWindow()) << "showing a panel leaves the keyboard where it is";
+
+    const WId native = panel->window()->winId();
+    panel->makeKeyAndOrderFront();
+    EXPECT_TRUE(waitUntil([&] { return panel->isKey(); }));
+    EXPECT_TRUE(acceptsInputHint(panel->window()));
+    EXPECT_EQ(panel->window()->winId(), native);
+    EXPECT_EQ(visibility.hides, 0) << "not unmapped and mapped again";
+
+    WindowActivation::activate(&front);
+    EXPECT_TRUE(waitUntil([&] { return front.isActiveWindow() && !panel->isKey(); }));
+    EXPECT_FALSE(acceptsInputHint(panel->window()));
+}
+
+TEST_F(X11Panel, ActivationPolicyMovesOrdinaryWindowsInAndOutOfTheTaskbar)
+{
+    QWidget library;
+    library.setGeometry(200, 200, 300, 200);
+    system.setActivationPolicy(ActivationPolicy::accessory);
+    library.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&library));
+    X11Test::settle();
+    const auto states = [&] {
+        return X11WindowHints::states(x11(), xcb_window_t(library.winId()));
+    };
+    EXPECT_TRUE(states().contains("_NET_WM_STATE_SKIP_TASKBAR")) << "shown as an accessory";
+
+    system.setActivationPolicy(ActivationPolicy::regular);
+    EXPECT_TRUE(waitUntil([&] { return !states().contains("_NET_WM_STATE_SKIP_TASKBAR"); }));
+    EXPECT_FALSE(states().contains("_NET_WM_STATE_SKIP_PAGER"));
+    system.setActivationPolicy(ActivationPolicy::accessory);
+    EXPECT_TRUE(waitUntil([&] { return states().contains("_NET_WM_STATE_SKIP_TASKBAR"); }));
+    system.setActivationPolicy(ActivationPolicy::regular);
+}

@@ -106,3 +106,28 @@ QPainterPath EdgeFlushShape::path(const QRectF &rect) const
     path.closeSubpath();
     return path;
 }
+
+QPainterPath continuousRoundedRect(const QRectF &rect, double radius)
+{
+    const QRectF box = rect.normalized();
+    const double r = std::max(0.0, std::min(radius, std::min(box.width(), box.height()) * 0.5));
+    // Each side must hold two smooth corners; otherwise they are circular.
+    const bool continuous =
+        continuousReach * r <= box.height() * 0.5 && continuousReach * r <= box.width() * 0.5;
+    const double reach = continuous ? continuousReach * r : r;
+
+    const QPointF up(0, -1), down(0, 1), leftward(-1, 0), rightward(1, 0);
+    QPainterPath path;
+    // Clockwise from the top side, just after the top-left corner.
+    path.moveTo(box.topLeft() + QPointF(reach, 0));
+    path.lineTo(box.topRight() - QPointF(reach, 0));
+    addCorner(path, box.topRight(), leftward, down, r, continuous);
+    path.lineTo(box.bottomRight() - QPointF(0, reach));
+    addCorner(path, box.bottomRight(), up, leftward, r, continuous);
+    path.lineTo(box.bottomLeft() + QPointF(reach, 0));
+    addCorner(path, box.bottomLeft(), rightward, up, r, continuous);
+    path.lineTo(box.topLeft() + QPointF(0, reach));
+    addCorner(path, box.topLeft(), down, rightward, r, continuous);
+    path.closeSubpath();
+    return path;
+}

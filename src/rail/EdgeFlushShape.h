@@ -20,3 +20,7 @@ struct EdgeFlushShape
 
     friend bool operator==(const EdgeFlushShape &, const EdgeFlushShape &) = default;
 };
+
+// A rectangle with all four corners rounded in the same continuous (squircle-like) way as
+// the rounded side of an `EdgeFlushShape`; the radius is limited to half the shorter side.
+QPainterPath continuousRoundedRect(const QRectF &rect, double radius);

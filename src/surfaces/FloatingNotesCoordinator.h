@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/FloatingWindows.h"
+#include "core/NoteCommands.h"
+#include "surfaces/NoteSurfaceEnvironment.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSizeF>
+#include <QUuid>
+
+class FloatingNotePanel;
+class ModelContainer;
+class Note;
+class UserDefaults;
+class WindowSystem;
+
+// Owns the floating note windows, at most one per note (by the note's id), and remembers
+// where each was left so that it reopens there, also after a restart.
+//
+// It never marks a note as floating itself: the note command that tears a note off does
+// that and then asks for the window. The card actions of a window take the note back to
+// its edge ("Cerrar", which also forgets the window's place), mark it done, move it to the
+// trash or recolour it.
+class FloatingNotesCoordinator : public QObject, public FloatingWindows
+{
+    Q_OBJECT
+
+public:
+    static constexpr QSizeF windowSize{380, 340};
+
+    // `windows` must outlive the coordinator. The views get `environment` with the main
+    // context of `container`; the places of the windows are kept in its settings.
+    FloatingNotesCoordinator(ModelContainer *container, WindowSystem &windows,
+                             const NoteSurfaceEnvironment &environment = {},
+                             QObject *parent = nullptr);
+    ~FloatingNotesCoordinator() override;
+
+    ModelContainer *container() const { return m_container; }
+
+    // Shows the note's window: the one already open, brought to the front, or a new one at
+    // the note's remembered place or, without one, at the next place of the cascade.
+    void open(Note *note) override;
+    void closeWindow(Note *note) override;
+    // Hides the window of the note with `noteId`, if one is open; changes no note.
+    void close(const QUuid &noteId);
+    // Hides every window and changes no note, so `restore` brings them back.
+    void closeAll();
+    // Opens the window of every floating note that is not in the trash.
+    void restore();
+
+    FloatingNotePanel *panel(const QUuid &noteId) const;
+    qsizetype count() const { return m_panels.size(); }
+    QList<QUuid> noteIds() const { return m_panels.keys(); }
+
+    // The callbacks of the window of `note`. They hold the coordinator and the note weakly
+    // and do nothing once either is gone.
+    NoteCardActions actions(Note *note);
+
+private:
+    // Back to the note's edge: no longer floating, window closed, context saved.
+    void dock(Note *note);
+    void save();
+    UserDefaults &settings() const { return m_environment.settings(); }
+
+    QPointer<ModelContainer> m_container;
+    WindowSystem &m_windows;
+    NoteSurfaceEnvironment m_environment;
+    // Children of the coordinator; a closed window is deleted once the event that closed
+    // it (possibly a click inside it) is over.
+    QHash<QUuid, FloatingNotePanel *> m_panels;
+};

@@ -240,7 +240,7 @@ void paintRail(QPainter &painter, const QRectF &bounds, ColorScheme scheme, cons
         const TourNote &note = to.notes().at(card.index);
         const NotePaint plain = NoteColors::paint(note.color, scheme);
         const NotePaint paint = lerp(plain, plain.dimmed(scheme), card.dimmed);
-        cardPainter.paint(painter, card.chrome, paint, note.title);
+        cardPainter.paintDirectly(painter, card.chrome, paint, note.title);
         if (card.chrome.phase == NotePhase::preview)
             paintOpenBody(painter, card.chrome, paint, note);
     }
@@ -427,8 +427,8 @@ void TourMenuBar::paint(QPainter &painter, const QRectF &bounds, ColorScheme sch
     chrome.frame = QRectF(width - 74, menu.bottom() + 40, 74, 96);
     if (chrome.frame.bottom() < bounds.height() - 10) {
         NoteCardPainter cards;
-        cards.paint(painter, chrome, NoteColors::paint(NoteColor::mint, scheme),
-                    QStringLiteral("Idea"));
+        cards.paintDirectly(painter, chrome, NoteColors::paint(NoteColor::mint, scheme),
+                            QStringLiteral("Idea"));
     }
     painter.restore();
 }

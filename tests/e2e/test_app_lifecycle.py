@@ -1,0 +1,159 @@
+"""The whole application on a private X desktop: the first launch with its tour and welcome
+notes, the quick-note hot key, one instance per person, and floating notes that come back
+where they were left."""
+
+import configparser
+import os
+import sqlite3
+import time
+import uuid
+from pathlib import Path
+
+import harness
+from harness import Desktop
+
+
+def store_path(desktop: Desktop) -> Path:
+    return desktop.home / "data" / "Orlette" / "default.store"
+
+
+def settings_path(desktop: Desktop) -> Path:
+    return desktop.home / "config" / "Orlette" / "Orlette.conf"
+
+
+def notes(desktop: Desktop) -> list[dict]:
+    path = store_path(desktop)
+    if not path.exists():
+        return []
+    with sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5) as db:
+        db.row_factory = sqlite3.Row
+        try:
+            return [dict(row) for row in db.execute("SELECT * FROM Note ORDER BY sortIndex")]
+        except sqlite3.OperationalError:
+            return []
+
+
+def write_settings(desktop: Desktop, values: dict[str, str]) -> None:
+    path = settings_path(desktop)
+    path.parent.mkdir(parents=True, exist_ok=True)
+    parser = configparser.ConfigParser()
+    parser.optionxform = str
+    if path.exists():
+        parser.read(path)
+    if "General" not in parser:
+        parser["General"] = {}
+    parser["General"].update(values)
+    with open(path, "w") as out:
+        parser.write(out, space_around_delimiters=False)
+
+
+def read_setting(desktop: Desktop, key: str):
+    parser = configparser.ConfigParser()
+    parser.optionxform = str
+    parser.read(settings_path(desktop))
+    return parser["General"].get(key) if "General" in parser else None
+
+
+def test_first_launch_opens_the_tour_and_seeds_the_welcome_notes(args):
+    with Desktop(args.artifacts, "first-launch") as desktop:
+        started = time.monotonic()
+        app = desktop.launch(args.binary, env={"ORLETTE_WELCOME_DELAY_MS": "2500"})
+        tour = desktop.wait_for_window(name="Bienvenida", pid=app.pid, timeout=20)
+        opened_after = time.monotonic() - started
+        assert opened_after >= 0.9, f"the tour opened after {opened_after:.2f} s, not ~1 s"
+        desktop.screenshot("tour")
+        assert tour
+
+        desktop.wait_for(lambda: len(notes(desktop)) == 3, "the three welcome notes", timeout=20)
+        seeded = notes(desktop)
+        assert [n["title"] for n in seeded] == ["Bienvenida", "Atajos", "iCloud"]
+        assert [n["colorToken"] for n in seeded] == ["citrus", "mint", "sky"]
+        assert [n["sortIndex"] for n in seeded] == [0, 1024, 2048]
+        assert {n["edgeToken"] for n in seeded} == {"right"}
+        assert read_setting(desktop, "hasSeededWelcomeNotes") == "true"
+        desktop.screenshot("welcome-notes")
+
+
+def test_hot_key_makes_a_note_from_another_application(args):
+    with Desktop(args.artifacts, "hot-key") as desktop:
+        write_settings(desktop, {"hasSeenTour": "true", "hasSeededWelcomeNotes": "true",
+                                 "defaultEdge": "left"})
+        app = desktop.launch(args.binary)
+        desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
+        other = desktop.spawn(["xmessage", "-geometry", "+600+400", "otra aplicación"])
+        window = desktop.wait_for_window(name="xmessage", timeout=20)
+        desktop.xdotool("windowactivate", "--sync", window)
+        time.sleep(0.5)
+        desktop.key("super+alt+n")
+        desktop.wait_for(lambda: len(notes(desktop)) == 1, "the quick note", timeout=15)
+        note = notes(desktop)[0]
+        assert note["edgeToken"] == "left"
+        assert note["colorToken"] == "citrus"
+        # The note opens on its rail with the editor taking the keyboard: typing lands in it.
+        time.sleep(1.0)
+        desktop.type_text("desde el atajo")
+        desktop.wait_for(lambda: "desde el atajo" in (notes(desktop)[0]["plainText"] or ""),
+                         "the typed text in the store", timeout=15)
+        desktop.screenshot("quick-note")
+        assert app.running()
+
+
+def test_a_second_start_hands_over_to_the_running_one(args):
+    with Desktop(args.artifacts, "single-instance") as desktop:
+        write_settings(desktop, {"hasSeenTour": "true", "hasSeededWelcomeNotes": "true"})
+        app = desktop.launch(args.binary)
+        desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
+        time.sleep(1.0)
+        second = desktop.launch(args.binary, "--library")
+        assert second.wait(timeout=15) == 0, "the second start should hand over and leave"
+        desktop.wait_for_window(name="Biblioteca", pid=app.pid, timeout=15)
+        desktop.screenshot("library")
+        assert app.running()
+
+
+def floating_window(desktop: Desktop, pid: int) -> int:
+    """The floating note's window: the one of the application sized like one (380 × 340
+    plus the room for its shadow), not a rail."""
+    def find():
+        for window in desktop.find_windows(pid=pid):
+            size = desktop.geometry(window)
+            if 380 <= size["width"] <= 480 and 340 <= size["height"] <= 440:
+                return window
+        return None
+    return desktop.wait_for(find, "the floating note's window", timeout=20)
+
+
+def test_a_moved_floating_note_comes_back_where_it_was(args):
+    with Desktop(args.artifacts, "floating") as desktop:
+        write_settings(desktop, {"hasSeenTour": "true", "hasSeededWelcomeNotes": "true"})
+        app = desktop.launch(args.binary)
+        desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
+        app.stop()
+
+        note_id = str(uuid.uuid4()).upper()
+        now = int(time.time() * 1000)
+        with sqlite3.connect(store_path(desktop), timeout=5) as db:
+            db.execute(
+                "INSERT INTO Note (pk, id, title, richText, plainText, colorToken, edgeToken,"
+                " sortIndex, createdAt, updatedAt, isArchived, isFloating, searchTitle,"
+                " searchBody, rowVersion) VALUES (?, ?, 'Suelta', x'', 'flotando', 'sky',"
+                " 'right', 0, ?, ?, 0, 1, 'suelta', 'flotando', 1)",
+                (4242, note_id, now, now))
+
+        app = desktop.launch(args.binary)
+        window = floating_window(desktop, app.pid)
+        desktop.xdotool("windowmove", "--sync", window, 300, 200)
+        key = f"floatingNote.{note_id}"
+        desktop.wait_for(lambda: read_setting(desktop, key), "the stored position", timeout=10)
+        before = desktop.geometry(window)
+        desktop.screenshot("moved")
+        app.stop()
+
+        app = desktop.launch(args.binary)
+        window = floating_window(desktop, app.pid)
+        after = desktop.geometry(window)
+        assert (after["x"], after["y"]) == (before["x"], before["y"]), (before, after)
+
+
+if __name__ == "__main__":
+    harness.main(globals())

@@ -9,10 +9,13 @@
 
 namespace {
 
-NoteTextButton::Look barButtonLook(const QColor &ink, const QColor &text)
+NoteTextButton::Look barButtonLook(const QColor &ink, const QColor &text, bool compact)
 {
     const QColor fill = withOpacity(ink, 0.07);
-    return NoteTextButton::Look{text, fill, fill, QMarginsF(9, 5, 9, 5), 7};
+    // A bar too narrow for the full padding (a floating note at its narrowest, or a wide
+    // system font) tightens its buttons rather than cutting their labels.
+    const qreal sides = compact ? 4 : 9;
+    return NoteTextButton::Look{text, fill, fill, QMarginsF(sides, 5, sides, 5), 7};
 }
 
 } // namespace
@@ -95,7 +98,23 @@ void NoteActionsBar::refreshFromNote()
 void NoteActionsBar::applyPaint()
 {
     m_swatches->setInk(m_paint.ink);
-    m_delete->setLook(barButtonLook(m_paint.ink, destructiveColor()));
-    m_complete->setLook(barButtonLook(m_paint.ink, withOpacity(m_paint.ink, 0.8)));
-    m_close->setLook(barButtonLook(m_paint.ink, withOpacity(m_paint.ink, 0.8)));
+    m_delete->setLook(barButtonLook(m_paint.ink, destructiveColor(), m_compact));
+    m_complete->setLook(barButtonLook(m_paint.ink, withOpacity(m_paint.ink, 0.8), m_compact));
+    m_close->setLook(barButtonLook(m_paint.ink, withOpacity(m_paint.ink, 0.8), m_compact));
+}
+
+void NoteActionsBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // The width the bar needs with full padding: 10 between the parts, 8 of flexible space
+    // at least, 4 between the buttons, and 10 more padding per button than compact.
+    const int buttons = m_delete->sizeHint().width() + m_complete->sizeHint().width() +
+                        m_close->sizeHint().width() + 2 * 4;
+    const int fullPadding = m_compact ? 3 * 10 : 0;
+    const int needed = m_swatches->sizeHint().width() + 2 * 10 + 8 + buttons + fullPadding;
+    const bool compact = width() < needed;
+    if (compact != m_compact) {
+        m_compact = compact;
+        applyPaint();
+    }
 }

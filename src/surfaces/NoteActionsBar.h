@@ -32,6 +32,9 @@ public:
     NoteTextButton *completeButton() const { return m_complete; }
     NoteTextButton *closeButton() const { return m_close; }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void refreshFromNote();
     void applyPaint();
@@ -40,6 +43,7 @@ private:
     NotePaint m_paint;
     NoteCardActions m_actions;
     ColorSwatchRow *m_swatches;
+    bool m_compact = false;
     NoteTextButton *m_delete;
     NoteTextButton *m_complete;
     NoteTextButton *m_close;

@@ -26,8 +26,19 @@ def store_path(desktop: Desktop) -> Path:
     return desktop.home / "data" / "Orlette" / "default.store"
 
 
+def settle_first_launch(desktop: Desktop) -> None:
+    """Marks the tour as seen and the welcome notes as decided, so neither a tour window
+    nor three new notes come in the middle of a rail test."""
+    settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
+    if settings.exists():
+        return
+    settings.parent.mkdir(parents=True, exist_ok=True)
+    settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n")
+
+
 def launch(desktop: Desktop, binary: Path) -> Rails:
     """Starts Orlette and waits for both rails to stand at the screen's edges."""
+    settle_first_launch(desktop)
     app = desktop.launch(binary)
     width, height = desktop.size
 

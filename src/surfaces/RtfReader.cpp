@@ -643,6 +643,10 @@ private:
 
     TextAttributes attributes() const
     {
+        // Text that ends after the document's own group closed (a held half of a surrogate
+        // pair) keeps the attributes of the run before it.
+        if (m_stack.empty())
+            return m_runAttributes;
         const CharacterState &characters = m_stack.back().characters;
         TextAttributes result;
         result.bold = characters.bold;

@@ -508,6 +508,8 @@ TEST(RichTextReader, DamagedDocumentsGiveWhatCouldBeRead)
         {rtf("{\\rtf1 \\*a\\*{b}}"), QStringLiteral("ab")},
         {rtf("{\\rtf1 \\b99999999999999999999999 a\\fs99999999999 b}"), QStringLiteral("ab")},
         {QByteArray("{\\rtf1 a\0b}", 11), QStringLiteral("ab")},
+        // Half a surrogate pair still held when the document's group closes.
+        {rtf("{\\rtf1 {\\b a}\\u-10179?}"), QStringLiteral("a\uFFFD")},
     };
     for (const Case &c : cases) {
         const StyledText text = RichTextCoder::decode(c.rtf);

@@ -124,8 +124,8 @@ void AppDelegate::applicationDidFinishLaunching()
     // 2. Remote notifications have no counterpart here: the mirroring engine is ours.
 
     // The tray, the one permanent piece of interface besides the rails.
-    m_menu = std::make_unique<MenuBarContent>(MenuBarContent::Actions{
-        [this] { quickNote(); }, [] { QCoreApplication::quit(); }});
+    m_menu = std::make_unique<MenuBarContent>(
+        MenuBarContent::Actions{[this] { quickNote(); }, [] { QCoreApplication::quit(); }});
     m_label = std::make_unique<MenuBarLabel>([this](const QString &id) { openWindow(id); },
                                              [this] { m_windows.activateApplication(); });
     m_label->setToolTip(m_onDiskError ? QStringLiteral("Orlette — ") + storeWarning()
@@ -163,19 +163,18 @@ void AppDelegate::applicationDidFinishLaunching()
     floatingNotes()->restore();
 
     // 9. The rails.
-    m_rails = std::make_unique<RailCoordinator>(m_windows, m_defaults, container(),
-                                                floatingNotes(), syncWatcher());
+    m_rails = std::make_unique<RailCoordinator>(m_windows, m_defaults, container(), floatingNotes(),
+                                                syncWatcher());
     m_rails->start();
 
     // 10. The quick-note hot key.
     m_hotKeyService = std::make_unique<X11HotKeyService>();
     const QPointer<AppDelegate> weak(this);
-    m_quickNoteHotKey = GlobalHotKey::create(
-        m_hotKeyService.get(), GlobalHotKey::quickNoteKeyCode, GlobalHotKey::quickNoteModifiers,
-        [weak] {
-            if (weak)
-                weak->quickNote();
-        });
+    m_quickNoteHotKey = GlobalHotKey::create(m_hotKeyService.get(), GlobalHotKey::quickNoteKeyCode,
+                                             GlobalHotKey::quickNoteModifiers, [weak] {
+                                                 if (weak)
+                                                     weak->quickNote();
+                                             });
 }
 
 void AppDelegate::applicationWillTerminate()

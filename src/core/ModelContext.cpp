@@ -57,7 +57,8 @@ QString compile(const NotePredicate &predicate, QVariantList &bindings)
     case Kind::conjunction:
     case Kind::disjunction: {
         if (predicate.operands().isEmpty())
-            return predicate.kind() == Kind::conjunction ? QStringLiteral("1") : QStringLiteral("0");
+            return predicate.kind() == Kind::conjunction ? QStringLiteral("1")
+                                                         : QStringLiteral("0");
         QStringList parts;
         for (const auto &operand : predicate.operands())
             parts << QStringLiteral("(%1)").arg(compile(operand, bindings));
@@ -97,7 +98,10 @@ int compareValues(Note::Field field, const QVariant &a, const QVariant &b)
     }
 }
 
-QDateTime fromMilliseconds(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC); }
+QDateTime fromMilliseconds(qint64 ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+}
 
 } // namespace
 

@@ -75,9 +75,8 @@ int OrletteApp::run(int argc, char *argv[])
     QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
                      [&delegate](const QStringList &handed) {
                          // A plain second start brings the library forward.
-                         delegate.handleArguments(handed.isEmpty()
-                                                      ? QStringList{QStringLiteral("--library")}
-                                                      : handed);
+                         delegate.handleArguments(
+                             handed.isEmpty() ? QStringList{QStringLiteral("--library")} : handed);
                      });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });

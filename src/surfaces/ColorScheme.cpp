@@ -1,5 +1,6 @@
 #include "surfaces/ColorScheme.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QStyleHints>
@@ -31,4 +32,16 @@ ColorScheme currentColorScheme()
     }
 #endif
     return schemeFromPalette();
+}
+
+bool isAppearanceChange(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ThemeChange:
+    case QEvent::PaletteChange:
+    case QEvent::ApplicationPaletteChange:
+        return true;
+    default:
+        return false;
+    }
 }

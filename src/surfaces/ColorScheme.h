@@ -1,5 +1,7 @@
 #pragma once
 
+class QEvent;
+
 // The appearance the note paint is chosen for. Views ask `currentColorScheme()` when they
 // paint; code that must not depend on the desktop (tests, previews) passes a scheme itself.
 enum class ColorScheme
@@ -12,3 +14,5 @@ enum class ColorScheme
 // the lightness of the application palette's window colour. Light when there is no
 // application object.
 ColorScheme currentColorScheme();
+// Whether `event` may mean the desktop switched between light and dark.
+bool isAppearanceChange(const QEvent *event);

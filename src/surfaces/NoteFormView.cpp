@@ -191,16 +191,8 @@ void NoteFormView::paintCard(QPainter &painter)
 
 bool NoteFormView::event(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::ThemeChange:
-    case QEvent::PaletteChange:
-    case QEvent::ApplicationPaletteChange:
-        // The desktop may have switched between light and dark.
+    if (isAppearanceChange(event))
         refreshPaint();
-        break;
-    default:
-        break;
-    }
     return QWidget::event(event);
 }
 

@@ -110,16 +110,8 @@ CardShadow NoteWindowView::shadow(ColorScheme scheme)
 
 bool NoteWindowView::event(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::ThemeChange:
-    case QEvent::PaletteChange:
-    case QEvent::ApplicationPaletteChange:
-        // The desktop may have switched between light and dark.
+    if (isAppearanceChange(event))
         refreshPaint();
-        break;
-    default:
-        break;
-    }
     return QWidget::event(event);
 }
 

@@ -26,8 +26,31 @@ ScopedDefaults::ScopedDefaults()
     UserDefaults::installStandard(std::make_unique<UserDefaults>(path()));
 }
 
-ScopedDefaults::~ScopedDefaults() { UserDefaults::installStandard(nullptr); }
+ScopedDefaults::~ScopedDefaults()
+{
+    UserDefaults::installStandard(nullptr);
+}
 
-UserDefaults &ScopedDefaults::defaults() const { return UserDefaults::standard(); }
+UserDefaults &ScopedDefaults::defaults() const
+{
+    return UserDefaults::standard();
+}
 
-QString ScopedDefaults::path() const { return m_dir.filePath(QStringLiteral("Orlette.conf")); }
+QString ScopedDefaults::path() const
+{
+    return m_dir.filePath(QStringLiteral("Orlette.conf"));
+}
+
+ScopedConfigHome::ScopedConfigHome(const QString &path)
+    : m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")), m_old(qgetenv("XDG_CONFIG_HOME"))
+{
+    qputenv("XDG_CONFIG_HOME", path.toUtf8());
+}
+
+ScopedConfigHome::~ScopedConfigHome()
+{
+    if (m_had)
+        qputenv("XDG_CONFIG_HOME", m_old);
+    else
+        qunsetenv("XDG_CONFIG_HOME");
+}

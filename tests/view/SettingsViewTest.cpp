@@ -71,28 +71,6 @@ public:
     QHash<QString, QString> passwords;
 };
 
-// Points XDG_CONFIG_HOME somewhere for the life of the object.
-class ScopedConfigHome
-{
-public:
-    explicit ScopedConfigHome(const QString &path)
-        : m_had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")), m_old(qgetenv("XDG_CONFIG_HOME"))
-    {
-        qputenv("XDG_CONFIG_HOME", path.toUtf8());
-    }
-    ~ScopedConfigHome()
-    {
-        if (m_had)
-            qputenv("XDG_CONFIG_HOME", m_old);
-        else
-            qunsetenv("XDG_CONFIG_HOME");
-    }
-
-private:
-    bool m_had;
-    QByteArray m_old;
-};
-
 // Every text the view shows or offers, shown or not.
 QStringList textsOf(const QWidget &widget)
 {

@@ -1,5 +1,4 @@
 #include "surfaces/ColorScheme.h"
-
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>

@@ -14,8 +14,8 @@
 
 namespace {
 
-const QStringList words{"café", "reunión", "compra", "llamar", "niño", "año", "piña",
-                        "lunes", "martes", "informe", "vacaciones", "médico"};
+const QStringList words{"café", "reunión", "compra", "llamar",  "niño",       "año",
+                        "piña", "lunes",   "martes", "informe", "vacaciones", "médico"};
 
 struct Fixture
 {

@@ -22,13 +22,19 @@ QString dataDirectory()
     return baseDirectory("XDG_DATA_HOME", ".local/share") + QStringLiteral("/Orlette");
 }
 
-QString storeFile() { return dataDirectory() + QStringLiteral("/default.store"); }
+QString storeFile()
+{
+    return dataDirectory() + QStringLiteral("/default.store");
+}
 
 QString configDirectory()
 {
     return baseDirectory("XDG_CONFIG_HOME", ".config") + QStringLiteral("/Orlette");
 }
 
-QString settingsFile() { return configDirectory() + QStringLiteral("/Orlette.conf"); }
+QString settingsFile()
+{
+    return configDirectory() + QStringLiteral("/Orlette.conf");
+}
 
 } // namespace AppPaths

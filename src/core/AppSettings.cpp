@@ -4,7 +4,10 @@
 
 namespace AppSettings {
 
-ScreenEdge defaultEdge() { return defaultEdge(UserDefaults::standard()); }
+ScreenEdge defaultEdge()
+{
+    return defaultEdge(UserDefaults::standard());
+}
 
 ScreenEdge defaultEdge(const UserDefaults &defaults)
 {

@@ -41,7 +41,12 @@ ScreenEdge defaultEdge(const UserDefaults &defaults);
 class RailScreen
 {
 public:
-    enum class Kind { main, withCursor, display };
+    enum class Kind
+    {
+        main,
+        withCursor,
+        display
+    };
 
     static RailScreen main() { return RailScreen(Kind::main, 0); }
     static RailScreen withCursor() { return RailScreen(Kind::withCursor, 0); }

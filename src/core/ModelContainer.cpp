@@ -65,8 +65,8 @@ std::unique_ptr<ModelContainer> ModelContainer::create(const ModelConfiguration 
         }
         if (info.exists() && !info.isFile()) {
             if (error) {
-                *error = makeError(
-                    1, QStringLiteral("%1 no es un archivo.").arg(configuration.path));
+                *error =
+                    makeError(1, QStringLiteral("%1 no es un archivo.").arg(configuration.path));
             }
             return nullptr;
         }
@@ -84,8 +84,7 @@ bool ModelContainer::initialise(StoreError *error)
     const bool onDisk = m_configuration.storage == ModelConfiguration::Storage::onDisk;
     const bool existed = onDisk && QFileInfo(m_uri).size() > 0;
     StoreError failure;
-    if (!m_anchor.open(m_uri, SqliteDatabase::OpenMode::readWriteCreate,
-                       &failure)) {
+    if (!m_anchor.open(m_uri, SqliteDatabase::OpenMode::readWriteCreate, &failure)) {
         if (error)
             *error = failure;
         return false;
@@ -94,8 +93,8 @@ bool ModelContainer::initialise(StoreError *error)
     // Everything up to the version check only reads, so a file that is not ours, is
     // damaged or comes from a newer version is left exactly as it was.
     if (existed) {
-        const QVariant tables = m_anchor.scalar(
-            QStringLiteral("SELECT count(*) FROM sqlite_master"), &failure);
+        const QVariant tables =
+            m_anchor.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"), &failure);
         if (!tables.isValid()) {
             if (error) {
                 *error = makeError(failure.code,
@@ -107,10 +106,9 @@ bool ModelContainer::initialise(StoreError *error)
         }
         if (tables.toInt() > 0) {
             const QVariant version = m_anchor.scalar(
-                QStringLiteral("SELECT value FROM metadata WHERE key = 'schemaVersion'"),
-                &failure);
-            const QVariant entity = m_anchor.scalar(
-                QStringLiteral("SELECT value FROM metadata WHERE key = 'entity'"));
+                QStringLiteral("SELECT value FROM metadata WHERE key = 'schemaVersion'"), &failure);
+            const QVariant entity =
+                m_anchor.scalar(QStringLiteral("SELECT value FROM metadata WHERE key = 'entity'"));
             if (!version.isValid() || entity.toString() != entityName) {
                 if (error) {
                     *error = makeError(

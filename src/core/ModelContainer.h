@@ -25,7 +25,11 @@ class QTimer;
 // Where a container keeps its notes.
 struct ModelConfiguration
 {
-    enum class Storage { onDisk, inMemory };
+    enum class Storage
+    {
+        onDisk,
+        inMemory
+    };
 
     Storage storage = Storage::inMemory;
     // The store file for `onDisk` ("…/default.store").

@@ -69,7 +69,10 @@ void Note::notifyChanged(Field field, void (Note::*signal)())
     Q_EMIT changed(field);
 }
 
-void Note::setId(const QUuid &id) { assign(m_id, id, Field::id, &Note::idChanged); }
+void Note::setId(const QUuid &id)
+{
+    assign(m_id, id, Field::id, &Note::idChanged);
+}
 void Note::setTitle(const QString &title)
 {
     assign(m_title, title, Field::title, &Note::titleChanged);
@@ -120,9 +123,18 @@ void Note::setCompletedAt(const std::optional<QDateTime> &date)
     assign(m_completedAt, date, Field::completedAt, &Note::completedAtChanged);
 }
 
-NoteColor Note::color() const { return NoteColors::fromToken(m_colorToken); }
-void Note::setColor(NoteColor color) { setColorToken(NoteColors::token(color)); }
-ScreenEdge Note::edge() const { return ScreenEdges::fromToken(m_edgeToken); }
+NoteColor Note::color() const
+{
+    return NoteColors::fromToken(m_colorToken);
+}
+void Note::setColor(NoteColor color)
+{
+    setColorToken(NoteColors::token(color));
+}
+ScreenEdge Note::edge() const
+{
+    return ScreenEdges::fromToken(m_edgeToken);
+}
 
 bool Note::isOnRail(ScreenEdge edge) const
 {
@@ -134,9 +146,15 @@ bool Note::isPinned() const
     return !m_deletedAt && !m_completedAt && !m_isArchived;
 }
 
-bool Note::isInCompletedSection() const { return !m_deletedAt && m_completedAt; }
+bool Note::isInCompletedSection() const
+{
+    return !m_deletedAt && m_completedAt;
+}
 
-bool Note::isInArchivedSection() const { return !m_deletedAt && !m_completedAt && m_isArchived; }
+bool Note::isInArchivedSection() const
+{
+    return !m_deletedAt && !m_completedAt && m_isArchived;
+}
 
 void Note::setText(const StyledText &text)
 {
@@ -243,8 +261,9 @@ void Note::setValue(Field field, const QVariant &value)
 QString Note::fieldName(Field field)
 {
     static const char *const names[fieldCount] = {
-        "id",        "title",     "richText",  "plainText",  "colorToken", "edgeToken",  "sortIndex",
-        "createdAt", "updatedAt", "isArchived", "deletedAt", "isFloating", "completedAt"};
+        "id",        "title",      "richText",   "plainText", "colorToken",
+        "edgeToken", "sortIndex",  "createdAt",  "updatedAt", "isArchived",
+        "deletedAt", "isFloating", "completedAt"};
     return QString::fromLatin1(names[int(field)]);
 }
 
@@ -257,7 +276,10 @@ bool sameRecord(const Note *a, const Note *b)
     return a->persistentModelID().isValid() && a->persistentModelID() == b->persistentModelID();
 }
 
-bool operator==(const Note &a, const Note &b) { return sameRecord(&a, &b); }
+bool operator==(const Note &a, const Note &b)
+{
+    return sameRecord(&a, &b);
+}
 
 size_t qHash(const Note &note, size_t seed)
 {

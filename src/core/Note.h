@@ -47,7 +47,8 @@ class Note : public QObject
 
 public:
     // The stored fields, in schema order.
-    enum class Field {
+    enum class Field
+    {
         id,
         title,
         richText,
@@ -67,8 +68,8 @@ public:
     // A record with every default of the schema (fresh id, created and updated now).
     Note();
     // A new note from its five inputs; not yet in any context.
-    static std::unique_ptr<Note> make(const QString &title, const StyledText &body,
-                                      NoteColor color, ScreenEdge edge, double sortIndex);
+    static std::unique_ptr<Note> make(const QString &title, const StyledText &body, NoteColor color,
+                                      ScreenEdge edge, double sortIndex);
     ~Note() override;
 
     QUuid id() const { return m_id; }

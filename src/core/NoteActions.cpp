@@ -8,9 +8,8 @@ namespace NoteActions {
 
 QList<Note *> railNotes(ScreenEdge edge, ModelContext &context)
 {
-    const auto notes = context.fetch(FetchDescriptor{NotePredicate::onRail(edge),
-                                                     {SortDescriptor{Note::Field::sortIndex, true}},
-                                                     std::nullopt});
+    const auto notes = context.fetch(FetchDescriptor{
+        NotePredicate::onRail(edge), {SortDescriptor{Note::Field::sortIndex, true}}, std::nullopt});
     return notes.value_or(QList<Note *>());
 }
 

@@ -5,7 +5,15 @@
 
 // The six note colours, in swatch and colour-cycle order. Unknown stored tokens read
 // as `citrus`.
-enum class NoteColor { citrus, coral, rose, lavender, sky, mint };
+enum class NoteColor
+{
+    citrus,
+    coral,
+    rose,
+    lavender,
+    sky,
+    mint
+};
 
 namespace NoteColors {
 QString token(NoteColor color);

@@ -70,7 +70,10 @@ NotePredicate NotePredicate::operator||(const NotePredicate &other) const
     return disjunction({*this, other});
 }
 
-NotePredicate NotePredicate::operator!() const { return negation(*this); }
+NotePredicate NotePredicate::operator!() const
+{
+    return negation(*this);
+}
 
 namespace {
 

@@ -13,7 +13,17 @@
 class NotePredicate
 {
 public:
-    enum class Kind { all, equals, isNull, isNotNull, contains, negation, conjunction, disjunction };
+    enum class Kind
+    {
+        all,
+        equals,
+        isNull,
+        isNotNull,
+        contains,
+        negation,
+        conjunction,
+        disjunction
+    };
 
     NotePredicate() = default;
     static NotePredicate all() { return {}; }

@@ -5,7 +5,11 @@
 
 // The screen edge whose rail shows a note. Stored as a token; any stored token other
 // than exactly "left" reads as `right`.
-enum class ScreenEdge { left, right };
+enum class ScreenEdge
+{
+    left,
+    right
+};
 
 namespace ScreenEdges {
 QString token(ScreenEdge edge);

@@ -2,7 +2,10 @@
 
 #include <sqlite3.h>
 
-SqliteDatabase::~SqliteDatabase() { close(); }
+SqliteDatabase::~SqliteDatabase()
+{
+    close();
+}
 
 SqliteDatabase::SqliteDatabase(SqliteDatabase &&other) noexcept : m_db(other.m_db)
 {
@@ -67,7 +70,8 @@ std::unique_ptr<SqliteStatement> SqliteDatabase::prepare(const QString &sql, Sto
 {
     sqlite3_stmt *statement = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement, nullptr);
+    const int rc =
+        sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement, nullptr);
     if (rc != SQLITE_OK) {
         if (error)
             *error = lastError();
@@ -102,14 +106,20 @@ StoreError SqliteDatabase::lastError(const QString &context) const
     return error;
 }
 
-qint64 SqliteDatabase::changes() const { return sqlite3_changes64(m_db); }
+qint64 SqliteDatabase::changes() const
+{
+    return sqlite3_changes64(m_db);
+}
 
 SqliteStatement::SqliteStatement(sqlite3 *db, sqlite3_stmt *statement)
     : m_db(db), m_statement(statement)
 {
 }
 
-SqliteStatement::~SqliteStatement() { sqlite3_finalize(m_statement); }
+SqliteStatement::~SqliteStatement()
+{
+    sqlite3_finalize(m_statement);
+}
 
 void SqliteStatement::bind(int index, const QVariant &value)
 {
@@ -161,7 +171,10 @@ void SqliteStatement::bindDouble(int index, double value)
     sqlite3_bind_double(m_statement, index, value);
 }
 
-void SqliteStatement::bindNull(int index) { sqlite3_bind_null(m_statement, index); }
+void SqliteStatement::bindNull(int index)
+{
+    sqlite3_bind_null(m_statement, index);
+}
 
 bool SqliteStatement::step()
 {
@@ -184,9 +197,15 @@ bool SqliteStatement::isNull(int column) const
     return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
 
-qint64 SqliteStatement::int64(int column) const { return sqlite3_column_int64(m_statement, column); }
+qint64 SqliteStatement::int64(int column) const
+{
+    return sqlite3_column_int64(m_statement, column);
+}
 
-double SqliteStatement::real(int column) const { return sqlite3_column_double(m_statement, column); }
+double SqliteStatement::real(int column) const
+{
+    return sqlite3_column_double(m_statement, column);
+}
 
 QString SqliteStatement::text(int column) const
 {

@@ -22,7 +22,11 @@ class SqliteStatement;
 class SqliteDatabase
 {
 public:
-    enum class OpenMode { readWriteCreate, readWriteExisting };
+    enum class OpenMode
+    {
+        readWriteCreate,
+        readWriteExisting
+    };
 
     SqliteDatabase() = default;
     ~SqliteDatabase();

@@ -4,7 +4,10 @@
 
 namespace StoreSchema {
 
-QString column(Note::Field field) { return Note::fieldName(field); }
+QString column(Note::Field field)
+{
+    return Note::fieldName(field);
+}
 
 QString selectColumns()
 {

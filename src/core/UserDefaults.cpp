@@ -53,9 +53,15 @@ void UserDefaults::installStandard(std::unique_ptr<UserDefaults> defaults)
     standardInstance() = std::move(defaults);
 }
 
-QString UserDefaults::path() const { return m_settings->fileName(); }
+QString UserDefaults::path() const
+{
+    return m_settings->fileName();
+}
 
-bool UserDefaults::contains(const QString &key) const { return m_settings->contains(key); }
+bool UserDefaults::contains(const QString &key) const
+{
+    return m_settings->contains(key);
+}
 
 QVariant UserDefaults::value(const QString &key, const QVariant &fallback) const
 {
@@ -87,7 +93,10 @@ double UserDefaults::doubleValue(const QString &key, double fallback) const
     return ok ? d : fallback;
 }
 
-QStringList UserDefaults::keys() const { return m_settings->allKeys(); }
+QStringList UserDefaults::keys() const
+{
+    return m_settings->allKeys();
+}
 
 void UserDefaults::setValue(const QString &key, const QVariant &value)
 {

@@ -1,4 +1,5 @@
 #include "surfaces/ColorScheme.h"
+
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>

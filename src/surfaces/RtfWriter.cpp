@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <cmath>
+#include <iterator>
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "core/LoginItem.h"
 #include "platform/AutostartEntry.h"
 
+#include "TestSupport.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -53,9 +53,9 @@ TEST(StyledTextDocument, DecodedDocumentsSurviveTheEditorUnchanged)
 
 TEST(StyledTextDocument, CharactersTheReaderCanGiveSurviveTheDocument)
 {
-    const StyledText decoded = RichTextCoder::decode(QByteArray(
-        "{\\rtf1 a\\~b\\-c\\_d\\tab e\\line f\\u0?g\\u7?h\\u65532?i\\u65279?j\\u8203?k"
-        "\\u11?l\\u12?m\\u8232?n\\u65533?o\\par p}"));
+    const StyledText decoded = RichTextCoder::decode(
+        QByteArray("{\\rtf1 a\\~b\\-c\\_d\\tab e\\line f\\u0?g\\u7?h\\u65532?i\\u65279?j\\u8203?k"
+                   "\\u11?l\\u12?m\\u8232?n\\u65533?o\\par p}"));
     ASSERT_EQ(decoded.text().size(), 31);
     EXPECT_EQ(throughDocument(decoded), decoded);
 }

@@ -47,7 +47,10 @@ std::unique_ptr<ModelContainer> ModelContainer::create(const ModelConfiguration 
 {
     QString uri;
     if (configuration.storage == ModelConfiguration::Storage::inMemory) {
-        uri = QStringLiteral("file:orlette-memory-%1?mode=memory&cache=shared")
+        // The memdb file system lets every context open its own connection to the same
+        // database in memory with ordinary locking; a shared cache would instead fail
+        // concurrent connections at once with "table is locked" instead of waiting.
+        uri = QStringLiteral("file:/orlette-memory-%1?vfs=memdb")
                   .arg(QUuid::createUuid().toString(QUuid::Id128));
     } else {
         if (configuration.path.isEmpty()) {

@@ -155,5 +155,26 @@ def test_a_moved_floating_note_comes_back_where_it_was(args):
         assert (after["x"], after["y"]) == (before["x"], before["y"]), (before, after)
 
 
+def test_changing_the_default_edge_gathers_every_note_there(args):
+    with Desktop(args.artifacts, "default-edge") as desktop:
+        write_settings(desktop, {"hasSeenTour": "true", "hasSeededWelcomeNotes": "true"})
+        app = desktop.launch(args.binary)
+        desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
+        time.sleep(1.0)
+        for _ in range(3):
+            desktop.launch(args.binary, "--new-note").wait(timeout=15)
+        desktop.wait_for(lambda: len(notes(desktop)) == 3, "three notes", timeout=15)
+        assert {n["edgeToken"] for n in notes(desktop)} == {"right"}
+
+        # The settings file changes under the running application, as the settings window
+        # or another process changes it.
+        write_settings(desktop, {"defaultEdge": "left"})
+        desktop.wait_for(lambda: {n["edgeToken"] for n in notes(desktop)} == {"left"},
+                         "every note on the left edge", timeout=15)
+        assert [n["sortIndex"] for n in notes(desktop)] == [0, 1024, 2048]
+        desktop.screenshot("gathered-left")
+        assert app.running()
+
+
 if __name__ == "__main__":
     harness.main(globals())

@@ -6,9 +6,8 @@
 
 #include <optional>
 
-// Window-manager hints of the freedesktop window-manager specification that Qt does not
-// set: staying out of the task bar and pager, standing on every desktop, and the request
-// to activate a window.
+// Extended window-manager hints (EWMH) that Qt does not set: staying out of the task bar and pager,
+// standing on every desktop, and the request to activate a window.
 namespace X11WindowHints {
 
 struct Placement

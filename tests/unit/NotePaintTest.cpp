@@ -47,7 +47,7 @@ const Row darkTable[] = {
 void expectColor(const QColor &actual, Rgb expected, const char *what)
 {
     SCOPED_TRACE(what);
-    EXPECT_EQ(actual.spec(), QColor::Rgb);
+    EXPECT_EQ(actual, actual.toRgb()) << "kept as plain RGB, not another colour model";
     const QRgba64 stored = actual.rgba64();
     EXPECT_EQ(stored, QRgba64::fromRgba(expected.r, expected.g, expected.b, 255))
         << actual.red() << ", " << actual.green() << ", " << actual.blue();

@@ -9,6 +9,7 @@
 #include "core/Note.h"
 #include "core/NoteActions.h"
 #include "core/StoreOpening.h"
+#include "core/UpdateCheck.h"
 #include "core/UpdateController.h"
 #include "core/UserDefaults.h"
 #include "core/WelcomeNotes.h"
@@ -30,6 +31,10 @@
 #include "windows/WelcomeTour.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 AppDelegate::AppDelegate(WindowSystem &windows, UserDefaults &defaults, Options options,
@@ -140,7 +145,27 @@ void AppDelegate::applicationDidFinishLaunching()
     else
         m_keyValues = std::make_unique<LocalKeyValueStore>();
 
-    // 4. The updater.
+    // 4. The updater. A checked release is offered in a small window; a check the person
+    // started also says when there is nothing new or the check failed.
+    connect(m_updater.get(), &UpdateController::updateFound, this,
+            [this](const AvailableUpdate &update, bool) {
+                showUpdateMessage(
+                    QStringLiteral("Hay una versión nueva de Orlette: %1.").arg(update.version),
+                    QStringLiteral("El archivo está descargado y su firma comprobada en %1.")
+                        .arg(QDir::toNativeSeparators(update.archivePath)),
+                    update.releaseNotesLink.isValid() ? update.releaseNotesLink
+                                                      : update.downloadURL);
+            });
+    connect(m_updater.get(), &UpdateController::updateNotFound, this, [this](bool userInitiated) {
+        if (userInitiated)
+            showUpdateMessage(QStringLiteral("Orlette está al día."), {}, {});
+    });
+    connect(m_updater.get(), &UpdateController::updateCheckFailed, this,
+            [this](const QString &error, bool userInitiated) {
+                if (userInitiated)
+                    showUpdateMessage(QStringLiteral("No se pudo buscar una versión nueva."), error,
+                                      {});
+            });
     m_updater->start();
 
     // 5. The welcome tour, once.
@@ -259,6 +284,21 @@ QWidget *AppDelegate::window(const QString &windowID)
         return m_welcome.get();
     }
     return nullptr;
+}
+
+void AppDelegate::showUpdateMessage(const QString &text, const QString &detail, const QUrl &link)
+{
+    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Orlette"), text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(detail);
+    if (link.isValid()) {
+        QPushButton *open =
+            box->addButton(QStringLiteral("Ver la versión nueva"), QMessageBox::AcceptRole);
+        connect(open, &QPushButton::clicked, box, [link] { QDesktopServices::openUrl(link); });
+    }
+    box->addButton(QStringLiteral("Cerrar"), QMessageBox::RejectRole);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 void AppDelegate::showWindow(QWidget *target)

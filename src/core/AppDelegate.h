@@ -20,6 +20,7 @@ class MenuBarContent;
 class MenuBarLabel;
 class ModelContainer;
 class Note;
+class QUrl;
 class QWidget;
 class RailCoordinator;
 class SettingsView;
@@ -85,6 +86,7 @@ private:
     QWidget *window(const QString &windowID);
     void showWindow(QWidget *window);
     void applyActivationPolicy();
+    void showUpdateMessage(const QString &text, const QString &detail, const QUrl &link);
 
     WindowSystem &m_windows;
     UserDefaults &m_defaults;

@@ -42,69 +42,6 @@ void NoteFormView::setState(const NoteCardState &state)
     applyState(state);
 }
 
-void NoteFormView::setPhase(NotePhase phase)
-{
-    NoteCardState state = m_state;
-    state.phase = phase;
-    applyState(state);
-}
-
-void NoteFormView::setTabWidth(double width)
-{
-    NoteCardState state = m_state;
-    state.tabWidth = width;
-    applyState(state);
-}
-
-void NoteFormView::setTilt(double degrees)
-{
-    NoteCardState state = m_state;
-    state.tilt = degrees;
-    applyState(state);
-}
-
-void NoteFormView::setHovered(bool hovered)
-{
-    NoteCardState state = m_state;
-    state.isHovered = hovered;
-    applyState(state);
-}
-
-void NoteFormView::setDimmed(bool dimmed)
-{
-    NoteCardState state = m_state;
-    state.isDimmed = dimmed;
-    applyState(state);
-}
-
-void NoteFormView::setAutoFocus(bool autoFocus)
-{
-    NoteCardState state = m_state;
-    state.autoFocus = autoFocus;
-    applyState(state);
-}
-
-void NoteFormView::setPeek(double peek)
-{
-    NoteCardState state = m_state;
-    state.peek = peek;
-    applyState(state);
-}
-
-void NoteFormView::setItemHeight(double height)
-{
-    NoteCardState state = m_state;
-    state.itemHeight = height;
-    applyState(state);
-}
-
-void NoteFormView::setCardHeight(double height)
-{
-    NoteCardState state = m_state;
-    state.cardHeight = height;
-    applyState(state);
-}
-
 void NoteFormView::applyState(const NoteCardState &state)
 {
     if (state == m_state)

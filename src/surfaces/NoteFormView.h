@@ -58,15 +58,6 @@ public:
     const NoteCardState &state() const { return m_state; }
     void setState(const NoteCardState &state);
     NotePhase phase() const { return m_state.phase; }
-    void setPhase(NotePhase phase);
-    void setTabWidth(double width);
-    void setTilt(double degrees);
-    void setHovered(bool hovered);
-    void setDimmed(bool dimmed);
-    void setAutoFocus(bool autoFocus);
-    void setPeek(double peek);
-    void setItemHeight(double height);
-    void setCardHeight(double height);
 
     void setActions(const NoteCardActions &actions);
     const NoteSurfaceEnvironment &environment() const { return m_environment; }

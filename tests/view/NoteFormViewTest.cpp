@@ -220,7 +220,9 @@ TEST_F(NoteFormViewTest, DimmedCardRecedesInEitherScheme)
         place(*card, tab());
         const QPointF probe(card->chrome().stripRect().left() + 6, card->cardFrame().center().y());
         const double normal = luminance(pixel(ViewTest::render(rail), probe));
-        card->setDimmed(true);
+        NoteCardState dimmedState = card->state();
+        dimmedState.isDimmed = true;
+        card->setState(dimmedState);
         const double dimmed = luminance(pixel(ViewTest::render(rail), probe));
         if (scheme == ColorScheme::dark)
             EXPECT_LT(dimmed, normal - 0.05);
@@ -308,7 +310,9 @@ TEST_F(NoteFormViewTest, PanelOpensWithTheFrame)
     ASSERT_NE(card->previewBody(), nullptr);
 
     // Closing: the editor goes at once, the content while the panel folds.
-    card->setPhase(NotePhase::tab);
+    NoteCardState closed = card->state();
+    closed.phase = NotePhase::tab;
+    card->setState(closed);
     ASSERT_NE(card->previewBody(), nullptr);
     EXPECT_EQ(card->previewBody()->editor(), nullptr);
     ASSERT_NE(card->previewBody()->plainText(), nullptr);
@@ -349,7 +353,9 @@ TEST_F(NoteFormViewTest, AutoFocusPutsTheCaretInTheOpenedEditor)
     ASSERT_NE(clicked->previewBody(), nullptr);
     QApplication::processEvents();
     EXPECT_FALSE(clicked->previewBody()->editor()->hasFocus());
-    clicked->setPhase(NotePhase::tab);
+    NoteCardState folded = clicked->state();
+    folded.phase = NotePhase::tab;
+    clicked->setState(folded);
     clicked->fitCardFrame();
 
     NoteFormView *created = makeCard(second, ScreenEdge::right);

@@ -6,6 +6,8 @@
 #include "surfaces/NoteFormView.h"
 #include "surfaces/StyledText.h"
 
+#include "BenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -199,16 +201,5 @@ BENCHMARK(BM_NewNoteTab)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    BundledFonts::registerAll();
-    // Settings of a throwaway folder, so the benchmark never reads or writes the user's.
-    QTemporaryDir settings;
-    UserDefaults::installStandard(
-        std::make_unique<UserDefaults>(settings.filePath(QStringLiteral("Orlette.conf"))));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::installStandard(nullptr);
-    return 0;
+    return runViewBenchmarks(argc, argv);
 }

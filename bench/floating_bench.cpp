@@ -8,6 +8,8 @@
 #include "surfaces/NoteWindowView.h"
 #include "surfaces/StyledText.h"
 
+#include "BenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -103,11 +105,5 @@ BENCHMARK(BM_OpenAndCloseWindow)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    BundledFonts::registerAll();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runViewBenchmarks(argc, argv);
 }

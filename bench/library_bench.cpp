@@ -9,6 +9,8 @@
 #include "library/LibraryView.h"
 #include "surfaces/BundledFonts.h"
 
+#include "BenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -126,18 +128,5 @@ BENCHMARK(BM_MeasureEveryRow)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    BundledFonts::registerAll();
-    // Settings of their own, so the run neither reads nor writes the person's.
-    const QTemporaryDir settings;
-    UserDefaults::installStandard(
-        std::make_unique<UserDefaults>(settings.filePath(QStringLiteral("Orlette.conf"))));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::installStandard(nullptr);
-    return 0;
+    return runViewBenchmarks(argc, argv);
 }

@@ -12,6 +12,8 @@
 #include "surfaces/BundledFonts.h"
 #include "surfaces/StyledText.h"
 
+#include "BenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include "surfaces/NoteFormView.h"
@@ -224,15 +226,5 @@ BENCHMARK(BM_CardsPaintDirect)
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    BundledFonts::registerAll();
-    const QTemporaryDir settings;
-    UserDefaults::installStandard(
-        std::make_unique<UserDefaults>(settings.filePath(QStringLiteral("Orlette.conf"))));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    UserDefaults::installStandard(nullptr);
-    return 0;
+    return runViewBenchmarks(argc, argv);
 }

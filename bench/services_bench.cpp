@@ -5,6 +5,8 @@
 #include "library/LibraryFilter.h"
 #include "sync/SyncWatcher.h"
 
+#include "BenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -135,12 +137,5 @@ BENCHMARK(BM_LibrarySearchColdContext)->Arg(10000)->Unit(benchmark::kMillisecond
 
 int main(int argc, char **argv)
 {
-    // The store's file watching and timers want an application object.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runModelBenchmarks(argc, argv);
 }

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "BenchmarkMain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -119,9 +121,5 @@ BENCHMARK(BM_AccentInsensitiveSearch)->Arg(10000)->Arg(100000)->Unit(benchmark::
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runModelBenchmarks(argc, argv);
 }

@@ -10,8 +10,10 @@
 
 #include "../tests/support/FakeWebDavServer.h"
 
+#include "BenchmarkMain.h"
 #include <QCoreApplication>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -104,9 +106,5 @@ BENCHMARK(BM_FirstUploadToWebDav)->Arg(1000)->Iterations(3)->Unit(benchmark::kMi
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runModelBenchmarks(argc, argv);
 }

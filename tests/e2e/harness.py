@@ -448,6 +448,27 @@ class Desktop:
                      for i in range(3))
 
 
+def run_view_tests_on_x11(args: argparse.Namespace, desktop: "Desktop", gtest_filter: str,
+                          env: Optional[dict[str, str]] = None) -> None:
+    """Runs view tests of the test binary that need a real X server on `desktop`, and
+    fails unless some ran and none was skipped."""
+    binary = build_dir(args) / "tests" / "orlette_view_tests"
+    assert binary.exists(), f"{binary} is missing: build the tests first"
+    result = desktop.run(
+        [binary, f"--gtest_filter={gtest_filter}"], timeout=240, check=False,
+        env={"ORLETTE_VIEW_TESTS_PLATFORM": "xcb",
+             "ORLETTE_ARTIFACTS_DIR": str(desktop.artifacts), **(env or {})})
+    output = result.stdout + result.stderr
+    (desktop.artifacts / "view-tests.log").write_text(output)
+    if result.returncode != 0:
+        desktop.screenshot("after-tests")
+        print(output)
+    assert result.returncode == 0, f"{gtest_filter} failed, see {desktop.artifacts}"
+    passed = re.search(r"\[  PASSED  \] (\d+) test", output)
+    assert passed and int(passed.group(1)) > 0, f"no test of {gtest_filter} ran"
+    assert "[  SKIPPED ]" not in output, "tests were skipped on an X server:\n" + output
+
+
 def _stop_all() -> None:
     for desktop in list(_live_desktops):
         desktop.stop()

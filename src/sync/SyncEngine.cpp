@@ -15,6 +15,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
                        SyncCredentials *credentials, QObject *parent)
     : SyncEngine(container, defaults, credentials, Options(), parent)
@@ -42,6 +44,11 @@ SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
     m_fileTimer->setSingleShot(true);
     m_fileTimer->setInterval(m_options.fileChangeDelay);
     connect(m_fileTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
+
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setSingleShot(true);
+    m_nextRetry = m_options.retryDelay;
+    connect(m_retryTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
 
     if (m_container) {
         connect(m_container->mainContext(), &ModelContext::didSave, m_saveTimer,
@@ -125,12 +132,14 @@ void SyncEngine::launchWorker(const std::optional<QString> &password,
     m_worker = new SyncEngineWorker(m_container, target, std::move(factory), options);
     m_worker->moveToThread(m_thread);
     connect(m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &SyncEngineWorker::eventChanged, this, &SyncEngine::noteEvent);
     connect(m_worker, &SyncEngineWorker::eventChanged, this, &SyncMirroring::eventChanged);
     connect(m_worker, &SyncEngineWorker::accountStatusReady, this,
             &SyncMirroring::accountStatusReady);
     connect(m_worker, &SyncEngineWorker::zoneNamesReady, this, &SyncMirroring::zoneNamesReady);
     connect(m_worker, &SyncEngineWorker::keyValuesSynced, this, &SyncEngine::keyValuesSynced);
     connect(m_worker, &SyncEngineWorker::cycleFinished, this, [this] {
+        scheduleRetry();
         watchFolder();
         Q_EMIT cycleFinished();
     });
@@ -150,6 +159,9 @@ void SyncEngine::stopWorker()
     m_saveTimer->stop();
     m_pollTimer->stop();
     m_fileTimer->stop();
+    m_retryTimer->stop();
+    m_nextRetry = m_options.retryDelay;
+    m_unreachable = false;
     delete m_folderWatcher;
     m_folderWatcher = nullptr;
     if (!m_thread)
@@ -170,6 +182,27 @@ template <typename Call> void SyncEngine::onWorker(Call call)
     SyncEngineWorker *worker = m_worker;
     QMetaObject::invokeMethod(
         worker, [worker, call] { call(worker); }, Qt::QueuedConnection);
+}
+
+void SyncEngine::noteEvent(const SyncEvent &event)
+{
+    if (!event.endDate || !event.error)
+        return;
+    const int code = event.error->code;
+    if (code == SyncError::networkUnavailable || code == SyncError::networkFailure)
+        m_unreachable = true;
+}
+
+void SyncEngine::scheduleRetry()
+{
+    if (!m_unreachable) {
+        m_nextRetry = m_options.retryDelay;
+        m_retryTimer->stop();
+        return;
+    }
+    m_unreachable = false;
+    m_retryTimer->start(m_nextRetry);
+    m_nextRetry = std::min(m_nextRetry * 2, m_options.pollInterval);
 }
 
 void SyncEngine::syncNow()

@@ -33,6 +33,9 @@ public:
         std::chrono::milliseconds saveDelay{3000};
         std::chrono::milliseconds pollInterval{std::chrono::minutes(2)};
         std::chrono::milliseconds fileChangeDelay{1500};
+        // After a pass that could not reach the target, the next one comes this much later,
+        // twice as late after each further such pass, and never later than the poll.
+        std::chrono::milliseconds retryDelay{5000};
         std::chrono::milliseconds requestTimeout{30000};
         // The live store's folder, which a target folder must stay clear of; the
         // application's data folder when empty.
@@ -83,6 +86,8 @@ private:
     void stopWorker();
     void watchFolder();
     template <typename Call> void onWorker(Call call);
+    void noteEvent(const SyncEvent &event);
+    void scheduleRetry();
 
     QPointer<ModelContainer> m_container;
     UserDefaults &m_defaults;
@@ -97,6 +102,10 @@ private:
     QTimer *m_saveTimer = nullptr;
     QTimer *m_pollTimer = nullptr;
     QTimer *m_fileTimer = nullptr;
+    QTimer *m_retryTimer = nullptr;
+    std::chrono::milliseconds m_nextRetry{0};
+    // The pass in progress found the target out of reach.
+    bool m_unreachable = false;
     QFileSystemWatcher *m_folderWatcher = nullptr;
     QJsonObject m_keyValues;
 };

@@ -9,6 +9,9 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTest>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -198,4 +201,49 @@ TEST_F(SyncEngineTest, WithoutASecretServiceThePasswordIsMissingNotAHang)
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     else
         qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
+}
+
+TEST_F(SyncEngineTest, AnUnreachableServerIsTriedAgainSoonerThanThePollButLessAndLessOften)
+{
+    // A port that was just free: connections to it are refused at once.
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    UserDefaults defaults(settings.filePath(QStringLiteral("offline.conf")));
+    SyncTarget::onWebDav(QUrl(QStringLiteral("http://127.0.0.1:%1/dav/").arg(port)), QString())
+        .save(defaults);
+    auto container = makeMemoryContainer();
+    SyncEngine::Options options;
+    options.dataDirectory = data.path();
+    options.retryDelay = 60ms;
+    options.pollInterval = 1h;
+    SyncEngine engine(container.get(), defaults, nullptr, options);
+    SyncStatus status(&engine);
+
+    QList<qint64> finishedAt;
+    QElapsedTimer clock;
+    clock.start();
+    QObject::connect(&engine, &SyncEngine::cycleFinished,
+                     [&] { finishedAt.append(clock.elapsed()); });
+    engine.start();
+    status.start();
+    ASSERT_TRUE(waitUntil([&] { return finishedAt.size() >= 4; }, 5000));
+    EXPECT_EQ(status.health().message(), QStringLiteral("Sin conexión. Se reintentará solo."));
+    // Each wait is about twice the one before.
+    const qint64 first = finishedAt[2] - finishedAt[1];
+    const qint64 second = finishedAt[3] - finishedAt[2];
+    EXPECT_GE(first, 100);
+    EXPECT_GT(second, first);
+
+    // Once the target is one that answers, the tries stop.
+    SyncTarget::inFolder(remote.path()).save(defaults);
+    ASSERT_TRUE(waitUntil(
+        [&] { return status.health().kind() == SyncStatus::Health::Kind::working; }, 5000));
+    const qsizetype settled = finishedAt.size();
+    QTest::qWait(800);
+    EXPECT_EQ(finishedAt.size(), settled);
+    engine.stop();
 }

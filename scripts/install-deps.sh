@@ -10,6 +10,11 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xcompmgr trayer
     fonts-dejavu-core
+    # The desktop session of the end-to-end tests: a D-Bus session, the accessibility bus
+    # through which they read and press the windows, and a secret store (libsecret is
+    # what QtKeychain loads for it); Apache with mod_dav is their WebDAV server.
+    dbus dbus-bin at-spi2-core python3-pyatspi gnome-keyring libsecret-1-0
+    apache2 apache2-utils
     # Free stand-ins for the note typefaces that are not free: Comic Neue Light and
     # Humor Sans for "Noteworthy", Dancing Script Bold for "Bradley Hand", Quicksand for the
     # rounded system face (Caveat itself ships inside the application).

@@ -17,6 +17,7 @@ from __future__ import annotations
 import argparse
 import atexit
 import ctypes
+import json
 import os
 import re
 import select
@@ -33,6 +34,9 @@ from typing import Callable, Iterable, Optional
 DEFAULT_TIMEOUT = 10.0
 _POLL_INTERVAL = 0.05
 _live_desktops: list["Desktop"] = []
+# Debian's interpreter, which has the AT-SPI bindings whatever python runs the tests.
+_A11Y_PYTHON = "/usr/bin/python3"
+_A11Y_PROBE = Path(__file__).with_name("a11y_probe.py")
 
 
 class HarnessError(Exception):
@@ -137,12 +141,17 @@ class Desktop:
 
     def __init__(self, artifacts: Path, name: str, size: tuple[int, int] = (1920, 1080),
                  window_manager: bool = True, compositor: bool = True, tray: bool = False,
-                 timeout: float = DEFAULT_TIMEOUT):
+                 session: bool = False, timeout: float = DEFAULT_TIMEOUT):
         self.name = name
         self.size = size
         self.window_manager = window_manager
         self.compositor = compositor
         self.tray = tray
+        # A D-Bus session of its own with the accessibility bus (so tests read and press
+        # the application's widgets as a screen reader would) and an unlocked secret
+        # store (so passwords are kept as on a real desktop).
+        self.session = session
+        self.bus_address: Optional[str] = None
         self.timeout = timeout
         self.artifacts = Path(artifacts) / name
         self.display: Optional[str] = None
@@ -175,6 +184,8 @@ class Desktop:
         _live_desktops.append(self)
         try:
             self._start_server()
+            if self.session:
+                self._start_session()
             if self.window_manager:
                 self._start_window_manager()
             if self.compositor:
@@ -226,6 +237,25 @@ class Desktop:
             os.close(read_end)
         self.display = ":" + number.decode().strip()
 
+    def _start_session(self) -> None:
+        socket = self.home / "runtime" / "bus"
+        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                    f"--address=unix:path={socket}"], "dbus-daemon")
+        self.wait_for(socket.exists, "the session bus to start")
+        self.bus_address = f"unix:path={socket}"
+        self.spawn(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                   "at-spi-bus-launcher")
+        self.wait_for(lambda: self._bus_has("org.a11y.Bus"), "the accessibility bus")
+        self.spawn(["sh", "-c", "printf orlette | exec gnome-keyring-daemon --foreground "
+                                "--unlock --components=secrets"], "gnome-keyring-daemon")
+        self.wait_for(lambda: self._bus_has("org.freedesktop.secrets"), "the secret store")
+
+    def _bus_has(self, name: str) -> bool:
+        result = self.run(["dbus-send", "--session", "--print-reply",
+                           "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                           "org.freedesktop.DBus.NameHasOwner", f"string:{name}"], check=False)
+        return "boolean true" in result.stdout
+
     def _start_window_manager(self) -> None:
         self.spawn(["openbox", "--sm-disable"], "openbox")
         self.wait_for(lambda: "window id #" in self.xprop_root("_NET_SUPPORTING_WM_CHECK"),
@@ -256,9 +286,13 @@ class Desktop:
             "XDG_CACHE_HOME": str(self.home / "cache"),
             "XDG_RUNTIME_DIR": str(self.home / "runtime"),
             "QT_QPA_PLATFORM": "xcb",
-            "NO_AT_BRIDGE": "1",
             "LANG": env.get("LANG", "C.UTF-8"),
         })
+        if self.bus_address:
+            env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+            env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
+        else:
+            env["NO_AT_BRIDGE"] = "1"
         env.update(extra or {})
         return env
 
@@ -420,6 +454,71 @@ class Desktop:
 
     def type_text(self, text: str) -> None:
         self.xdotool("type", "--delay", "20", text)
+
+    # ---- accessibility (desktops started with session=True)
+
+    def accessible(self, application: str = "orlette") -> list[dict]:
+        """What the application shows, as the accessibility bus reports it: one dict per
+        showing object with role, name, text, window, states, x, y, width and height."""
+        assert self.bus_address, "the desktop has no session bus (session=True)"
+        result = self.run([_A11Y_PYTHON, _A11Y_PROBE, application], check=False, timeout=30)
+        if result.returncode != 0:
+            return []
+        try:
+            return json.loads(result.stdout)
+        except json.JSONDecodeError:
+            return []
+
+    def find_accessible(self, name: Optional[str] = None, role: Optional[str] = None,
+                        window: Optional[str] = None, containing: Optional[str] = None,
+                        application: str = "orlette") -> list[dict]:
+        """Showing objects whose name (or text) is `name` or contains `containing`."""
+        found = []
+        for node in self.accessible(application):
+            label = node["name"] or node["text"]
+            if name is not None and name not in (node["name"], node["text"]):
+                continue
+            if containing is not None and containing not in label:
+                continue
+            if role is not None and node["role"] != role:
+                continue
+            if window is not None and node["window"] != window:
+                continue
+            found.append(node)
+        return found
+
+    def wait_for_accessible(self, name: Optional[str] = None, role: Optional[str] = None,
+                            window: Optional[str] = None, containing: Optional[str] = None,
+                            timeout: Optional[float] = None) -> dict:
+        what = f"{role or 'object'} {name or containing!r} on screen"
+        return self.wait_for(
+            lambda: next(iter(self.find_accessible(name, role, window, containing)), None),
+            what, timeout=timeout)
+
+    def press(self, node: dict) -> None:
+        """Clicks the middle of an accessible object with the real pointer."""
+        self.click(node["x"] + node["width"] // 2, node["y"] + node["height"] // 2)
+
+    def press_accessible(self, name: Optional[str] = None, role: Optional[str] = None,
+                         window: Optional[str] = None, containing: Optional[str] = None,
+                         timeout: Optional[float] = None) -> dict:
+        """Waits for an object, scrolls its window with the wheel until the object is in
+        view, and clicks it."""
+        for _ in range(60):
+            node = self.wait_for_accessible(name, role, window, containing, timeout)
+            frame = next((n for n in self.accessible() if n["window"] == node["window"]), None)
+            if frame is None:
+                break
+            top, bottom = frame["y"] + 8, frame["y"] + frame["height"] - 8
+            if top <= node["y"] and node["y"] + node["height"] <= bottom:
+                break
+            self.move(frame["x"] + frame["width"] // 2, frame["y"] + frame["height"] // 2)
+            self.xdotool("click", 5 if node["y"] + node["height"] > bottom else 4)
+            time.sleep(0.05)
+        else:
+            raise HarnessError(f"could not scroll {name or containing!r} into view")
+        self.press(node)
+        return node
 
     # ---- pictures
 

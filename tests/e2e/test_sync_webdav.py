@@ -1,0 +1,135 @@
+"""The application mirroring to a real WebDAV server (Debian's Apache with mod_dav and
+basic authentication, on loopback), set up and watched through the settings window as a
+person would: the window's texts and buttons are read and pressed through the desktop's
+accessibility bus, the password goes to the desktop's secret store."""
+
+import time
+from pathlib import Path
+
+import harness
+import railapp
+from harness import Desktop
+from webdav import WebDavServer
+
+USER = "ana"
+PASSWORD = "pan-con-tomate"
+SETTINGS = "Ajustes"
+SIGNED_OUT = "Este Mac no ha iniciado sesión en iCloud."
+OFFLINE = "Sin conexión. Se reintentará solo."
+NO_ROOM = "No queda espacio en tu iCloud."
+
+
+def settings_file(desktop: Desktop) -> Path:
+    return desktop.home / "config" / "Orlette" / "Orlette.conf"
+
+
+def open_settings(desktop: Desktop, binary: Path) -> None:
+    railapp.settle_first_launch(desktop)
+    desktop.launch(binary, "--settings")
+    desktop.wait_for_accessible("Sincronizar ahora", role="push button", window=SETTINGS,
+                                timeout=30)
+
+
+def fill(desktop: Desktop, field: str, text: str, role: str = "text") -> None:
+    desktop.press_accessible(field, role=role, window=SETTINGS)
+    desktop.key("ctrl+a", "BackSpace")
+    desktop.type_text(text)
+
+
+def save_password(desktop: Desktop, password: str) -> None:
+    fill(desktop, "Contraseña:", password, role="password text")
+    desktop.press_accessible("Guardar destino", role="push button", window=SETTINGS)
+
+
+def wait_for_status(desktop: Desktop, label: str, message: str = None,
+                    timeout: float = 60) -> None:
+    """Waits until the iCloud row says `label` (and, when given, the message below it)."""
+    desktop.wait_for_accessible(label, role="label", window=SETTINGS, timeout=timeout)
+    if message:
+        desktop.wait_for_accessible(message, role="label", window=SETTINGS, timeout=timeout)
+
+
+def server_has(server: WebDavServer, text: str) -> bool:
+    return any(text in path.read_text(errors="replace") for path in server.records())
+
+
+def new_note(desktop: Desktop, binary: Path, text: str) -> None:
+    before = len(railapp.notes(desktop))
+    desktop.launch(binary, "--new-note")
+    desktop.wait_for(lambda: len(railapp.notes(desktop)) == before + 1, "the new note")
+    time.sleep(0.8)
+    desktop.type_text(text)
+    desktop.wait_for(lambda: any(text in n["plainText"] for n in railapp.notes(desktop)),
+                     f"{text!r} saved on this computer", timeout=15)
+
+
+def test_a_wrong_password_is_refused_and_the_right_one_is_kept_in_the_secret_store(args):
+    with Desktop(args.artifacts, "webdav-password", session=True) as desktop, \
+            WebDavServer(desktop.artifacts / "apache", USER, PASSWORD) as server:
+        open_settings(desktop, args.binary)
+
+        # The target typed into the form, with a password that is not the one.
+        desktop.press_accessible(role="combo box", name="Ninguno", window=SETTINGS)
+        desktop.press_accessible("Un servidor WebDAV", role="list item")
+        fill(desktop, "Dirección:", server.url)
+        fill(desktop, "Usuario:", USER)
+        save_password(desktop, "pan-sin-tomate")
+        wait_for_status(desktop, "Detenida", SIGNED_OUT)
+        desktop.screenshot("wrong-password")
+        assert not server.records(), "nothing is written without the right password"
+
+        # The right password: the mirroring starts by itself.
+        save_password(desktop, PASSWORD)
+        wait_for_status(desktop, "Al día")
+        assert not desktop.find_accessible(SIGNED_OUT), "the old message is gone"
+        new_note(desktop, args.binary, "tostadas con aceite")
+        desktop.wait_for(lambda: server_has(server, "tostadas con aceite"),
+                         "the note on the server", timeout=30)
+
+        # The password lives in the secret store only.
+        settings = settings_file(desktop).read_text()
+        assert server.url in settings and f"syncWebDavUser={USER}" in settings
+        assert PASSWORD not in settings and "pan-sin-tomate" not in settings
+        log = "".join(path.read_text(errors="replace") for path in desktop.artifacts.glob("*.log"))
+        assert PASSWORD not in log, "the password never reaches a log"
+
+
+def test_a_stopped_server_and_a_full_account_are_told_and_the_notes_go_out_later(args):
+    with Desktop(args.artifacts, "webdav-outages", session=True) as desktop, \
+            WebDavServer(desktop.artifacts / "apache", USER, PASSWORD) as server:
+        settings = settings_file(desktop)
+        settings.parent.mkdir(parents=True, exist_ok=True)
+        settings.write_text("[General]\nsyncTargetKind=webdav\n"
+                            f"syncWebDavURL={server.url}\nsyncWebDavUser={USER}\n")
+        open_settings(desktop, args.binary)
+        # No password in this desktop's secret store yet.
+        wait_for_status(desktop, "Detenida", SIGNED_OUT)
+        save_password(desktop, PASSWORD)
+        wait_for_status(desktop, "Al día")
+
+        # The server goes away while a note is written.
+        server.stop()
+        new_note(desktop, args.binary, "escrita sin red")
+        wait_for_status(desktop, "Detenida", OFFLINE, timeout=30)
+        desktop.screenshot("offline")
+        server.start()
+        desktop.wait_for(lambda: server_has(server, "escrita sin red"),
+                         "the note on the server once it is back", timeout=60)
+        wait_for_status(desktop, "Al día", timeout=30)
+        assert not desktop.find_accessible(OFFLINE)
+
+        # The account is full: the next note stays here, and goes out once there is room.
+        server.quota_full = True
+        new_note(desktop, args.binary, "sin sitio")
+        wait_for_status(desktop, "Detenida", NO_ROOM, timeout=30)
+        desktop.screenshot("no-room")
+        assert not server_has(server, "sin sitio")
+        server.quota_full = False
+        new_note(desktop, args.binary, "con sitio")
+        desktop.wait_for(lambda: server_has(server, "sin sitio") and server_has(server, "con sitio"),
+                         "both notes on the server", timeout=60)
+        wait_for_status(desktop, "Al día", timeout=30)
+
+
+if __name__ == "__main__":
+    harness.main(globals())

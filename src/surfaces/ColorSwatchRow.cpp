@@ -1,5 +1,6 @@
 #include "surfaces/ColorSwatchRow.h"
 
+#include "surfaces/ColorSwatchAccessible.h"
 #include "surfaces/NotePaint.h"
 #include "surfaces/WithOpacity.h"
 
@@ -26,6 +27,7 @@ ColorSwatchRow::ColorSwatchRow(QWidget *parent) : QWidget(parent), m_ink(Qt::bla
 {
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    ColorSwatchRowAccessible::install();
 }
 
 void ColorSwatchRow::setScheme(ColorScheme scheme)

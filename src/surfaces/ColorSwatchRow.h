@@ -39,6 +39,9 @@ public:
     // The swatch at `point`, if any.
     std::optional<NoteColor> colorAt(const QPointF &point) const;
 
+    // Picks `color` as a click on its swatch would.
+    void pick(NoteColor color) { Q_EMIT picked(color); }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
@@ -161,6 +162,50 @@ TEST_F(NoteWindowBodyTest, SwatchesRingTheNoteColourAndNameTheirColours)
     EXPECT_EQ(names, (QStringList{QStringLiteral("Cítrico"), QStringLiteral("Coral"),
                                   QStringLiteral("Rosa"), QStringLiteral("Lavanda"),
                                   QStringLiteral("Cielo"), QStringLiteral("Menta")}));
+}
+
+TEST_F(NoteWindowBodyTest, AssistiveToolsSeeOnePressableButtonPerColour)
+{
+    ColorSwatchRow row;
+    row.setCurrent(NoteColor::sky);
+    row.resize(row.sizeHint());
+    row.show();
+    QList<NoteColor> picked;
+    QObject::connect(&row, &ColorSwatchRow::picked, [&](NoteColor color) { picked << color; });
+
+    QAccessibleInterface *group = QAccessible::queryAccessibleInterface(&row);
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->text(QAccessible::Name), QStringLiteral("Color"));
+    ASSERT_EQ(group->childCount(), 6);
+    QStringList names;
+    for (int i = 0; i < group->childCount(); ++i) {
+        QAccessibleInterface *swatch = group->child(i);
+        ASSERT_TRUE(swatch);
+        EXPECT_EQ(swatch->role(), QAccessible::Button);
+        EXPECT_EQ(swatch->parent(), group);
+        EXPECT_EQ(group->indexOfChild(swatch), i);
+        // The same object every time, so tools can hold on to it.
+        EXPECT_EQ(group->child(i), swatch);
+        names << swatch->text(QAccessible::Name);
+        const NoteColor color = NoteColors::allCases().at(i);
+        EXPECT_EQ(swatch->state().checked, color == NoteColor::sky) << i;
+        // Where it is drawn, on the screen.
+        const QRect drawn = row.swatchRect(color).toAlignedRect();
+        EXPECT_EQ(swatch->rect(), QRect(row.mapToGlobal(drawn.topLeft()), drawn.size()));
+        EXPECT_EQ(group->childAt(swatch->rect().center().x(), swatch->rect().center().y()),
+                  swatch);
+    }
+    EXPECT_EQ(names, (QStringList{QStringLiteral("Cítrico"), QStringLiteral("Coral"),
+                                  QStringLiteral("Rosa"), QStringLiteral("Lavanda"),
+                                  QStringLiteral("Cielo"), QStringLiteral("Menta")}));
+
+    QAccessibleActionInterface *mint = group->child(5)->actionInterface();
+    ASSERT_TRUE(mint);
+    mint->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(picked, QList<NoteColor>{NoteColor::mint});
+    row.setEnabled(false);
+    mint->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(picked.size(), 1) << "a disabled row picks nothing";
 }
 
 TEST_F(NoteWindowBodyTest, StatusLineFollowsSaves)

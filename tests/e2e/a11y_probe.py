@@ -34,11 +34,19 @@ def _walk(node, window, out: list) -> None:
     """`window` is the title of the top-level window above `node`, None for one."""
     if len(out) >= _MAX_NODES:
         return
+    try:
+        _visit(node, window, out)
+    except Exception:  # an object that went away while being read
+        pass
+
+
+def _visit(node, window, out: list) -> None:
     states = node.getState()
     if not states.contains(pyatspi.STATE_SHOWING):
         return
     role = node.getRoleName()
-    if window is None or role in ("dialog", "alert"):
+    toplevel = window is None
+    if toplevel or role in ("dialog", "alert"):
         window = node.name
     extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     out.append({
@@ -46,6 +54,7 @@ def _walk(node, window, out: list) -> None:
         "name": node.name,
         "text": _text(node),
         "window": window,
+        "toplevel": toplevel,
         "states": [name for name, state in _STATES.items() if states.contains(state)],
         "x": extents.x, "y": extents.y, "width": extents.width, "height": extents.height,
     })
@@ -66,10 +75,7 @@ def main() -> None:
         for child_index in range(application.childCount):
             child = application.getChildAtIndex(child_index)
             if child is not None:
-                try:
-                    _walk(child, None, out)
-                except Exception:  # an object that went away while being read
-                    continue
+                _walk(child, None, out)
     json.dump(out, sys.stdout)
 
 

@@ -459,15 +459,11 @@ class Desktop:
 
     def accessible(self, application: str = "orlette") -> list[dict]:
         """What the application shows, as the accessibility bus reports it: one dict per
-        showing object with role, name, text, window, states, x, y, width and height."""
+        showing object with role, name, text, window (the title of its top-level window),
+        toplevel, states, x, y, width and height."""
         assert self.bus_address, "the desktop has no session bus (session=True)"
-        result = self.run([_A11Y_PYTHON, _A11Y_PROBE, application], check=False, timeout=30)
-        if result.returncode != 0:
-            return []
-        try:
-            return json.loads(result.stdout)
-        except json.JSONDecodeError:
-            return []
+        result = self.run([_A11Y_PYTHON, _A11Y_PROBE, application], timeout=30)
+        return json.loads(result.stdout)
 
     def find_accessible(self, name: Optional[str] = None, role: Optional[str] = None,
                         window: Optional[str] = None, containing: Optional[str] = None,
@@ -502,11 +498,21 @@ class Desktop:
     def press_accessible(self, name: Optional[str] = None, role: Optional[str] = None,
                          window: Optional[str] = None, containing: Optional[str] = None,
                          timeout: Optional[float] = None) -> dict:
-        """Waits for an object, scrolls its window with the wheel until the object is in
-        view, and clicks it."""
+        """Waits for an object to stand still (not moved by an animation between two
+        looks), scrolls its window with the wheel until the object is in view, and
+        clicks it."""
+        place = None
         for _ in range(60):
             node = self.wait_for_accessible(name, role, window, containing, timeout)
-            frame = next((n for n in self.accessible() if n["window"] == node["window"]), None)
+            if (node["x"], node["y"]) != place:
+                place = (node["x"], node["y"])
+                time.sleep(0.15)
+                continue
+            middle = (node["x"] + node["width"] // 2, node["y"] + node["height"] // 2)
+            frame = next((n for n in self.accessible() if n["toplevel"]
+                          and n["window"] == node["window"]
+                          and n["x"] <= middle[0] < n["x"] + n["width"]
+                          and n["y"] <= middle[1] < n["y"] + n["height"]), None)
             if frame is None:
                 break
             top, bottom = frame["y"] + 8, frame["y"] + frame["height"] - 8
@@ -514,7 +520,6 @@ class Desktop:
                 break
             self.move(frame["x"] + frame["width"] // 2, frame["y"] + frame["height"] // 2)
             self.xdotool("click", 5 if node["y"] + node["height"] > bottom else 4)
-            time.sleep(0.05)
         else:
             raise HarnessError(f"could not scroll {name or containing!r} into view")
         self.press(node)

@@ -6,7 +6,6 @@
 #include "sync/SyncMerge.h"
 
 #include <QJsonDocument>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QSysInfo>
 
@@ -490,12 +489,13 @@ std::optional<SyncError> SyncEngineWorker::observeLocal()
         const qint64 rowVersion = current->deletedAtMs;
         current->deletedAtMs = 0;
         const QUuid id = current->noteId();
-        QString name = SyncRecord::nameFor(id.isNull() ? QUuid::createUuid() : id);
-        // Two rows with one id stay two records.
-        while (states.contains(name) && states[name].pk) {
-            name = SyncRecord::nameFor(id) + QLatin1Char('-') +
-                   QString::number(QRandomGenerator::global()->generate() % 0xFFFFFFFFu, 16);
-        }
+        const QString name = SyncRecord::nameFor(id.isNull() ? QUuid::createUuid() : id);
+        // A second row with an id another row already mirrors is a repeat: sending it too
+        // would carry the repeat to every computer, where no sync reset could undo it. It
+        // stays on this computer, where the settings window reports it and offers the
+        // reset, which keeps it in the dated backup.
+        if (states.contains(name) && states[name].pk)
+            continue;
         SyncStateEntry entry = states.value(name);
         const bool wasDeleted = states.contains(name) && entry.record.isDeleted;
         entry.recordName = name;

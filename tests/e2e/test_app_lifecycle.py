@@ -5,6 +5,7 @@ where they were left."""
 import configparser
 import os
 import sqlite3
+from contextlib import closing
 import time
 import uuid
 from pathlib import Path
@@ -25,7 +26,7 @@ def notes(desktop: Desktop) -> list[dict]:
     path = store_path(desktop)
     if not path.exists():
         return []
-    with sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5) as db:
+    with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
         db.row_factory = sqlite3.Row
         try:
             return [dict(row) for row in db.execute("SELECT * FROM Note ORDER BY sortIndex")]
@@ -132,7 +133,7 @@ def test_a_moved_floating_note_comes_back_where_it_was(args):
 
         note_id = str(uuid.uuid4()).upper()
         now = int(time.time() * 1000)
-        with sqlite3.connect(store_path(desktop), timeout=5) as db:
+        with closing(sqlite3.connect(store_path(desktop), timeout=5)) as db, db:
             db.execute(
                 "INSERT INTO Note (pk, id, title, richText, plainText, colorToken, edgeToken,"
                 " sortIndex, createdAt, updatedAt, isArchived, isFloating, searchTitle,"

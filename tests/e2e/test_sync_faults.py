@@ -7,6 +7,7 @@ import json
 import os
 import signal
 import sqlite3
+from contextlib import closing
 import tempfile
 import time
 from pathlib import Path
@@ -41,7 +42,7 @@ def store_ids(desktop: Desktop) -> list[str]:
     if not path.exists():
         return []
     try:
-        with sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5) as db:
+        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
             return [row[0] for row in db.execute("SELECT id FROM Note")]
     except sqlite3.OperationalError:
         return []  # no schema yet, or locked for a moment
@@ -53,7 +54,7 @@ def pending_imports(desktop: Desktop) -> int:
     if not path.exists():
         return 0
     try:
-        with sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5) as db:
+        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
             return db.execute("SELECT count(*) FROM syncState WHERE pending IS NOT NULL"
                               ).fetchone()[0]
     except sqlite3.OperationalError:

@@ -3,6 +3,7 @@ data and settings folders on two virtual desktops, mirroring through one shared 
 Syncthing or Nextcloud folder stands for it)."""
 
 import sqlite3
+from contextlib import closing
 import tempfile
 import time
 from pathlib import Path
@@ -23,7 +24,7 @@ def notes(desktop: Desktop) -> list[dict]:
     if not path.exists():
         return []
     try:
-        with sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5) as db:
+        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
             db.row_factory = sqlite3.Row
             return [dict(row) for row in db.execute("SELECT * FROM Note")]
     except sqlite3.OperationalError:

@@ -7,6 +7,7 @@ bus and pressed with the real pointer."""
 import json
 import shutil
 import sqlite3
+from contextlib import closing
 import tempfile
 import time
 from pathlib import Path
@@ -31,7 +32,7 @@ def notes(desktop: Desktop) -> list[dict]:
     if not path.exists():
         return []
     try:
-        with sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5) as db:
+        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
             db.row_factory = sqlite3.Row
             return [dict(row) for row in db.execute("SELECT * FROM Note ORDER BY createdAt")]
     except sqlite3.OperationalError:

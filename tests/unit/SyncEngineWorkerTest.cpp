@@ -478,20 +478,32 @@ TEST_F(SyncEngineWorkerTest, AStoreRestoredFromACopyMergesInsteadOfDuplicating)
     EXPECT_EQ(remoteFiles().size(), 1);
 }
 
-TEST_F(SyncEngineWorkerTest, RepeatedLocalIdsStayTwoRecordsWithoutNewRepeats)
+TEST_F(SyncEngineWorkerTest, ARepeatedLocalIdIsSentOnceAndStaysRepeatedOnlyHere)
 {
     auto a = computer(QStringLiteral("A"));
     Note *first = a->add(QStringLiteral("Uno"));
-    Note *second = a->add(QStringLiteral("Dos"));
+    Note *second = a->add(QStringLiteral("Uno"));
     second->setId(first->id());
+    a->add(QStringLiteral("Dos"));
     a->save();
     ASSERT_FALSE(a->sync());
     EXPECT_EQ(remoteFiles().size(), 2);
+
     auto b = computer(QStringLiteral("B"));
     ASSERT_FALSE(b->sync());
     EXPECT_EQ(b->notes().size(), 2);
+    EXPECT_EQ(repeatedIds(b->notes()), 0) << "the repeat does not travel";
+
+    // Later passes neither send the copy nor take anything away here.
+    second->setTitle(QStringLiteral("Uno, copia"));
+    a->save();
+    clock.tick();
     ASSERT_FALSE(a->sync());
-    EXPECT_EQ(a->notes().size(), 2);
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(a->notes().size(), 3);
+    EXPECT_EQ(repeatedIds(a->notes()), 1);
+    EXPECT_EQ(remoteFiles().size(), 2);
+    EXPECT_EQ(repeatedIds(b->notes()), 0);
 }
 
 TEST_F(SyncEngineWorkerTest, AnExportWhoseBookkeepingWasLostIsNotRepeated)

@@ -12,6 +12,7 @@
 
 #include "BenchmarkMain.h"
 #include <QCoreApplication>
+#include <QUrl>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -82,6 +83,30 @@ void BM_FirstUploadToWebDav(benchmark::State &state)
         });
 }
 
+// The same against a real server, when bench/webdav_upload.sh provides one: its address
+// names a folder holding the empty folders run0, run1, ... one per pass.
+void BM_FirstUploadToApache(benchmark::State &state)
+{
+    const QString base = qEnvironmentVariable("ORLETTE_BENCH_WEBDAV_URL");
+    if (base.isEmpty()) {
+        state.SkipWithError("no server: run bench/webdav_upload.sh");
+        return;
+    }
+    const QString user = qEnvironmentVariable("ORLETTE_BENCH_WEBDAV_USER");
+    const QString password = qEnvironmentVariable("ORLETTE_BENCH_WEBDAV_PASSWORD");
+    int pass = 0;
+    QUrl current;
+    runFirstUpload(
+        state,
+        [&](QTemporaryDir &) {
+            current = QUrl(base + QStringLiteral("run%1/").arg(pass++));
+            return SyncTarget::onWebDav(current, user);
+        },
+        [&](QTemporaryDir &) {
+            return std::make_unique<WebDavTransport>(current, user, password);
+        });
+}
+
 // A pass that finds nothing new on either side, over a folder already holding the notes.
 void BM_IdlePassOverFolder(benchmark::State &state)
 {
@@ -103,6 +128,7 @@ void BM_IdlePassOverFolder(benchmark::State &state)
 BENCHMARK(BM_IdlePassOverFolder)->Arg(1000)->Iterations(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstUploadToFolder)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FirstUploadToWebDav)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstUploadToApache)->Arg(1000)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

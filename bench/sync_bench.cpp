@@ -12,8 +12,8 @@
 
 #include "BenchmarkMain.h"
 #include <QCoreApplication>
-#include <QUrl>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <benchmark/benchmark.h>
 

@@ -10,10 +10,10 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QTcpServer>
-#include <QTest>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;

@@ -192,8 +192,7 @@ TEST_F(NoteWindowBodyTest, AssistiveToolsSeeOnePressableButtonPerColour)
         // Where it is drawn, on the screen.
         const QRect drawn = row.swatchRect(color).toAlignedRect();
         EXPECT_EQ(swatch->rect(), QRect(row.mapToGlobal(drawn.topLeft()), drawn.size()));
-        EXPECT_EQ(group->childAt(swatch->rect().center().x(), swatch->rect().center().y()),
-                  swatch);
+        EXPECT_EQ(group->childAt(swatch->rect().center().x(), swatch->rect().center().y()), swatch);
     }
     EXPECT_EQ(names, (QStringList{QStringLiteral("Cítrico"), QStringLiteral("Coral"),
                                   QStringLiteral("Rosa"), QStringLiteral("Lavanda"),

@@ -160,6 +160,38 @@ BENCHMARK(BM_RailPaintWaking)
     ->Unit(benchmark::kMicrosecond)
     ->MeasureProcessCPUTime();
 
+// One frame of the rail waking or falling asleep, as the display draws it 60 times a
+// second: the springs step by a sixtieth of a second and the panel is drawn once. When the
+// springs come to rest the pointer leaves or comes back (not timed), so every timed frame
+// is one where the cards change size.
+void BM_RailPaintMidWakeFrame(benchmark::State &state)
+{
+    RailFixture rail(int(state.range(0)), true);
+    QImage image(railSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    const QPointF band(railSize.width() - 10, railSize.height() / 2.0);
+    bool awake = true;
+    for (auto _ : state) {
+        if (!rail.clock.isRunning()) {
+            state.PauseTiming();
+            awake = !awake;
+            rail.pointer.setLocation(awake ? band : QPointF(10, 10));
+            while (rail.content()->isAwake() != awake)
+                QCoreApplication::processEvents();
+            state.ResumeTiming();
+        }
+        rail.clock.advance(1.0 / 60);
+        rail.view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_RailPaintMidWakeFrame)
+    ->Arg(5)
+    ->Arg(40)
+    ->Arg(200)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
 // A sleeping rail after a change of its look (a colour, the theme): the chips are drawn again.
 void BM_RailPaintAsleepRedrawn(benchmark::State &state)
 {

@@ -11,6 +11,8 @@ NewNoteTabView::NewNoteTabView(ScreenEdge edge, QWidget *parent)
     : QAbstractButton(parent), m_edge(edge)
 {
     setToolTip(QStringLiteral("Nueva nota"));
+    // The button shows only a drawn "+": screen readers need its words.
+    setAccessibleName(toolTip());
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_NoSystemBackground);
     setTabRect(QRectF(0, 0, 78, 48));

@@ -163,6 +163,8 @@ void NoteFormView::refreshTitle()
     if (title == m_title)
         return;
     m_title = title;
+    // The tab's label is painted, so screen readers are told it.
+    setAccessibleName(title);
     update();
 }
 

@@ -7,6 +7,7 @@
 #include "surfaces/NoteFormView.h"
 #include "surfaces/NotePreviewBody.h"
 
+#include <QAccessible>
 #include <QGraphicsView>
 #include <QMenu>
 #include <QSignalSpy>
@@ -235,6 +236,22 @@ TEST_F(EdgeRailContentTest, TheNewNoteTabCreatesANoteAndFocusesItsEditor)
     EXPECT_TRUE(card->state().autoFocus);
     ASSERT_NE(card->previewBody(), nullptr);
     EXPECT_NE(card->previewBody()->editor(), nullptr);
+}
+
+TEST_F(EdgeRailContentTest, ScreenReadersHearTheTabsByTheirTitles)
+{
+    wakeUp();
+    const auto nameOf = [](QWidget *widget) {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(widget);
+        return accessible ? accessible->text(QAccessible::Name) : QString();
+    };
+    EXPECT_EQ(nameOf(content()->addTab()), QStringLiteral("Nueva nota"));
+    EXPECT_EQ(nameOf(content()->card(first->id())), QStringLiteral("Primera"));
+    // A note without a title is known by the start of its text, as its tab shows.
+    second->setTitle(QString());
+    second->setPlainText(QStringLiteral("Comprar pan\ny leche"));
+    EXPECT_EQ(nameOf(content()->card(second->id())), second->displayTitle());
+    EXPECT_NE(second->displayTitle(), QStringLiteral("Segunda"));
 }
 
 TEST_F(EdgeRailContentTest, AClickIntoTheOpenEditorAsksForTheKeyboard)

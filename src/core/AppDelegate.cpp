@@ -154,19 +154,19 @@ void AppDelegate::applicationDidFinishLaunching()
     if (!installError.isEmpty())
         showUpdateMessage(QStringLiteral("No se pudo instalar la versión nueva de Orlette."),
                           installError, {});
-    connect(m_updater.get(), &UpdateController::updateFound, this,
-            [this](const AvailableUpdate &update, bool) {
-                const bool atQuit = PendingUpdate(m_defaults).remember(
-                    update, QCoreApplication::applicationFilePath());
-                showUpdateMessage(
-                    QStringLiteral("Hay una versión nueva de Orlette: %1.").arg(update.version),
-                    QStringLiteral("El archivo está descargado y su firma comprobada en %1. %2")
-                        .arg(QDir::toNativeSeparators(update.archivePath),
-                             atQuit ? QStringLiteral("Se instalará al cerrar Orlette.")
-                                    : UpdateInstaller::packageManagerMessage(update.version)),
-                    update.releaseNotesLink.isValid() ? update.releaseNotesLink
-                                                      : update.downloadURL);
-            });
+    connect(
+        m_updater.get(), &UpdateController::updateFound, this,
+        [this](const AvailableUpdate &update, bool) {
+            const bool atQuit =
+                PendingUpdate(m_defaults).remember(update, QCoreApplication::applicationFilePath());
+            showUpdateMessage(
+                QStringLiteral("Hay una versión nueva de Orlette: %1.").arg(update.version),
+                QStringLiteral("El archivo está descargado y su firma comprobada en %1. %2")
+                    .arg(QDir::toNativeSeparators(update.archivePath),
+                         atQuit ? QStringLiteral("Se instalará al cerrar Orlette.")
+                                : UpdateInstaller::packageManagerMessage(update.version)),
+                update.releaseNotesLink.isValid() ? update.releaseNotesLink : update.downloadURL);
+        });
     connect(m_updater.get(), &UpdateController::updateNotFound, this, [this](bool userInitiated) {
         if (userInitiated)
             showUpdateMessage(QStringLiteral("Orlette está al día."), {}, {});
@@ -228,8 +228,9 @@ void AppDelegate::applicationWillTerminate()
     container()->mainContext()->save();
     m_syncEngine->stop();
     // Last, once the notes are safe; every step of it is bounded in time.
-    PendingUpdate(m_defaults).installOnQuit(UpdateInstaller(), QStringLiteral(ORLETTE_VERSION),
-                                            QCoreApplication::applicationFilePath());
+    PendingUpdate(m_defaults)
+        .installOnQuit(UpdateInstaller(), QStringLiteral(ORLETTE_VERSION),
+                       QCoreApplication::applicationFilePath());
 }
 
 void AppDelegate::quickNote()

@@ -10,9 +10,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <variant>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 
 namespace {
 
@@ -139,7 +139,9 @@ std::variant<Member, QString> findProgram(const QList<Member> &members)
 bool startsWithElfMagic(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArray("\x7f" "ELF", 4);
+    return file.open(QIODevice::ReadOnly) && file.read(4) == QByteArray("\x7f"
+                                                                        "ELF",
+                                                                        4);
 }
 
 bool printsVersion(const QString &output, const QString &version)
@@ -225,9 +227,8 @@ UpdateInstaller::Result UpdateInstaller::install(const QString &archive,
     QStringList common{QStringLiteral("--numeric-owner"), QStringLiteral("-f"), archive};
     if (!compression->isEmpty())
         common.prepend(*compression);
-    const std::optional<QByteArray> output =
-        runTar(QStringList{QStringLiteral("-t"), QStringLiteral("-v")} + common,
-               m_options.tarTimeout);
+    const std::optional<QByteArray> output = runTar(
+        QStringList{QStringLiteral("-t"), QStringLiteral("-v")} + common, m_options.tarTimeout);
     if (!output)
         return refuse(QStringLiteral("No se pudo leer el archivo de la actualización."));
     const Listing listing = parseListing(*output);
@@ -245,21 +246,20 @@ UpdateInstaller::Result UpdateInstaller::install(const QString &archive,
     const QString folder = target.absolutePath();
     QTemporaryDir staging(folder + QStringLiteral("/.orlette-update-XXXXXX"));
     if (!staging.isValid())
-        return refuse(QStringLiteral("No se pudo preparar la instalación: %1")
-                          .arg(staging.errorString()));
-    const QStringList extract = QStringList{QStringLiteral("-x"),
-                                            QStringLiteral("--no-same-owner"),
-                                            QStringLiteral("--no-same-permissions"),
-                                            QStringLiteral("-C"), staging.path()} +
-                                common + QStringList{QStringLiteral("--"), program.listed};
+        return refuse(
+            QStringLiteral("No se pudo preparar la instalación: %1").arg(staging.errorString()));
+    const QStringList extract =
+        QStringList{QStringLiteral("-x"), QStringLiteral("--no-same-owner"),
+                    QStringLiteral("--no-same-permissions"), QStringLiteral("-C"), staging.path()} +
+        common + QStringList{QStringLiteral("--"), program.listed};
     if (!runTar(extract, m_options.tarTimeout))
         return refuse(QStringLiteral("No se pudo sacar el programa del archivo de la "
                                      "actualización."));
 
     const QString staged = staging.filePath(program.relative);
     struct stat status = {};
-    if (::lstat(QFile::encodeName(staged).constData(), &status) != 0 ||
-        !S_ISREG(status.st_mode) || status.st_size > m_options.maximumProgramSize)
+    if (::lstat(QFile::encodeName(staged).constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size > m_options.maximumProgramSize)
         return refuse(QStringLiteral("No se pudo sacar el programa del archivo de la "
                                      "actualización."));
     if (!startsWithElfMagic(staged))

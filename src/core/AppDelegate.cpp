@@ -8,9 +8,11 @@
 #include "core/ModelContext.h"
 #include "core/Note.h"
 #include "core/NoteActions.h"
+#include "core/PendingUpdate.h"
 #include "core/StoreOpening.h"
 #include "core/UpdateCheck.h"
 #include "core/UpdateController.h"
+#include "core/UpdateInstaller.h"
 #include "core/UserDefaults.h"
 #include "core/WelcomeNotes.h"
 #include "library/LibraryView.h"
@@ -145,17 +147,26 @@ void AppDelegate::applicationDidFinishLaunching()
     else
         m_keyValues = std::make_unique<LocalKeyValueStore>();
 
-    // 4. The updater. A checked release is offered in a small window; a check the person
-    // started also says when there is nothing new or the check failed.
-    connect(m_updater.get(), &UpdateController::updateFound, this,
-            [this](const AvailableUpdate &update, bool) {
-                showUpdateMessage(
-                    QStringLiteral("Hay una versión nueva de Orlette: %1.").arg(update.version),
-                    QStringLiteral("El archivo está descargado y su firma comprobada en %1.")
-                        .arg(QDir::toNativeSeparators(update.archivePath)),
-                    update.releaseNotesLink.isValid() ? update.releaseNotesLink
-                                                      : update.downloadURL);
-            });
+    // 4. The updater. A checked release is announced in a small window and installed when
+    // the application quits; a check the person started also says when there is nothing
+    // new or the check failed. An install that failed at the last quit is told once.
+    const QString installError = PendingUpdate(m_defaults).takeInstallError();
+    if (!installError.isEmpty())
+        showUpdateMessage(QStringLiteral("No se pudo instalar la versión nueva de Orlette."),
+                          installError, {});
+    connect(
+        m_updater.get(), &UpdateController::updateFound, this,
+        [this](const AvailableUpdate &update, bool) {
+            const bool atQuit =
+                PendingUpdate(m_defaults).remember(update, QCoreApplication::applicationFilePath());
+            showUpdateMessage(
+                QStringLiteral("Hay una versión nueva de Orlette: %1.").arg(update.version),
+                QStringLiteral("El archivo está descargado y su firma comprobada en %1. %2")
+                    .arg(QDir::toNativeSeparators(update.archivePath),
+                         atQuit ? QStringLiteral("Se instalará al cerrar Orlette.")
+                                : UpdateInstaller::packageManagerMessage(update.version)),
+                update.releaseNotesLink.isValid() ? update.releaseNotesLink : update.downloadURL);
+        });
     connect(m_updater.get(), &UpdateController::updateNotFound, this, [this](bool userInitiated) {
         if (userInitiated)
             showUpdateMessage(QStringLiteral("Orlette está al día."), {}, {});
@@ -216,6 +227,10 @@ void AppDelegate::applicationWillTerminate()
     // Whatever an editor had not written yet goes out before the store closes.
     container()->mainContext()->save();
     m_syncEngine->stop();
+    // Last, once the notes are safe; every step of it is bounded in time.
+    PendingUpdate(m_defaults)
+        .installOnQuit(UpdateInstaller(), QStringLiteral(ORLETTE_VERSION),
+                       QCoreApplication::applicationFilePath());
 }
 
 void AppDelegate::quickNote()

@@ -13,6 +13,8 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -50,6 +52,14 @@ void quitOnTerminationSignals(QObject *owner)
 
 int OrletteApp::run(int argc, char *argv[])
 {
+    // Answered before anything else, without a screen: the updater asks a new program its
+    // version before putting it in place.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Orlette %s\n", ORLETTE_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orlette"));
     QApplication::setOrganizationName(QStringLiteral("Orlette"));

@@ -37,7 +37,6 @@ SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
     connect(m_saveTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
 
     m_pollTimer = new QTimer(this);
-    m_pollTimer->setInterval(m_options.pollInterval);
     connect(m_pollTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
 
     m_fileTimer = new QTimer(this);
@@ -149,8 +148,14 @@ void SyncEngine::launchWorker(const std::optional<QString> &password,
         worker->setLocalKeyValues(values);
         worker->runCycle();
     });
-    m_pollTimer->start();
+    m_pollTimer->start(pollInterval());
     watchFolder();
+}
+
+std::chrono::milliseconds SyncEngine::pollInterval() const
+{
+    return m_target.kind == SyncTarget::Kind::webDav ? m_options.webDavPollInterval
+                                                     : m_options.pollInterval;
 }
 
 void SyncEngine::stopWorker()
@@ -202,7 +207,7 @@ void SyncEngine::scheduleRetry()
     }
     m_unreachable = false;
     m_retryTimer->start(m_nextRetry);
-    m_nextRetry = std::min(m_nextRetry * 2, m_options.pollInterval);
+    m_nextRetry = std::min(m_nextRetry * 2, pollInterval());
 }
 
 void SyncEngine::syncNow()

@@ -32,6 +32,9 @@ public:
     {
         std::chrono::milliseconds saveDelay{3000};
         std::chrono::milliseconds pollInterval{std::chrono::minutes(2)};
+        // A server tells nobody of its changes, where a folder has its watcher: it is
+        // asked more often.
+        std::chrono::milliseconds webDavPollInterval{std::chrono::seconds(30)};
         std::chrono::milliseconds fileChangeDelay{1500};
         // After a pass that could not reach the target, the next one comes this much later,
         // twice as late after each further such pass, and never later than the poll.
@@ -87,6 +90,7 @@ private:
     void watchFolder();
     template <typename Call> void onWorker(Call call);
     void noteEvent(const SyncEvent &event);
+    std::chrono::milliseconds pollInterval() const;
     void scheduleRetry();
 
     QPointer<ModelContainer> m_container;

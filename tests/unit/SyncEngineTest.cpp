@@ -6,6 +6,7 @@
 #include "sync/RemoteKeyValueStore.h"
 #include "sync/SyncStatus.h"
 
+#include "FakeWebDavServer.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -245,5 +246,35 @@ TEST_F(SyncEngineTest, AnUnreachableServerIsTriedAgainSoonerThanThePollButLessAn
     const qsizetype settled = finishedAt.size();
     QTest::qWait(800);
     EXPECT_EQ(finishedAt.size(), settled);
+    engine.stop();
+}
+
+TEST_F(SyncEngineTest, AServerIsAskedForChangesMoreOftenThanAWatchedFolder)
+{
+    FakeWebDavServer server;
+    UserDefaults defaults(settings.filePath(QStringLiteral("polls.conf")));
+    SyncTarget::onWebDav(server.url(), QString()).save(defaults);
+    auto container = makeMemoryContainer();
+    SyncEngine::Options options;
+    options.dataDirectory = data.path();
+    options.pollInterval = 1h;
+    options.webDavPollInterval = 80ms;
+    // Only the polls are looked at here, not the folder's watcher.
+    options.fileChangeDelay = 1h;
+    SyncEngine engine(container.get(), defaults, nullptr, options);
+    int passes = 0;
+    QObject::connect(&engine, &SyncEngine::cycleFinished, [&] { ++passes; });
+    engine.start();
+    ASSERT_TRUE(waitUntil([&] { return passes >= 4; }, 5000)) << "the server is asked again";
+
+    // A folder has its watcher: only the pass at the change of target, then quiet.
+    const int before = passes;
+    SyncTarget::inFolder(remote.path()).save(defaults);
+    ASSERT_TRUE(waitUntil([&] { return passes > before; }));
+    // (A last answer of the server may still have been on its way.)
+    QTest::qWait(200);
+    const int settled = passes;
+    QTest::qWait(500);
+    EXPECT_EQ(passes, settled);
     engine.stop();
 }

@@ -43,13 +43,6 @@ def note(desktop: Desktop, note_id: str) -> dict:
     return next((n for n in notes(desktop) if n["id"] == note_id), {})
 
 
-def start(desktop: Desktop, binary: Path, **env) -> railapp.Rails:
-    rails = railapp.launch(desktop, binary) if not env else None
-    if rails is None:
-        desktop.launch(binary, env={k: str(v) for k, v in env.items()})
-    return rails
-
-
 def write_new_note(desktop: Desktop, binary: Path, text: str) -> dict:
     """A quick note from the command line, typed into at once."""
     desktop.launch(binary, "--new-note")
@@ -96,8 +89,8 @@ def test_a_recolour_and_a_deletion_reach_the_other_computer(args):
         shared = Path(folder)
         prepare(a, shared)
         prepare(b, shared)
-        rails_a = start(a, args.binary)
-        rails_b = start(b, args.binary)
+        rails_a = railapp.launch(a, args.binary)
+        rails_b = railapp.launch(b, args.binary)
         written = write_new_note(a, args.binary, "compartida")
         b.wait_for(lambda: note(b, written["id"]).get("plainText") == "compartida",
                    "the note on B", timeout=WAIT)
@@ -134,8 +127,8 @@ def test_edits_made_apart_keep_both_texts(args):
         shared.mkdir()
         prepare(a, shared)
         prepare(b, shared)
-        rails_a = start(a, args.binary)
-        rails_b = start(b, args.binary)
+        rails_a = railapp.launch(a, args.binary)
+        rails_b = railapp.launch(b, args.binary)
         written = write_new_note(a, args.binary, "lista")
         b.wait_for(lambda: note(b, written["id"]).get("plainText") == "lista", "the note on B",
                    timeout=WAIT)
@@ -181,7 +174,8 @@ def test_the_welcome_notes_are_made_once_for_both_computers(args):
         prepare(a, shared, seeded=False)
         prepare(b, shared, seeded=False)
         delay = 3000
-        start(a, args.binary, ORLETTE_WELCOME_DELAY_MS=delay)
+        quick = {"ORLETTE_WELCOME_DELAY_MS": str(delay)}
+        a.launch(args.binary, env=quick)
         welcome = a.wait_for(lambda: (lambda rows: rows if len(rows) >= 3 else None)(notes(a)),
                              "the welcome notes on A", timeout=30)
         flag = shared / "Orlette" / "keyvalue.json"
@@ -189,7 +183,7 @@ def test_the_welcome_notes_are_made_once_for_both_computers(args):
                    "the shared flag", timeout=WAIT)
 
         # The second computer starts later: it takes A's notes and makes none of its own.
-        start(b, args.binary, ORLETTE_WELCOME_DELAY_MS=delay)
+        b.launch(args.binary, env=quick)
         b.wait_for(lambda: {n["id"] for n in notes(b)} == {n["id"] for n in welcome},
                    "A's welcome notes on B", timeout=WAIT)
         time.sleep(delay / 1000 + 5)

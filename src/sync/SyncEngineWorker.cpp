@@ -809,7 +809,8 @@ std::optional<SyncError> SyncEngineWorker::exportChanges(bool *exported)
     }
     QList<SyncStateEntry> due;
     for (const SyncStateEntry &entry : std::as_const(*loaded)) {
-        if (entry.needsExport())
+        // The records are as loaded: their hashes are known from the passes before.
+        if (m_state.loadedContentHash(entry.recordName) != entry.remoteHash)
             due << entry;
     }
     const QJsonObject mergedValues = mergeKeyValues(m_localKeyValues, m_remoteKeyValues);
@@ -838,7 +839,7 @@ std::optional<SyncError> SyncEngineWorker::exportChanges(bool *exported)
         if (written.ok()) {
             // Only now does this computer count the record as mirrored.
             entry.remoteTag = *written.value;
-            entry.remoteHash = entry.record.contentHash();
+            entry.remoteHash = m_state.loadedContentHash(entry.recordName);
             if (!entry.record.isDeleted)
                 entry.agreedBodyHash = entry.record.bodyHash();
             done << entry;

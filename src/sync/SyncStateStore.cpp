@@ -42,19 +42,28 @@ std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *e
     if (!statement)
         return std::nullopt;
     QHash<QString, SyncStateEntry> entries;
+    QHash<QString, Parsed> parsed;
+    parsed.reserve(m_parsed.size());
     while (statement->step()) {
         SyncStateEntry entry;
         entry.recordName = statement->text(0);
         if (!statement->isNull(1))
             entry.pk = statement->int64(1);
         entry.observedRowVersion = statement->int64(2);
-        const auto record = SyncRecord::fromJson(statement->text(3).toUtf8());
-        // A record this table cannot read again is dropped; the row it belonged to is
-        // then seen as new and merged by name.
-        if (!record)
-            continue;
-        entry.record = *record;
-        entry.record.recordName = entry.recordName;
+        const QString text = statement->text(3);
+        if (const auto known = m_parsed.constFind(entry.recordName);
+            known != m_parsed.constEnd() && known->text == text) {
+            parsed.insert(entry.recordName, *known);
+        } else {
+            auto record = SyncRecord::fromJson(text.toUtf8());
+            // A record this table cannot read again is dropped; the row it belonged to is
+            // then seen as new and merged by name.
+            if (!record)
+                continue;
+            record->recordName = entry.recordName;
+            parsed.insert(entry.recordName, Parsed{text, *record, std::nullopt});
+        }
+        entry.record = parsed.value(entry.recordName).record;
         entry.remoteTag = statement->text(4);
         entry.remoteHash = statement->text(5).toLatin1();
         entry.agreedBodyHash = statement->text(6).toLatin1();
@@ -69,9 +78,21 @@ std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *e
         if (error)
             *error = m_database.lastError(
                 QStringLiteral("No se pudo leer el estado de la sincronización"));
+        m_parsed.clear();
         return std::nullopt;
     }
+    m_parsed = std::move(parsed);
     return entries;
+}
+
+QByteArray SyncStateStore::loadedContentHash(const QString &recordName) const
+{
+    const auto found = m_parsed.constFind(recordName);
+    if (found == m_parsed.constEnd())
+        return {};
+    if (!found->contentHash)
+        found->contentHash = found->record.contentHash();
+    return *found->contentHash;
 }
 
 bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *error)

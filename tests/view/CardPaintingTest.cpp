@@ -132,7 +132,9 @@ TEST(NoteCardPainterTest, LayerLooksLikePaintingAfresh)
                 QPainter onto(&direct);
                 painter.paintDirectly(onto, chrome, paint, title);
             }
-            EXPECT_LE(largestDifference(layered, direct), 6)
+            // The layer stands at a whole pixel, so the card may move by part of one: the
+            // faint hairline border, a tenth of the ink, can change by half its coverage.
+            EXPECT_LE(largestDifference(layered, direct), 13)
                 << "phase " << int(phase) << " ratio " << ratio;
 
             // Moving the card moves the picture.

@@ -127,15 +127,56 @@ void CardShadowCache::paint(QPainter &painter, const EdgeFlushShape &shape, cons
     if (shadow.opacity <= 0 || rect.width() <= 0 || rect.height() <= 0)
         return;
     const QSize size(int(std::ceil(rect.width() - 1e-6)), int(std::ceil(rect.height() - 1e-6)));
-    const QImage shadowImage = image(shape, size, shadow.radius);
     const int reach = margin(shadow.radius);
+    const QPointF origin = rect.topLeft() + shadow.offset - QPointF(reach, reach);
     painter.save();
     painter.setOpacity(painter.opacity() * shadow.opacity);
     // A blur has no edges to alias: sampling the nearest pixel under a turn looks the same as
-    // filtering and costs far less.
+    // filtering and costs far less, and unsmoothed pieces meet without a seam.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect.topLeft() + shadow.offset - QPointF(reach, reach), shadowImage);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    int corner = 0;
+    ninePatch(shape, shadow.radius, &corner);
+    const int side = 2 * corner + 2 * reach + 1;
+    if (size.width() >= side && size.height() >= side && size.width() <= largeSide &&
+        size.height() <= largeSide) {
+        // A card growing in an animation has a new size every frame: its shadow is put
+        // together from the four corners of one large blurred shape, copied as they are.
+        drawQuadrants(painter, origin, large(shape, shadow.radius),
+                      size + QSize(2 * reach, 2 * reach));
+    } else {
+        painter.drawImage(origin, image(shape, size, shadow.radius));
+    }
     painter.restore();
+}
+
+QImage CardShadowCache::large(const EdgeFlushShape &shape, double radius)
+{
+    const Key key{int(shape.edge), shape.radius, radius, -2, -2};
+    if (auto found = m_patches.constFind(key); found != m_patches.constEnd())
+        return *found;
+    QImage made = blurredShape(shape, QSize(largeSide, largeSide), radius, margin(radius));
+    m_patches.insert(key, made);
+    m_bytes += made.sizeInBytes();
+    return made;
+}
+
+void CardShadowCache::drawQuadrants(QPainter &painter, const QPointF &origin, const QImage &large,
+                                    QSize full)
+{
+    // Each quarter of the shadow lies within a blur of only its own corner, which the same
+    // corner of the larger shape has too.
+    const int left = full.width() / 2;
+    const int top = full.height() / 2;
+    const int right = full.width() - left;
+    const int bottom = full.height() - top;
+    const int fromRight = large.width() - right;
+    const int fromBottom = large.height() - bottom;
+    painter.drawImage(origin, large, QRect(0, 0, left, top));
+    painter.drawImage(origin + QPointF(left, 0), large, QRect(fromRight, 0, right, top));
+    painter.drawImage(origin + QPointF(0, top), large, QRect(0, fromBottom, left, bottom));
+    painter.drawImage(origin + QPointF(left, top), large,
+                      QRect(fromRight, fromBottom, right, bottom));
 }
 
 QImage CardShadowCache::image(const EdgeFlushShape &shape, QSize size, double radius)

@@ -31,6 +31,9 @@ class CardShadowCache
 public:
     // Budget of the cached images, in bytes.
     static constexpr qsizetype defaultBudget = 24 * 1024 * 1024;
+    // Shapes up to this size on both sides (tabs and chips, not open cards) are shadowed
+    // from one large blur per (edge, corner radius, blur).
+    static constexpr int largeSide = 256;
 
     explicit CardShadowCache(qsizetype budget = defaultBudget);
 
@@ -65,6 +68,9 @@ private:
 
     QImage ninePatch(const EdgeFlushShape &shape, double radius, int *corner);
     QImage stretched(const EdgeFlushShape &shape, QSize size, double radius);
+    QImage large(const EdgeFlushShape &shape, double radius);
+    static void drawQuadrants(QPainter &painter, const QPointF &origin, const QImage &large,
+                              QSize full);
     void remember(const Key &key, const QImage &image);
     void trim();
 

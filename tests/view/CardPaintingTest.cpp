@@ -48,36 +48,39 @@ TEST(CardShadowCacheTest, StretchedShadowMatchesABlurOfTheWholeShape)
 
 TEST(CardShadowCacheTest, PaintingDrawsTheBlurredShapeAtItsPlaceEvenUnderATurn)
 {
-    const EdgeFlushShape shape{ScreenEdge::right, 15.0};
     const CardShadow shadow{14.0, 1.0, QPointF(0, 3)};
     const int margin = CardShadowCache::margin(shadow.radius);
-    const QSize canvas(320, 300);
-    // The tilt of a card on the rail, and a growing card's size every few frames.
-    for (const double turn : {0.0, 1.5}) {
-        for (const double width : {180.0, 180.4}) {
-            QImage painted = blank(canvas);
-            QImage expected = blank(canvas);
-            const QRectF card(60.25, 70.5, width, 140);
-            // A fraction of a pixel more is shadowed as a whole pixel more.
-            const QImage reference =
-                CardShadowCache::blurred(shape, QSize(int(std::ceil(width)), 140), shadow.radius);
-            for (QImage *image : {&painted, &expected}) {
-                QPainter painter(image);
-                painter.setRenderHint(QPainter::Antialiasing);
-                painter.translate(160, 150);
-                painter.rotate(turn);
-                painter.translate(-160, -150);
-                if (image == &painted) {
-                    CardShadowCache cache;
-                    cache.paint(painter, shape, card, shadow);
-                } else {
-                    painter.drawImage(card.topLeft() + shadow.offset - QPointF(margin, margin),
-                                      reference);
+    const QSize canvas(420, 300);
+    // Both edges; the tilt of a card on the rail; a growing card's size every few frames,
+    // and an open card larger than the pieces kept for tabs.
+    for (const ScreenEdge edge : {ScreenEdge::right, ScreenEdge::left}) {
+        const EdgeFlushShape shape{edge, 15.0};
+        for (const double turn : {0.0, 1.5}) {
+            for (const double width : {90.0, 180.4, 300.0}) {
+                QImage painted = blank(canvas);
+                QImage expected = blank(canvas);
+                const QRectF card(60.25, 70.5, width, 140);
+                // A fraction of a pixel more is shadowed as a whole pixel more.
+                const QImage reference = CardShadowCache::blurred(
+                    shape, QSize(int(std::ceil(width)), 140), shadow.radius);
+                for (QImage *image : {&painted, &expected}) {
+                    QPainter painter(image);
+                    painter.setRenderHint(QPainter::Antialiasing);
+                    painter.translate(160, 150);
+                    painter.rotate(turn);
+                    painter.translate(-160, -150);
+                    if (image == &painted) {
+                        CardShadowCache cache;
+                        cache.paint(painter, shape, card, shadow);
+                    } else {
+                        painter.drawImage(card.topLeft() + shadow.offset - QPointF(margin, margin),
+                                          reference);
+                    }
                 }
+                // A seam between the pieces would show as a line far off the blur.
+                EXPECT_LE(largestDifference(painted, expected), 12)
+                    << "edge " << int(edge) << " turn " << turn << " width " << width;
             }
-            // A seam between the drawn pieces would show as a line far off the blur.
-            EXPECT_LE(largestDifference(painted, expected), 12)
-                << "turn " << turn << " width " << width;
         }
     }
 }

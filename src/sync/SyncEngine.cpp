@@ -44,6 +44,10 @@ SyncEngine::SyncEngine(ModelContainer *container, UserDefaults &defaults,
     m_fileTimer->setInterval(m_options.fileChangeDelay);
     connect(m_fileTimer, &QTimer::timeout, this, &SyncEngine::syncNow);
 
+    m_probeTimer = new QTimer(this);
+    connect(m_probeTimer, &QTimer::timeout, this,
+            [this] { onWorker([](SyncEngineWorker *worker) { worker->checkForChanges(); }); });
+
     m_retryTimer = new QTimer(this);
     m_retryTimer->setSingleShot(true);
     m_nextRetry = m_options.retryDelay;
@@ -149,6 +153,8 @@ void SyncEngine::launchWorker(const std::optional<QString> &password,
         worker->runCycle();
     });
     m_pollTimer->start(pollInterval());
+    if (target.kind == SyncTarget::Kind::webDav)
+        m_probeTimer->start(m_options.webDavProbeInterval);
     watchFolder();
 }
 
@@ -165,6 +171,7 @@ void SyncEngine::stopWorker()
     m_pollTimer->stop();
     m_fileTimer->stop();
     m_retryTimer->stop();
+    m_probeTimer->stop();
     m_nextRetry = m_options.retryDelay;
     m_unreachable = false;
     delete m_folderWatcher;

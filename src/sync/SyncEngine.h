@@ -35,6 +35,9 @@ public:
         // A server tells nobody of its changes, where a folder has its watcher: it is
         // asked more often.
         std::chrono::milliseconds webDavPollInterval{std::chrono::seconds(30)};
+        // Between polls a server is asked, in one cheap question per folder, whether
+        // anything changed.
+        std::chrono::milliseconds webDavProbeInterval{std::chrono::seconds(5)};
         std::chrono::milliseconds fileChangeDelay{1500};
         // After a pass that could not reach the target, the next one comes this much later,
         // twice as late after each further such pass, and never later than the poll.
@@ -107,6 +110,7 @@ private:
     QTimer *m_pollTimer = nullptr;
     QTimer *m_fileTimer = nullptr;
     QTimer *m_retryTimer = nullptr;
+    QTimer *m_probeTimer = nullptr;
     std::chrono::milliseconds m_nextRetry{0};
     // The pass in progress found the target out of reach.
     bool m_unreachable = false;

@@ -262,6 +262,8 @@ void SyncEngineWorker::cycleOnce()
 
     {
         EventScope importing(this, SyncEvent::Type::importing);
+        // Taken before the listing: whatever changes from now on shows at the next check.
+        m_folderTags = currentFolderTags();
         error = observeLocal();
         if (!error)
             error = importChanges();
@@ -277,6 +279,27 @@ void SyncEngineWorker::cycleOnce()
     bool exported = false;
     error = exportChanges(&exported);
     finishKeyValues(!error);
+}
+
+void SyncEngineWorker::checkForChanges()
+{
+    if (m_running || !m_transport || isCancelled())
+        return;
+    const QStringList tags = currentFolderTags();
+    if (!tags.isEmpty() && tags != m_folderTags)
+        runCycle();
+}
+
+QStringList SyncEngineWorker::currentFolderTags()
+{
+    QStringList tags;
+    for (const QString &folder : {SyncTarget::remoteFolder, notesFolder}) {
+        const std::optional<QString> tag = m_transport->folderTag(folder);
+        if (!tag)
+            return {};
+        tags << *tag;
+    }
+    return tags;
 }
 
 std::optional<SyncError> SyncEngineWorker::setUp()

@@ -51,6 +51,10 @@ public:
 
     // A whole pass; a pass asked for while one runs follows it at once.
     void runCycle();
+    // Runs a pass if the target's folders changed since the last pass began, as far as
+    // one question per folder can tell; a target that keeps no folder tags is left to the
+    // poll.
+    void checkForChanges();
     void requestAccountStatus();
     void requestZoneNames();
     // The key-value document as this computer holds it: key → {value, modifiedAt}.
@@ -100,6 +104,10 @@ private:
     SyncStateStore m_state;
     QString m_deviceId;
     bool m_isSetUp = false;
+    QStringList currentFolderTags();
+
+    // The target's folder tags when the last pass began; empty when unknown.
+    QStringList m_folderTags;
     bool m_running = false;
     bool m_again = false;
     int m_conflictRounds = 0;

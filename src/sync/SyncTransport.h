@@ -72,4 +72,12 @@ public:
     virtual std::optional<SyncError> remove(const QString &path) = 0;
     // Whether the target can be reached and written with the credentials held.
     virtual SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) = 0;
+    // A tag of `folder` that changes whenever an entry in it is added, removed or
+    // rewritten, if the target keeps one (a WebDAV collection's ETag); none when it does
+    // not, or cannot be asked now. One cheap question instead of a whole listing.
+    virtual std::optional<QString> folderTag(const QString &folder)
+    {
+        Q_UNUSED(folder);
+        return std::nullopt;
+    }
 };

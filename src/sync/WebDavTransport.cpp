@@ -241,6 +241,24 @@ SyncResult<QString> WebDavTransport::tagOf(const QString &path)
     return Result::success(entries.first().tag);
 }
 
+std::optional<QString> WebDavTransport::folderTag(const QString &folder)
+{
+    const QUrl url = urlFor(folder, true);
+    const Reply reply = send("PROPFIND", url, propfindBody,
+                             {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}});
+    if (reply.status != 207 && reply.status != 200)
+        return std::nullopt;
+    bool ok = false;
+    const auto entries = parseMultistatus(reply.body, QString(), &ok);
+    if (!ok || entries.isEmpty())
+        return std::nullopt;
+    const QString tag = entries.first().tag;
+    // A server that gives a collection neither an ETag nor a date says nothing by it.
+    if (tag.isEmpty() || tag == fallbackTag(QString(), QString()))
+        return std::nullopt;
+    return tag;
+}
+
 SyncResult<SyncRemoteFile> WebDavTransport::read(const QString &path)
 {
     using Result = SyncResult<SyncRemoteFile>;

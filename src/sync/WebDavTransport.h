@@ -32,6 +32,7 @@ public:
     std::optional<SyncError> makeFolder(const QString &path) override;
     std::optional<SyncError> remove(const QString &path) override;
     SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) override;
+    std::optional<QString> folderTag(const QString &folder) override;
 
     // The entries of a PROPFIND answer, leaving out the folder itself.
     static QList<SyncRemoteEntry> parseMultistatus(const QByteArray &xml, const QString &folderPath,

@@ -131,5 +131,28 @@ def test_a_stopped_server_and_a_full_account_are_told_and_the_notes_go_out_later
         wait_for_status(desktop, "Al día", timeout=30)
 
 
+def test_a_note_reaches_the_other_computer_through_the_server_between_polls(args):
+    with Desktop(args.artifacts, "webdav-a", session=True) as a, \
+            Desktop(args.artifacts, "webdav-b", session=True) as b, \
+            WebDavServer(a.artifacts / "apache", USER, PASSWORD) as server:
+        for desktop in (a, b):
+            settings = settings_file(desktop)
+            settings.parent.mkdir(parents=True, exist_ok=True)
+            settings.write_text("[General]\nsyncTargetKind=webdav\n"
+                                f"syncWebDavURL={server.url}\nsyncWebDavUser={USER}\n")
+            open_settings(desktop, args.binary)
+            save_password(desktop, PASSWORD)
+            wait_for_status(desktop, "Al día")
+
+        new_note(a, args.binary, "llega sola")
+        written = time.monotonic()
+        b.wait_for(lambda: any(n["plainText"] == "llega sola" for n in railapp.notes(b)),
+                   "the note on B", timeout=15)
+        # Well before the 30 s poll: B asks the server every few seconds whether its
+        # folders changed.
+        print(f"on B {time.monotonic() - written:.1f} s after it was saved on A")
+        b.screenshot("arrived")
+
+
 if __name__ == "__main__":
     harness.main(globals())

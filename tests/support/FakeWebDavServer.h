@@ -4,6 +4,7 @@
 // folders in memory, ETags, conditional PUT, Basic authentication, a quota. Serves from
 // the thread that made it, one request per connection.
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QMap>
 #include <QSet>
@@ -27,6 +28,8 @@ public:
     bool forbidden = false;
     qint64 quota = -1;
     bool sendsEtagOnPut = true;
+    // Collections carry an ETag that changes with their entries, as on Nextcloud.
+    bool folderTags = true;
     QStringList requests;
 
     explicit FakeWebDavServer(const QString &root = QStringLiteral("/dav/")) : m_root(root)
@@ -108,12 +111,28 @@ private:
 
     QString newEtag() { return QStringLiteral("\"e%1\"").arg(++m_etags); }
 
+    QByteArray folderTag(const QString &folder) const
+    {
+        if (!folderTags)
+            return {};
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            if (parentOf(it.key()) == folder)
+                hash.addData((it.key() + it->etag).toUtf8());
+        }
+        for (const QString &child : folders) {
+            if (child != folder && parentOf(child) == folder)
+                hash.addData(child.toUtf8());
+        }
+        return "<d:getetag>\"d" + hash.result().toHex().left(16) + "\"</d:getetag>";
+    }
+
     QByteArray propEntry(const QString &path, bool folder, const File *file) const
     {
         QByteArray href = QUrl::toPercentEncoding(path, "/");
         QByteArray props =
             folder
-                ? "<d:resourcetype><d:collection/></d:resourcetype>"
+                ? "<d:resourcetype><d:collection/></d:resourcetype>" + folderTag(path)
                 : "<d:resourcetype/><d:getcontentlength>" + QByteArray::number(file->data.size()) +
                       "</d:getcontentlength><d:getetag>" + file->etag.toLatin1() + "</d:getetag>";
         return "<d:response><d:href>" + href + "</d:href><d:propstat><d:prop>" + props +

@@ -278,3 +278,48 @@ TEST_F(SyncEngineTest, AServerIsAskedForChangesMoreOftenThanAWatchedFolder)
     EXPECT_EQ(passes, settled);
     engine.stop();
 }
+
+TEST_F(SyncEngineTest, BetweenPollsAServerIsAskedCheaplyWhetherAnythingChanged)
+{
+    for (const bool serverKeepsFolderTags : {true, false}) {
+        FakeWebDavServer server;
+        server.folderTags = serverKeepsFolderTags;
+        const auto computer = [&](const QString &name) {
+            auto app = std::make_unique<App>(settings.filePath(name + QStringLiteral(".conf")),
+                                             QString(), data.path());
+            SyncTarget::onWebDav(server.url(), QString()).save(app->defaults);
+            SyncEngine::Options options;
+            options.saveDelay = 20ms;
+            options.pollInterval = 1h;
+            options.webDavPollInterval = 1h;
+            options.webDavProbeInterval = 50ms;
+            options.dataDirectory = data.path();
+            app->status.reset();
+            app->engine =
+                std::make_unique<SyncEngine>(app->container.get(), app->defaults, nullptr, options);
+            app->engine->start();
+            return app;
+        };
+        auto a = computer(QStringLiteral("probeA"));
+        auto b = computer(QStringLiteral("probeB"));
+        ASSERT_TRUE(waitUntil([&] { return !server.files.isEmpty(); })) << "the folder is set up";
+        QTest::qWait(600);
+
+        // While nothing changes, the questions start no passes.
+        int passesOfB = 0;
+        QObject::connect(b->engine.get(), &SyncEngine::cycleFinished, [&] { ++passesOfB; });
+        QTest::qWait(400);
+        EXPECT_EQ(passesOfB, 0);
+
+        auto note = std::make_unique<Note>();
+        note->setTitle(QStringLiteral("Recado"));
+        a->container->mainContext()->insert(std::move(note));
+        a->container->mainContext()->save();
+        const bool arrived = waitUntil([&] { return b->notes().size() == 1; }, 2000);
+        EXPECT_EQ(arrived, serverKeepsFolderTags)
+            << (serverKeepsFolderTags ? "the change is noticed between polls"
+                                      : "without folder tags only the poll would bring it");
+        a->engine->stop();
+        b->engine->stop();
+    }
+}

@@ -462,7 +462,13 @@ class Desktop:
         showing object with role, name, text, window (the title of its top-level window),
         toplevel, states, x, y, width and height."""
         assert self.bus_address, "the desktop has no session bus (session=True)"
-        result = self.run([_A11Y_PYTHON, _A11Y_PROBE, application], timeout=30)
+        result = self.run([_A11Y_PYTHON, _A11Y_PROBE, application], timeout=30, check=False)
+        if result.returncode != 0:
+            # The bus may still be starting or an object went away mid-read: the callers
+            # wait and ask again. What went wrong is kept with the desktop's logs.
+            with open(self.artifacts / "a11y-probe.log", "a") as log:
+                log.write(result.stderr)
+            return []
         return json.loads(result.stdout)
 
     def find_accessible(self, name: Optional[str] = None, role: Optional[str] = None,

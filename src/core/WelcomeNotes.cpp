@@ -137,13 +137,23 @@ int removeRepeatedCopies(ModelContext &context)
 }
 
 void scheduleRemovalOfRepeatedCopies(QObject *owner, ModelContext *context,
-                                     std::chrono::milliseconds delay)
+                                     std::chrono::milliseconds delay,
+                                     std::chrono::milliseconds settle)
 {
     const QPointer<QObject> weakOwner(owner);
     const QPointer<ModelContext> weakContext(context);
-    QTimer::singleShot(delay, [weakOwner, weakContext] {
-        if (weakOwner && weakContext)
-            removeRepeatedCopies(*weakContext);
+    QTimer::singleShot(delay, [weakOwner, weakContext, settle] {
+        if (!weakOwner || !weakContext)
+            return;
+        removeRepeatedCopies(*weakContext);
+        // Owned by the owner, so it goes with it; the context going first stops it too.
+        auto *again = new QTimer(weakOwner);
+        again->setSingleShot(true);
+        again->setInterval(settle);
+        QObject::connect(weakContext, &ModelContext::remoteChange, again,
+                         qOverload<>(&QTimer::start));
+        QObject::connect(again, &QTimer::timeout, weakContext,
+                         [weakContext] { removeRepeatedCopies(*weakContext); });
     });
 }
 

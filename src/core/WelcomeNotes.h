@@ -50,8 +50,15 @@ bool seed(ModelContext &context, ScreenEdge edge);
 // (ties by id); saves when it deleted any. Returns the number deleted.
 int removeRepeatedCopies(ModelContext &context);
 
-// Runs `removeRepeatedCopies` on `context` after `delay`, unless the owner is gone.
+// How long the clean-up waits after changes from elsewhere, so that a batch of them is
+// looked at once.
+inline constexpr std::chrono::milliseconds remoteChangeSettle{2000};
+
+// Runs `removeRepeatedCopies` on `context` after `delay`, unless the owner is gone; from
+// then on also `settle` after changes come in from elsewhere, because copies made by
+// another computer at about the same time arrive with the mirroring, later.
 void scheduleRemovalOfRepeatedCopies(QObject *owner, ModelContext *context,
-                                     std::chrono::milliseconds delay = launchDelay);
+                                     std::chrono::milliseconds delay = launchDelay,
+                                     std::chrono::milliseconds settle = remoteChangeSettle);
 
 } // namespace WelcomeNotes

@@ -195,5 +195,41 @@ def test_the_welcome_notes_are_made_once_for_both_computers(args):
         assert "welcomeNotesCreated" in json.dumps(document)
 
 
+def test_welcome_notes_both_computers_made_apart_end_as_one_set(args):
+    with tempfile.TemporaryDirectory(prefix="orlette-shared-") as folder, \
+            Desktop(args.artifacts, "race-a", session=True) as a, \
+            Desktop(args.artifacts, "race-b", session=True) as b:
+        # The shared folder is not there yet (the other program has not made it): each
+        # computer makes its own welcome notes.
+        shared = Path(folder) / "nube"
+        prepare(a, shared, seeded=False)
+        prepare(b, shared, seeded=False)
+        quick = {"ORLETTE_WELCOME_DELAY_MS": "1500"}
+        a.launch(args.binary, env=quick)
+        b.launch(args.binary, env=quick)
+        for desktop in (a, b):
+            desktop.wait_for(lambda: len(notes(desktop)) == 3, "its own welcome notes",
+                             timeout=20)
+        assert not {n["id"] for n in notes(a)} & {n["id"] for n in notes(b)}
+
+        # Once the folder is there, both end with the same three notes: the older copy
+        # of each.
+        shared.mkdir()
+
+        def settled(desktop: Desktop):
+            rows = notes(desktop)
+            return {n["id"] for n in rows} if len(rows) == 3 else None
+
+        def same_set():
+            ids_a, ids_b = settled(a), settled(b)
+            return ids_a if ids_a and ids_a == ids_b else None
+
+        kept = a.wait_for(same_set, "one set of welcome notes on both", timeout=90)
+        assert len({n["title"] for n in notes(a)}) == 3
+        time.sleep(5)
+        assert settled(a) == settled(b) == kept, "and it stays so"
+        a.screenshot("one-set")
+
+
 if __name__ == "__main__":
     harness.main(globals())

@@ -289,3 +289,29 @@ TEST(LocalKeyValueStore, ADamagedOrUnwritableDocumentLosesNothingSetHere)
     EXPECT_TRUE(unwritable.synchronize()) << "written at the next chance";
     EXPECT_TRUE(LocalKeyValueStore(blocked + "/keyvalues.json").boolValue("x"));
 }
+
+TEST_F(WelcomeNotesTest, CopiesThatArriveLaterFromAnotherComputerAreRemovedToo)
+{
+    const QDateTime t0 = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, Qt::UTC);
+    const WelcomeNotes::Entry &first = WelcomeNotes::entries()[0];
+    Note *ours = addSaved(first.title, first.body, t0);
+    WelcomeNotes::scheduleRemovalOfRepeatedCopies(&owner, context, 1ms, 20ms);
+    runPastTheDelay();
+    EXPECT_FALSE(ours->isDeleted());
+
+    // The other computer made its copies a moment earlier; they come in through the
+    // mirroring's own context.
+    auto mirroring = container->makeContext();
+    auto theirs = Note::make(first.title, StyledText::plain(first.body), NoteColor::citrus,
+                             ScreenEdge::right, 0);
+    theirs->setCreatedAt(t0.addSecs(-3));
+    const QUuid theirId = theirs->id();
+    mirroring->insert(std::move(theirs));
+    ASSERT_TRUE(mirroring->save());
+
+    ASSERT_TRUE(waitUntil([&] { return ours->isDeleted(); }))
+        << "every computer keeps the oldest copy, here theirs";
+    const QList<Note *> left = savedNotes();
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(left.first()->id(), theirId);
+}

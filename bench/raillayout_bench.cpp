@@ -1,8 +1,9 @@
-#include "rail/AnimationClock.h"
 #include "rail/EdgeFlushShape.h"
 #include "rail/RailGeometry.h"
 #include "rail/RailSprings.h"
 #include "rail/SpringAnimator.h"
+
+#include "../tests/support/ManualClock.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,25 +21,6 @@ RailGeometry crowdedRail(int count)
     rail.dragOffset = 230;
     return rail;
 }
-
-// Frames on demand, so the benchmark measures the spring and not a timer.
-class BenchClock : public AnimationClock
-{
-public:
-    double now() const override { return m_now; }
-    void frame()
-    {
-        m_now += 1.0 / 60;
-        Q_EMIT tick();
-    }
-
-protected:
-    void startFrames() override {}
-    void stopFrames() override {}
-
-private:
-    double m_now = 0;
-};
 
 void publishedRects(benchmark::State &state)
 {
@@ -79,13 +61,13 @@ BENCHMARK(edgeFlushPath);
 
 void springFrame(benchmark::State &state)
 {
-    BenchClock clock;
+    ManualClock clock;
     SpringAnimator animator(&clock);
     animator.setValue(QRectF(0, 0, 10, 10));
     // A spring slow enough to stay in flight for every frame of the run.
     animator.animateTo(QRectF(400, 300, 20, 20), Spring{1e6, 0.82});
     for (auto _ : state)
-        clock.frame();
+        clock.advance(1.0 / 60);
     benchmark::DoNotOptimize(animator.rectValue());
 }
 BENCHMARK(springFrame);

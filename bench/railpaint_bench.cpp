@@ -2,11 +2,11 @@
 // into an image, asleep (the chips a rail shows all day) and awake (the fanned-out tabs),
 // plus the work of a pointer movement over an awake rail.
 
+#include "../tests/support/ManualClock.h"
 #include "core/ModelContainer.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
 #include "core/UserDefaults.h"
-#include "rail/AnimationClock.h"
 #include "rail/EdgeRailContent.h"
 #include "rail/EdgeRailView.h"
 #include "surfaces/BundledFonts.h"
@@ -26,27 +26,6 @@
 #include <memory>
 
 namespace {
-
-// Springs jump to rest on demand, so every measured frame shows a resting rail.
-class JumpClock : public AnimationClock
-{
-public:
-    double now() const override { return m_now; }
-    void finishAll() { advance(10); }
-    void advance(double seconds)
-    {
-        m_now += seconds;
-        if (isRunning())
-            Q_EMIT tick();
-    }
-
-protected:
-    void startFrames() override {}
-    void stopFrames() override {}
-
-private:
-    double m_now = 0;
-};
 
 const QSize railSize(540, 1000);
 
@@ -82,7 +61,8 @@ struct RailFixture
             while (!content()->isAwake())
                 QCoreApplication::processEvents();
         }
-        clock.finishAll();
+        // Springs come to rest, so every measured frame shows a resting rail.
+        clock.advance(10);
         QCoreApplication::processEvents();
     }
 
@@ -90,7 +70,7 @@ struct RailFixture
 
     std::unique_ptr<ModelContainer> container;
     RailPointer pointer;
-    JumpClock clock;
+    ManualClock clock;
     std::unique_ptr<EdgeRailView> view;
 };
 

@@ -1,8 +1,8 @@
 #include "rail/SpringAnimator.h"
-#include "rail/AnimationClock.h"
 #include "rail/FrameClock.h"
 #include "rail/RailSprings.h"
 
+#include "ManualClock.h"
 #include "TestSupport.h"
 
 #include <QSignalSpy>
@@ -14,44 +14,6 @@
 #include <numbers>
 
 namespace {
-
-// A clock the test moves by hand; frames arrive only when it advances.
-class ManualClock : public AnimationClock
-{
-public:
-    double now() const override { return m_now; }
-    // Moves time on by `seconds` and delivers one frame (when someone holds the clock).
-    void advance(double seconds)
-    {
-        m_now += seconds;
-        if (isRunning())
-            Q_EMIT tick();
-    }
-    // Moves time on without a frame, as between two frames.
-    void skip(double seconds) { m_now += seconds; }
-    // Runs frames of `frame` seconds for `seconds`; calls `each` after every frame.
-    template <typename Each> void run(double seconds, double frame, Each each)
-    {
-        for (double t = 0; t < seconds - 1e-12; t += frame) {
-            advance(frame);
-            each();
-        }
-    }
-    void run(double seconds, double frame = 1.0 / 60)
-    {
-        run(seconds, frame, [] {});
-    }
-
-    int starts = 0;
-    int stops = 0;
-
-protected:
-    void startFrames() override { ++starts; }
-    void stopFrames() override { ++stops; }
-
-private:
-    double m_now = 100; // not zero, so nothing relies on time starting at 0
-};
 
 } // namespace
 

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "FakeWindowSystem.h"
+#include "ManualClock.h"
 #include "TestSupport.h"
 
 #include "core/ModelContainer.h"
 #include "core/ModelContext.h"
 #include "core/Note.h"
-#include "rail/AnimationClock.h"
 #include "rail/EdgeRailContent.h"
 #include "rail/EdgeRailRoot.h"
 #include "rail/EdgeRailView.h"
@@ -26,29 +26,6 @@
 namespace RailTest {
 
 using namespace std::chrono_literals;
-
-// An animation clock moved by hand: springs move only when the test runs frames.
-class ManualClock : public AnimationClock
-{
-public:
-    double now() const override { return m_now; }
-    // Runs frames of 1/60 s for `seconds`.
-    void run(double seconds)
-    {
-        for (double t = 0; t < seconds; t += 1.0 / 60) {
-            m_now += 1.0 / 60;
-            if (isRunning())
-                Q_EMIT tick();
-        }
-    }
-
-protected:
-    void startFrames() override {}
-    void stopFrames() override {}
-
-private:
-    double m_now = 50;
-};
 
 // Everything a rail reads, for tests: an in-memory store, fresh settings, a fake window
 // system (its virtual clock drives the wake dwell), a hand-moved animation clock, and the
@@ -105,7 +82,7 @@ private:
 
 public:
     FakeWindowSystem windows;
-    ManualClock clock;
+    ManualClock clock{50};
     RailFocus focus;
     SyncWatcher sync;
 };

@@ -1,3 +1,4 @@
+#include "ManualClock.h"
 #include "TestSupport.h"
 #include "ViewTestSupport.h"
 
@@ -18,26 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Time moved by the test.
-class ManualClock : public AnimationClock
-{
-public:
-    double now() const override { return m_now; }
-    void advance(double seconds)
-    {
-        m_now += seconds;
-        if (isRunning())
-            Q_EMIT tick();
-    }
-
-protected:
-    void startFrames() override {}
-    void stopFrames() override {}
-
-private:
-    double m_now = 0;
-};
 
 QImage drawing(const TourIllustration &illustration, ColorScheme scheme = ColorScheme::light,
                QSize size = QSize(TourIllustrationView::paneWidth, 420))

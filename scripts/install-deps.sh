@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-keysyms1-dev
     clang libclang-rt-14-dev
-    xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick openbox xcompmgr trayer
+    xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick openbox xcompmgr trayer
     fonts-dejavu-core
     # The desktop session of the end-to-end tests: a D-Bus session, the accessibility bus
     # through which they read and press the windows, and a secret store (libsecret is

@@ -78,6 +78,14 @@ def test_a_wrong_password_is_refused_and_the_right_one_is_kept_in_the_secret_sto
         desktop.screenshot("wrong-password")
         assert not server.records(), "nothing is written without the right password"
 
+        # The details for a bug report name the refusal, never the password.
+        desktop.press_accessible("Copiar detalles", role="push button", window=SETTINGS)
+        details = desktop.wait_for(lambda: desktop.run(
+            ["xclip", "-o", "-selection", "clipboard"], check=False).stdout,
+            "the details on the clipboard")
+        assert "401" in details and server.url.split("//")[1] in details, details
+        assert "pan-sin-tomate" not in details and PASSWORD not in details
+
         # The right password: the mirroring starts by itself.
         save_password(desktop, PASSWORD)
         wait_for_status(desktop, "Al día")

@@ -8,9 +8,11 @@
 #include "surfaces/NoteFont.h"
 #include "surfaces/NoteFontStyle.h"
 #include "windows/FontSampleView.h"
+#include "windows/ScrollWheelGuard.h"
 #include "windows/SettingsForm.h"
 #include "windows/SyncSettingsSection.h"
 
+#include <QAbstractSlider>
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -98,6 +100,11 @@ SettingsView::SettingsView(UserDefaults &defaults, Dependencies dependencies, QW
     m_scroll->setWidgetResizable(true);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidget(m_content);
+    auto *wheelGuard = new ScrollWheelGuard(m_scroll);
+    for (QComboBox *picker : m_content->findChildren<QComboBox *>())
+        wheelGuard->guard(picker);
+    for (QAbstractSlider *slider : m_content->findChildren<QAbstractSlider *>())
+        wheelGuard->guard(slider);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_scroll);

@@ -514,11 +514,15 @@ class Desktop:
                 place = (node["x"], node["y"])
                 time.sleep(0.15)
                 continue
+            # Its window: the one of that title holding it, or the only one of that title
+            # (an object scrolled out of sight lies outside its window).
             middle = (node["x"] + node["width"] // 2, node["y"] + node["height"] // 2)
-            frame = next((n for n in self.accessible() if n["toplevel"]
-                          and n["window"] == node["window"]
-                          and n["x"] <= middle[0] < n["x"] + n["width"]
-                          and n["y"] <= middle[1] < n["y"] + n["height"]), None)
+            windows = [n for n in self.accessible()
+                       if n["toplevel"] and n["window"] == node["window"]]
+            frame = next((n for n in windows
+                          if n["x"] <= middle[0] < n["x"] + n["width"]
+                          and n["y"] <= middle[1] < n["y"] + n["height"]),
+                         windows[0] if len(windows) == 1 else None)
             if frame is None:
                 break
             top, bottom = frame["y"] + 8, frame["y"] + frame["height"] - 8

@@ -17,6 +17,8 @@ SETTINGS = "Ajustes"
 SIGNED_OUT = "Este Mac no ha iniciado sesión en iCloud."
 OFFLINE = "Sin conexión. Se reintentará solo."
 NO_ROOM = "No queda espacio en tu iCloud."
+# Neither the tour nor the welcome notes come in the middle of a test.
+SETTLED = "[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
 
 
 def settings_file(desktop: Desktop) -> Path:
@@ -103,11 +105,12 @@ def test_a_wrong_password_is_refused_and_the_right_one_is_kept_in_the_secret_sto
 
 
 def test_a_stopped_server_and_a_full_account_are_told_and_the_notes_go_out_later(args):
-    with Desktop(args.artifacts, "webdav-outages", session=True) as desktop, \
+    # A small screen: the settings page scrolls to reach the password.
+    with Desktop(args.artifacts, "webdav-outages", size=(1280, 720), session=True) as desktop, \
             WebDavServer(desktop.artifacts / "apache", USER, PASSWORD) as server:
         settings = settings_file(desktop)
         settings.parent.mkdir(parents=True, exist_ok=True)
-        settings.write_text("[General]\nsyncTargetKind=webdav\n"
+        settings.write_text(SETTLED + "syncTargetKind=webdav\n"
                             f"syncWebDavURL={server.url}\nsyncWebDavUser={USER}\n")
         open_settings(desktop, args.binary)
         # No password in this desktop's secret store yet.
@@ -146,7 +149,7 @@ def test_a_note_reaches_the_other_computer_through_the_server_between_polls(args
         for desktop in (a, b):
             settings = settings_file(desktop)
             settings.parent.mkdir(parents=True, exist_ok=True)
-            settings.write_text("[General]\nsyncTargetKind=webdav\n"
+            settings.write_text(SETTLED + "syncTargetKind=webdav\n"
                                 f"syncWebDavURL={server.url}\nsyncWebDavUser={USER}\n")
             open_settings(desktop, args.binary)
             save_password(desktop, PASSWORD)

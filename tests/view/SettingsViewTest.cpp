@@ -31,9 +31,12 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 using namespace AppSettings;
@@ -290,6 +293,39 @@ TEST_F(SettingsViewTest, PickersWriteTheirKeysAndFollowOutsideChanges)
     defaults.defaults().setValue(Keys::noteFont, "comic");
     EXPECT_EQ(view->fontPicker()->currentIndex(), -1);
     EXPECT_EQ(view->fontSample()->style().noteFont(), NoteFont::caveat);
+}
+
+TEST_F(SettingsViewTest, TheWheelScrollsThePageUntilAPickerIsClickedInto)
+{
+    const auto view = makeView();
+    view->resize(view->width(), 300);
+    QScrollBar *page = view->findChild<QScrollArea *>()->verticalScrollBar();
+    ASSERT_GT(page->maximum(), 0) << "the page must be taller than the window";
+    QComboBox *edge = view->edgePicker();
+    const auto turn = [](QWidget *under) {
+        const QPointF at(under->width() / 2.0, under->height() / 2.0);
+        QWheelEvent wheel(at, under->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(under, &wheel);
+    };
+
+    // Scrolling past the picker and the size slider moves the page, not the settings.
+    const int before = edge->currentIndex();
+    const int size = view->fontSizeSlider()->value();
+    turn(edge);
+    turn(view->fontSizeSlider());
+    EXPECT_EQ(edge->currentIndex(), before);
+    EXPECT_EQ(view->fontSizeSlider()->value(), size);
+    EXPECT_GT(page->value(), 0);
+    EXPECT_EQ(defaults.defaults().stringValue(Keys::defaultEdge), QString());
+
+    // Once clicked into, the picker takes the wheel as usual.
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    edge->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(edge->hasFocus());
+    turn(edge);
+    EXPECT_NE(edge->currentIndex(), before);
 }
 
 TEST_F(SettingsViewTest, TheScreenPickerIsRebuiltWhenScreensChange)

@@ -4,7 +4,7 @@
 // views the offscreen platform, the bundled fonts and settings of a throwaway folder, so a
 // run never reads or writes the person's own.
 
-#include "core/UserDefaults.h"
+#include "model/UserDefaults.h"
 #include "surfaces/BundledFonts.h"
 
 #include <QApplication>

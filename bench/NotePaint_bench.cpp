@@ -1,4 +1,4 @@
-#include "core/RelativeDateFormatter.h"
+#include "model/RelativeDateFormatter.h"
 #include "surfaces/BundledFonts.h"
 #include "surfaces/NoteFontStyle.h"
 #include "surfaces/NotePaint.h"

@@ -1,10 +1,10 @@
-#include "core/Note.h"
-#include "core/UserDefaults.h"
+#include "model/Note.h"
+#include "model/StyledText.h"
+#include "model/UserDefaults.h"
 #include "rail/NewNoteTabView.h"
 #include "surfaces/BundledFonts.h"
 #include "surfaces/CardShadowCache.h"
 #include "surfaces/NoteFormView.h"
-#include "surfaces/StyledText.h"
 
 #include "BenchmarkMain.h"
 

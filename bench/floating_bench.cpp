@@ -1,12 +1,12 @@
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/UserDefaults.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/StyledText.h"
+#include "model/UserDefaults.h"
 #include "platform/QtWindowSystem.h"
 #include "surfaces/BundledFonts.h"
 #include "surfaces/FloatingNotesCoordinator.h"
 #include "surfaces/NoteWindowView.h"
-#include "surfaces/StyledText.h"
 
 #include "BenchmarkMain.h"
 

@@ -1,12 +1,12 @@
 // The library window over 10,000 notes: opening it, typing a search, a save that moves one
 // note to the top, and measuring every row again after a font change.
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/UserDefaults.h"
 #include "library/LibraryListModel.h"
 #include "library/LibraryRow.h"
 #include "library/LibraryView.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/UserDefaults.h"
 #include "surfaces/BundledFonts.h"
 
 #include "BenchmarkMain.h"

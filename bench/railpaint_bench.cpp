@@ -3,14 +3,14 @@
 // plus the work of a pointer movement over an awake rail.
 
 #include "../tests/support/ManualClock.h"
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/UserDefaults.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/StyledText.h"
+#include "model/UserDefaults.h"
 #include "rail/EdgeRailContent.h"
 #include "rail/EdgeRailView.h"
 #include "surfaces/BundledFonts.h"
-#include "surfaces/StyledText.h"
 
 #include "BenchmarkMain.h"
 

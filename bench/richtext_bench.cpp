@@ -1,6 +1,6 @@
 // Encoding and decoding of note bodies, in MB/s of RTF. A note is saved 0.6 s after the
 // last keystroke and decoded whenever it opens, so both run on the main thread.
-#include "surfaces/RichTextCoder.h"
+#include "model/RichTextCoder.h"
 
 #include <benchmark/benchmark.h>
 

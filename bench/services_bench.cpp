@@ -1,8 +1,8 @@
 // The sync watcher's fingerprint and the library's search over a store of 10,000 notes.
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
 #include "library/LibraryFilter.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 #include "sync/SyncWatcher.h"
 
 #include "BenchmarkMain.h"

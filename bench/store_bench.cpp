@@ -1,9 +1,9 @@
 // Store operations at 10,000 and 100,000 notes, on a WAL store on disk.
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/NoteActions.h"
-#include "core/NotePredicate.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/NoteActions.h"
+#include "model/NotePredicate.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // First upload of a store of notes to an empty sync target: a folder and a WebDAV server
 // on the loopback interface. One pass = set-up, import (nothing there yet) and export.
 
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 #include "sync/FolderTransport.h"
 #include "sync/SyncEngineWorker.h"
 #include "sync/WebDavTransport.h"

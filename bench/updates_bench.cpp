@@ -1,6 +1,6 @@
-#include "core/AppcastFeed.h"
-#include "core/UpdateSignature.h"
 #include "surfaces/FloatingNotePositions.h"
+#include "updates/AppcastFeed.h"
+#include "updates/UpdateSignature.h"
 
 #include <benchmark/benchmark.h>
 #include <sodium.h>

@@ -1,4 +1,4 @@
-#include "core/UserDefaults.h"
+#include "model/UserDefaults.h"
 #include "surfaces/BundledFonts.h"
 #include "windows/SettingsView.h"
 #include "windows/TourIllustrations.h"

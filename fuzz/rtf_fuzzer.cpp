@@ -1,7 +1,7 @@
 // libFuzzer target for the RTF reader: note bodies come from the store, which other
 // machines write, so the reader must survive any bytes.
-#include "surfaces/RtfReader.h"
-#include "surfaces/RtfWriter.h"
+#include "model/RtfReader.h"
+#include "model/RtfWriter.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -15,15 +15,15 @@ mkdir -p "$out/corpus"
 
 sources=(
     "$root/fuzz/rtf_fuzzer.cpp"
-    "$root/src/surfaces/RtfReader.cpp"
-    "$root/src/surfaces/RtfWriter.cpp"
-    "$root/src/surfaces/StyledText.cpp"
-    "$root/src/surfaces/Windows1252.cpp"
+    "$root/src/model/RtfReader.cpp"
+    "$root/src/model/RtfWriter.cpp"
+    "$root/src/model/StyledText.cpp"
+    "$root/src/model/Windows1252.cpp"
 )
 binary="$out/rtf_fuzzer"
 stale=0
 [ -x "$binary" ] || stale=1
-for source in "${sources[@]}" "$root"/src/surfaces/*.h "$0"; do
+for source in "${sources[@]}" "$root"/src/model/*.h "$0"; do
     [ "$source" -nt "$binary" ] && stale=1
 done
 if [ "$stale" -eq 1 ]; then

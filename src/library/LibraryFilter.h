@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/NotePredicate.h"
+#include "model/NotePredicate.h"
 
 #include <QList>
 #include <QString>

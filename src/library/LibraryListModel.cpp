@@ -1,7 +1,7 @@
 #include "library/LibraryListModel.h"
 
-#include "core/LiveQuery.h"
-#include "core/ModelContext.h"
+#include "model/LiveQuery.h"
+#include "model/ModelContext.h"
 
 #include <QSet>
 

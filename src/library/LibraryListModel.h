@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Note.h"
 #include "library/LibraryFilter.h"
+#include "model/Note.h"
 
 #include <QAbstractListModel>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "library/LibraryRow.h"
 
-#include "core/Note.h"
 #include "library/LibraryListModel.h"
 #include "library/LibrarySymbols.h"
+#include "model/Note.h"
 #include "surfaces/NotePaint.h"
 
 #include <QAbstractItemView>

@@ -1,13 +1,13 @@
 #include "library/LibraryView.h"
 
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/UserDefaults.h"
 #include "library/LibraryEmptyView.h"
 #include "library/LibraryListModel.h"
 #include "library/LibraryRow.h"
 #include "library/LibrarySymbols.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/UserDefaults.h"
 #include "surfaces/NoteFontStyle.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "model/ScreenSource.h"
 #include "platform/GlobalCoordinates.h"
-#include "rail/ScreenSource.h"
 
 #include <QList>
 #include <QRect>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ScreenEdge.h"
-#include "rail/ScreenSource.h"
+#include "model/ScreenEdge.h"
+#include "model/ScreenSource.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,10 +1,10 @@
 #include "rail/EdgeRailView.h"
 
-#include "core/LiveQuery.h"
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/NoteCommands.h"
-#include "core/NotePredicate.h"
+#include "model/LiveQuery.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/NoteCommands.h"
+#include "model/NotePredicate.h"
 #include "rail/EdgeRailContent.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ScreenEdge.h"
+#include "model/ScreenEdge.h"
 #include "rail/RailEnvironment.h"
 
 #include <QWidget>

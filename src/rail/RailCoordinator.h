@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/ScreenEdge.h"
+#include "model/ScreenEdge.h"
+#include "model/ScreenSource.h"
 #include "platform/Subscription.h"
-#include "rail/ScreenSource.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ScreenEdge.h"
+#include "model/ScreenEdge.h"
 #include "rail/RailLayout.h"
 #include "rail/RegionKey.h"
 #include "surfaces/NotePhase.h"

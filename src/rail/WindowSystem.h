@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/ScreenSource.h"
 #include "platform/GlobalCoordinates.h"
 #include "platform/Subscription.h"
-#include "rail/ScreenSource.h"
 
 #include <QFlags>
 #include <QList>

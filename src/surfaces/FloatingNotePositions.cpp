@@ -1,8 +1,8 @@
 #include "surfaces/FloatingNotePositions.h"
 
-#include "core/AppSettings.h"
-#include "core/UserDefaults.h"
-#include "rail/ScreenSource.h"
+#include "model/AppSettings.h"
+#include "model/ScreenSource.h"
+#include "model/UserDefaults.h"
 
 #include <QStringList>
 

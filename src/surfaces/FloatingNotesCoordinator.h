@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/FloatingWindows.h"
-#include "core/NoteCommands.h"
+#include "model/FloatingWindows.h"
+#include "model/NoteCommands.h"
 #include "surfaces/NoteSurfaceEnvironment.h"
 
 #include <QHash>

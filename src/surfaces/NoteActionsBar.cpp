@@ -1,6 +1,6 @@
 #include "surfaces/NoteActionsBar.h"
 
-#include "core/Note.h"
+#include "model/Note.h"
 #include "surfaces/ColorSwatchRow.h"
 #include "surfaces/NoteTextButton.h"
 #include "surfaces/WithOpacity.h"

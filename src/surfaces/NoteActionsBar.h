@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/NoteCommands.h"
+#include "model/NoteCommands.h"
 #include "surfaces/ColorScheme.h"
 #include "surfaces/NotePaint.h"
 

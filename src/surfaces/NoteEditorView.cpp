@@ -1,9 +1,9 @@
 #include "surfaces/NoteEditorView.h"
 
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/UserDefaults.h"
-#include "surfaces/RichTextCoder.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/RichTextCoder.h"
+#include "model/UserDefaults.h"
 #include "surfaces/StyledTextDocument.h"
 #include "surfaces/WithOpacity.h"
 

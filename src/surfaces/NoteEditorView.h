@@ -1,8 +1,8 @@
 #pragma once
 
+#include "model/StyledText.h"
 #include "surfaces/NotePaint.h"
 #include "surfaces/NoteSurfaceEnvironment.h"
-#include "surfaces/StyledText.h"
 
 #include <QPointer>
 #include <QTextEdit>

@@ -1,7 +1,7 @@
 #include "surfaces/NoteFontStyle.h"
 
-#include "core/AppSettings.h"
-#include "core/UserDefaults.h"
+#include "model/AppSettings.h"
+#include "model/UserDefaults.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/AppSettings.h"
+#include "model/AppSettings.h"
 #include "surfaces/NoteFont.h"
 
 #include <QFont>

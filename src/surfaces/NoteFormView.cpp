@@ -1,6 +1,6 @@
 #include "surfaces/NoteFormView.h"
 
-#include "core/Note.h"
+#include "model/Note.h"
 #include "surfaces/NoteEditorView.h"
 #include "surfaces/NotePreviewBody.h"
 

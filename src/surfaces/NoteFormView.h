@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/NoteCommands.h"
-#include "core/ScreenEdge.h"
+#include "model/NoteCommands.h"
+#include "model/ScreenEdge.h"
 #include "surfaces/NoteCardChrome.h"
 #include "surfaces/NoteCardPainter.h"
 #include "surfaces/NotePaint.h"

@@ -1,7 +1,7 @@
 #include "surfaces/NotePlainTextView.h"
 
-#include "core/Note.h"
-#include "core/UserDefaults.h"
+#include "model/Note.h"
+#include "model/UserDefaults.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>

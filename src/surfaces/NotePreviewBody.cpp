@@ -1,6 +1,6 @@
 #include "surfaces/NotePreviewBody.h"
 
-#include "core/Note.h"
+#include "model/Note.h"
 #include "surfaces/NoteEditorView.h"
 #include "surfaces/NotePlainTextView.h"
 #include "surfaces/NoteStatusLine.h"

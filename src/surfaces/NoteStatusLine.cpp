@@ -1,6 +1,6 @@
 #include "surfaces/NoteStatusLine.h"
 
-#include "core/Note.h"
+#include "model/Note.h"
 #include "surfaces/NoteChromeFonts.h"
 
 NoteStatusLine::NoteStatusLine(Note *note, Completion completion, QWidget *parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RelativeDateFormatter.h"
+#include "model/RelativeDateFormatter.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "surfaces/NoteSurfaceEnvironment.h"
 
-#include "core/UserDefaults.h"
+#include "model/UserDefaults.h"
 #include "surfaces/NoteChromeFonts.h"
 
 UserDefaults &NoteSurfaceEnvironment::settings() const

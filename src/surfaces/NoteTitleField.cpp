@@ -1,7 +1,7 @@
 #include "surfaces/NoteTitleField.h"
 
-#include "core/ModelContext.h"
-#include "core/Note.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "surfaces/WithOpacity.h"
 

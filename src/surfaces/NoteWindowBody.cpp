@@ -1,6 +1,6 @@
 #include "surfaces/NoteWindowBody.h"
 
-#include "core/Note.h"
+#include "model/Note.h"
 #include "surfaces/NoteActionsBar.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "surfaces/NoteEditorView.h"

@@ -1,6 +1,6 @@
 #include "surfaces/NoteWindowView.h"
 
-#include "core/Note.h"
+#include "model/Note.h"
 #include "rail/EdgeFlushShape.h"
 #include "surfaces/NoteWindowBody.h"
 #include "surfaces/WithOpacity.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/NoteCommands.h"
+#include "model/NoteCommands.h"
 #include "surfaces/CardShadowCache.h"
 #include "surfaces/NotePaint.h"
 #include "surfaces/NoteSurfaceEnvironment.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "surfaces/StyledText.h"
+#include "model/StyledText.h"
 
 class QTextCharFormat;
 class QTextDocument;

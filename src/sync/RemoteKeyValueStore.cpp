@@ -1,6 +1,6 @@
 #include "sync/RemoteKeyValueStore.h"
 
-#include "core/AppPaths.h"
+#include "model/AppPaths.h"
 #include "sync/SyncEngine.h"
 #include "sync/SyncEngineWorker.h"
 

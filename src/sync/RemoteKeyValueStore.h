@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/KeyValueStore.h"
+#include "model/KeyValueStore.h"
 
 #include <QJsonObject>
 #include <QPointer>

@@ -1,13 +1,12 @@
 #include "sync/StoreCheck.h"
 
-#include "core/SingleInstance.h"
-
-#include "core/AppPaths.h"
-#include "core/AppSettings.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/SqliteDatabase.h"
-#include "core/UserDefaults.h"
+#include "model/AppPaths.h"
+#include "model/AppSettings.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/SqliteDatabase.h"
+#include "model/UserDefaults.h"
+#include "platform/Relaunch.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -200,8 +199,8 @@ void requestReset(UserDefaults &defaults, const std::function<bool()> &startNewI
 bool startNewInstance()
 {
     QStringList arguments = QCoreApplication::arguments().mid(1);
-    arguments.removeAll(SingleInstance::relaunchArgument);
-    arguments << SingleInstance::relaunchArgument;
+    arguments.removeAll(Relaunch::argument);
+    arguments << Relaunch::argument;
     return QProcess::startDetached(QCoreApplication::applicationFilePath(), arguments);
 }
 

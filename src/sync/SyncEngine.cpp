@@ -1,9 +1,9 @@
 #include "sync/SyncEngine.h"
 
-#include "core/AppPaths.h"
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/UserDefaults.h"
+#include "model/AppPaths.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/UserDefaults.h"
 #include "sync/FolderTransport.h"
 #include "sync/SyncCredentials.h"
 #include "sync/SyncEngineWorker.h"

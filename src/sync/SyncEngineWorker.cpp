@@ -1,8 +1,8 @@
 #include "sync/SyncEngineWorker.h"
 
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/StoreSchema.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/StoreSchema.h"
 #include "sync/SyncMerge.h"
 
 #include <QJsonDocument>

@@ -1,7 +1,7 @@
 #include "sync/SyncRecord.h"
 
-#include "core/SqliteDatabase.h"
-#include "core/StoreSchema.h"
+#include "model/SqliteDatabase.h"
+#include "model/StoreSchema.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Note.h"
+#include "model/Note.h"
 
 #include <QByteArray>
 #include <QJsonObject>

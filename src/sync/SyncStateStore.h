@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/SqliteDatabase.h"
+#include "model/SqliteDatabase.h"
 #include "sync/SyncRecord.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "sync/SyncTarget.h"
 
-#include "core/UserDefaults.h"
+#include "model/UserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "sync/SyncWatcher.h"
 
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/NotePredicate.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/NotePredicate.h"
 
 #include <QTimer>
 

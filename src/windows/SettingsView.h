@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/LoginItem.h"
-#include "core/RelativeDateFormatter.h"
+#include "model/RelativeDateFormatter.h"
+#include "platform/LoginItem.h"
 #include "rail/WindowSystem.h"
 
 #include <QDateTime>

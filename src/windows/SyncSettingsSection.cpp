@@ -1,7 +1,7 @@
 #include "windows/SyncSettingsSection.h"
 
-#include "core/ModelContainer.h"
-#include "core/UserDefaults.h"
+#include "model/ModelContainer.h"
+#include "model/UserDefaults.h"
 #include "sync/SyncWatcher.h"
 #include "windows/SyncTargetForm.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/RelativeDateFormatter.h"
+#include "model/RelativeDateFormatter.h"
 #include "sync/StoreCheck.h"
 #include "sync/SyncStatus.h"
 #include "windows/SettingsForm.h"

@@ -1,7 +1,7 @@
 #include "windows/SyncTargetForm.h"
 
-#include "core/AppPaths.h"
-#include "core/UserDefaults.h"
+#include "model/AppPaths.h"
+#include "model/UserDefaults.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "sync/SyncEngine.h"
 #include "windows/SettingsForm.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/NoteColor.h"
+#include "model/NoteColor.h"
 #include "surfaces/ColorScheme.h"
 
 #include <QColor>

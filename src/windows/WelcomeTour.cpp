@@ -1,7 +1,7 @@
 #include "windows/WelcomeTour.h"
 
-#include "core/AppSettings.h"
-#include "core/UserDefaults.h"
+#include "model/AppSettings.h"
+#include "model/UserDefaults.h"
 #include "rail/FrameClock.h"
 #include "rail/SpringAnimator.h"
 #include "surfaces/NoteChromeFonts.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ModelContainer.h"
-#include "core/SqliteDatabase.h"
+#include "model/ModelContainer.h"
+#include "model/SqliteDatabase.h"
 
 // Breaks a store from outside its contexts, the way a full disk or a damaged file would,
 // so tests can see how callers cope with failing saves and fetches.

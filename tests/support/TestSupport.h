@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/ModelContainer.h"
-#include "core/UserDefaults.h"
+#include "model/ModelContainer.h"
+#include "model/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

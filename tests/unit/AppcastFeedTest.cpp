@@ -1,6 +1,6 @@
-#include "core/AppcastFeed.h"
-#include "core/UpdateSignature.h"
-#include "core/VersionComparator.h"
+#include "updates/AppcastFeed.h"
+#include "updates/UpdateSignature.h"
+#include "updates/VersionComparator.h"
 
 #include <gtest/gtest.h>
 #include <sodium.h>

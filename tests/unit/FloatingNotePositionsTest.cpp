@@ -1,6 +1,6 @@
 #include "surfaces/FloatingNotePositions.h"
-#include "core/UserDefaults.h"
-#include "rail/ScreenSource.h"
+#include "model/ScreenSource.h"
+#include "model/UserDefaults.h"
 
 #include "TestSupport.h"
 

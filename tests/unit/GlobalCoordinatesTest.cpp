@@ -1,6 +1,6 @@
 #include "platform/GlobalCoordinates.h"
+#include "model/ScreenSource.h"
 #include "platform/ScreenCatalog.h"
-#include "rail/ScreenSource.h"
 
 #include <gtest/gtest.h>
 

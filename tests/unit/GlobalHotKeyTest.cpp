@@ -1,4 +1,4 @@
-#include "core/GlobalHotKey.h"
+#include "app/GlobalHotKey.h"
 
 #include "TestSupport.h"
 

@@ -1,9 +1,9 @@
 #include "library/LibraryFilter.h"
-#include "core/FloatingWindows.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/NoteActions.h"
 #include "library/LibraryActions.h"
+#include "model/FloatingWindows.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/NoteActions.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"

@@ -1,4 +1,4 @@
-#include "core/LoginItem.h"
+#include "platform/LoginItem.h"
 #include "platform/AutostartEntry.h"
 
 #include "TestSupport.h"

@@ -1,8 +1,8 @@
-#include "core/LiveQuery.h"
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/NotePredicate.h"
+#include "model/LiveQuery.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/NotePredicate.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"

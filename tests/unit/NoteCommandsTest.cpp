@@ -1,8 +1,8 @@
-#include "core/NoteCommands.h"
-#include "core/FloatingWindows.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/NoteActions.h"
+#include "model/NoteCommands.h"
+#include "model/FloatingWindows.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/NoteActions.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"

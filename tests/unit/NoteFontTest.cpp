@@ -3,7 +3,7 @@
 #include "surfaces/NoteFontStyle.h"
 
 #include "TestSupport.h"
-#include "core/AppSettings.h"
+#include "model/AppSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "core/Note.h"
-#include "core/ModelContext.h"
-#include "surfaces/StyledText.h"
+#include "model/Note.h"
+#include "model/ModelContext.h"
+#include "model/StyledText.h"
 
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "surfaces/StyledText.h"
+#include "model/StyledText.h"
 
 #include <QColor>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "core/RelativeDateFormatter.h"
+#include "model/RelativeDateFormatter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "RandomStyledText.h"
 
-#include "core/Note.h"
-#include "surfaces/RichTextCoder.h"
-#include "surfaces/RtfReader.h"
+#include "model/Note.h"
+#include "model/RichTextCoder.h"
+#include "model/RtfReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/AppSettings.h"
-#include "core/UserDefaults.h"
+#include "model/AppSettings.h"
+#include "model/UserDefaults.h"
 
 #include "TestSupport.h"
 

@@ -1,8 +1,8 @@
 #include "sync/StoreCheck.h"
-#include "core/AppPaths.h"
-#include "core/AppSettings.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
+#include "model/AppPaths.h"
+#include "model/AppSettings.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"

@@ -1,6 +1,6 @@
-#include "core/StoreOpening.h"
-#include "core/ModelContext.h"
-#include "core/SqliteDatabase.h"
+#include "model/StoreOpening.h"
+#include "model/ModelContext.h"
+#include "model/SqliteDatabase.h"
 
 #include <QCryptographicHash>
 #include <QFile>

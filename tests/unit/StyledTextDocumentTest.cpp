@@ -1,6 +1,6 @@
 #include "RandomStyledText.h"
 
-#include "surfaces/RichTextCoder.h"
+#include "model/RichTextCoder.h"
 #include "surfaces/StyledTextDocument.h"
 
 #include <gtest/gtest.h>

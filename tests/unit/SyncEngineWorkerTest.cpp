@@ -1,7 +1,7 @@
 #include "sync/SyncEngineWorker.h"
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/SqliteDatabase.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/SqliteDatabase.h"
 #include "sync/FolderTransport.h"
 #include "sync/SyncMerge.h"
 

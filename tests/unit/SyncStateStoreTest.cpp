@@ -1,5 +1,5 @@
 #include "sync/SyncStateStore.h"
-#include "core/ModelContainer.h"
+#include "model/ModelContainer.h"
 
 #include "TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "sync/SyncStatus.h"
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/SyncLog.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "sync/SyncLog.h"
 
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include "sync/SyncWatcher.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"

@@ -1,5 +1,5 @@
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
 #include "sync/SyncEngineWorker.h"
 #include "sync/SyncStatus.h"
 #include "sync/WebDavTransport.h"

@@ -1,5 +1,5 @@
-#include "core/UpdateController.h"
-#include "core/UserDefaults.h"
+#include "updates/UpdateController.h"
+#include "model/UserDefaults.h"
 
 #include "TestSupport.h"
 

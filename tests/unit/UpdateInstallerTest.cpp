@@ -1,7 +1,7 @@
-#include "core/UpdateInstaller.h"
-#include "core/PendingUpdate.h"
-#include "core/UpdateCheck.h"
-#include "core/UserDefaults.h"
+#include "updates/UpdateInstaller.h"
+#include "model/UserDefaults.h"
+#include "updates/PendingUpdate.h"
+#include "updates/UpdateCheck.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
-#include "core/SingleInstance.h"
+#include "app/SingleInstance.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 
 #include <gtest/gtest.h>
 

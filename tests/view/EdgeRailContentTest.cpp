@@ -1,7 +1,7 @@
 #include "RailTestSupport.h"
 #include "ViewTestSupport.h"
 
-#include "core/AppSettings.h"
+#include "model/AppSettings.h"
 #include "rail/NewNoteTabView.h"
 #include "surfaces/NoteEditorView.h"
 #include "surfaces/NoteFormView.h"

@@ -2,8 +2,8 @@
 #include "TestSupport.h"
 #include "ViewTestSupport.h"
 
-#include "core/NoteCommands.h"
 #include "library/LibraryActions.h"
+#include "model/NoteCommands.h"
 #include "surfaces/BundledFonts.h"
 #include "surfaces/ColorSwatchRow.h"
 #include "surfaces/FloatingNotePanel.h"

@@ -1,12 +1,12 @@
 #include "library/LibraryView.h"
 
-#include "core/AppSettings.h"
-#include "core/FloatingWindows.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
 #include "library/LibraryEmptyView.h"
 #include "library/LibraryListModel.h"
 #include "library/LibraryRow.h"
+#include "model/AppSettings.h"
+#include "model/FloatingWindows.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 #include "surfaces/BundledFonts.h"
 
 #include "StoreSabotage.h"

@@ -2,12 +2,12 @@
 #include "TestSupport.h"
 #include "ViewTestSupport.h"
 
-#include "core/AppSettings.h"
+#include "model/AppSettings.h"
+#include "model/RichTextCoder.h"
 #include "surfaces/BundledFonts.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "surfaces/NoteEditorView.h"
 #include "surfaces/NoteTitleField.h"
-#include "surfaces/RichTextCoder.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,10 @@
 #include "ManualClock.h"
 #include "TestSupport.h"
 
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
+#include "model/StyledText.h"
 #include "rail/EdgeRailContent.h"
 #include "rail/EdgeRailRoot.h"
 #include "rail/EdgeRailView.h"
@@ -14,7 +15,6 @@
 #include "rail/RailEnvironment.h"
 #include "rail/RailFocus.h"
 #include "rail/RailPointer.h"
-#include "surfaces/StyledText.h"
 #include "sync/SyncWatcher.h"
 
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "ViewTestSupport.h"
 
-#include "surfaces/StyledText.h"
+#include "model/StyledText.h"
 
 #include <QCoreApplication>
 #include <QDir>

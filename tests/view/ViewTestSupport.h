@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/ModelContainer.h"
-#include "core/ModelContext.h"
-#include "core/Note.h"
+#include "model/ModelContainer.h"
+#include "model/ModelContext.h"
+#include "model/Note.h"
 #include "surfaces/NoteSurfaceEnvironment.h"
 
 #include <QColor>

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 #include "ViewTestSupport.h"
 
-#include "core/AppSettings.h"
+#include "model/AppSettings.h"
 #include "rail/AnimationClock.h"
 #include "surfaces/BundledFonts.h"
 #include "surfaces/NotePaint.h"

@@ -1,0 +1,98 @@
+#include "app/OrletteApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
+#include "model/AppPaths.h"
+#include "model/UserDefaults.h"
+#include "model/WelcomeNotes.h"
+#include "platform/QtWindowSystem.h"
+#include "surfaces/BundledFonts.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int terminationPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(terminationPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT (logging out, `kill`, Ctrl-C) end the event loop normally, so the
+// termination sequence runs and no pending edit is lost.
+void quitOnTerminationSignals(QObject *owner)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, terminationPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(terminationPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(terminationPipe[0], &byte, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+
+int OrletteApp::run(int argc, char *argv[])
+{
+    // Answered before anything else, without a screen: the updater asks a new program its
+    // version before putting it in place.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Orlette %s\n", ORLETTE_VERSION);
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orlette"));
+    QApplication::setOrganizationName(QStringLiteral("Orlette"));
+    QApplication::setDesktopFileName(QStringLiteral("org.orlette.Orlette"));
+    // Closing the last window never quits: the application lives in the tray and the rails.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QStringList arguments = QApplication::arguments().mid(1);
+    SingleInstance instance(SingleInstance::keyForDataDirectory(AppPaths::dataDirectory()));
+    const bool relaunched = arguments.removeAll(SingleInstance::relaunchArgument) > 0;
+    const bool primary =
+        relaunched ? instance.claimAfterRelaunch(arguments) : instance.claim(arguments);
+    if (!primary)
+        return 0;
+
+    quitOnTerminationSignals(&app);
+    BundledFonts::registerAll();
+    QtWindowSystem windows;
+    AppDelegate::Options options;
+    options.welcomeDelay = WelcomeNotes::launchDelayFromEnvironment();
+    AppDelegate delegate(windows, UserDefaults::standard(), options);
+
+    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
+                     [&delegate](const QStringList &handed) {
+                         // A plain second start brings the library forward.
+                         delegate.handleArguments(
+                             handed.isEmpty() ? QStringList{QStringLiteral("--library")} : handed);
+                     });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
+    QTimer::singleShot(0, &delegate, [&delegate, arguments] {
+        delegate.applicationDidFinishLaunching();
+        delegate.handleArguments(arguments);
+    });
+    return QApplication::exec();
+}

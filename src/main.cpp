@@ -1,6 +1,0 @@
-#include "core/OrletteApp.h"
-
-int main(int argc, char *argv[])
-{
-    return OrletteApp::run(argc, argv);
-}

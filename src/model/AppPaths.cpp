@@ -1,0 +1,40 @@
+#include "model/AppPaths.h"
+
+#include <QDir>
+
+namespace AppPaths {
+
+namespace {
+
+QString baseDirectory(const char *variable, const char *fallback)
+{
+    const QString value = qEnvironmentVariable(variable);
+    // Relative values are invalid in the XDG rules and must be ignored.
+    if (!value.isEmpty() && QDir::isAbsolutePath(value))
+        return value;
+    return QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
+}
+
+} // namespace
+
+QString dataDirectory()
+{
+    return baseDirectory("XDG_DATA_HOME", ".local/share") + QStringLiteral("/Orlette");
+}
+
+QString storeFile()
+{
+    return dataDirectory() + QStringLiteral("/default.store");
+}
+
+QString configDirectory()
+{
+    return baseDirectory("XDG_CONFIG_HOME", ".config") + QStringLiteral("/Orlette");
+}
+
+QString settingsFile()
+{
+    return configDirectory() + QStringLiteral("/Orlette.conf");
+}
+
+} // namespace AppPaths

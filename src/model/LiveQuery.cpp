@@ -1,0 +1,28 @@
+#include "model/LiveQuery.h"
+
+#include "model/ModelContext.h"
+
+LiveQuery::LiveQuery(ModelContext *context, const FetchDescriptor &descriptor, QObject *parent)
+    : QObject(parent), m_context(context), m_descriptor(descriptor)
+{
+    connect(context, &ModelContext::didSave, this, &LiveQuery::refresh);
+    connect(context, &ModelContext::remoteChange, this, &LiveQuery::refresh);
+    refresh();
+}
+
+void LiveQuery::setDescriptor(const FetchDescriptor &descriptor)
+{
+    m_descriptor = descriptor;
+    refresh();
+}
+
+void LiveQuery::refresh()
+{
+    if (!m_context)
+        return;
+    const auto fetched = m_context->fetch(m_descriptor);
+    if (!fetched || *fetched == m_results)
+        return;
+    m_results = *fetched;
+    Q_EMIT resultsChanged();
+}

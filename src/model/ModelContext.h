@@ -1,0 +1,81 @@
+#pragma once
+
+#include "model/Note.h"
+#include "model/NotePredicate.h"
+#include "model/SqliteDatabase.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+
+#include <optional>
+
+class ModelContainer;
+struct SavedChanges;
+
+// A working set of notes over the container's store, for one thread. Holds one object
+// per record (identity map), remembers inserts, changes and deletions until `save()`,
+// and keeps them when a save fails.
+class ModelContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~ModelContext() override;
+
+    bool isValid() const { return m_database.isOpen(); }
+    ModelContainer *container() const { return m_container; }
+
+    // Takes ownership; the note gets its persistent identifier at once.
+    Note *insert(std::unique_ptr<Note> note);
+    // Deletes the record at the next save. The object stays valid while the context lives.
+    void remove(Note *note);
+
+    std::optional<QList<Note *>> fetch(const FetchDescriptor &descriptor,
+                                       StoreError *error = nullptr);
+    std::optional<int> fetchCount(const NotePredicate &predicate, StoreError *error = nullptr);
+    // The object of a record, if this context holds it.
+    Note *registeredModel(PersistentIdentifier identifier) const;
+
+    bool save(StoreError *error = nullptr);
+    // The store's version of the row as this context last loaded or saved it; every write
+    // of a record gives it a new random version (column `rowVersion`), so whoever keeps
+    // the version it last saw can tell whether the record changed since.
+    qint64 storedVersion(const Note *note) const;
+    bool hasChanges() const;
+
+    // Reloads what other contexts or processes changed; emits `remoteChange` if anything
+    // did. Called on its own when the container reports a change.
+    void processExternalChanges(bool force = false);
+
+Q_SIGNALS:
+    void didSave();
+    // The store was changed outside this context.
+    void remoteChange();
+
+private:
+    friend class ModelContainer;
+    friend class Note;
+    ModelContext(ModelContainer *container, StoreError *error);
+
+    void noteDidChange(Note *note, Note::Field field);
+    void mergeChanges(const SavedChanges &changes);
+    void forget(Note *note);
+    Note *materialise(const SqliteStatement &row);
+    void loadRow(Note *note, const SqliteStatement &row);
+    bool writeNote(Note *note, quint32 fields, bool isNew, StoreError *error);
+    qint64 newRowVersion();
+    qint64 dataVersion();
+    qint64 newPrimaryKey();
+
+    ModelContainer *m_container;
+    SqliteDatabase m_database;
+    QHash<qint64, Note *> m_registered;
+    QSet<Note *> m_inserted;
+    // Changed notes with the fields changed, one bit per field.
+    QHash<Note *, quint32> m_updated;
+    QSet<Note *> m_deleted;
+    QHash<Note *, qint64> m_pendingVersions;
+    qint64 m_lastDataVersion = 0;
+};

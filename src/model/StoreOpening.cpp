@@ -1,0 +1,34 @@
+#include "model/StoreOpening.h"
+
+#include <QtGlobal>
+
+QString StoreOpening::fatalMessage() const
+{
+    return QStringLiteral("SwiftData no puede crear ni un almacén en memoria: ") +
+           (onDiskError ? onDiskError->description : QString());
+}
+
+StoreOpening StoreOpening::open(const QString &storePath)
+{
+    StoreOpening result;
+    StoreError diskError;
+    result.container =
+        ModelContainer::create(ModelConfiguration::onDisk(storePath, true), &diskError);
+    if (result.container)
+        return result;
+    result.onDiskError = diskError;
+    StoreError memoryError;
+    result.container = ModelContainer::create(ModelConfiguration::inMemory(), &memoryError);
+    return result;
+}
+
+std::unique_ptr<ModelContainer> StoreOpening::openOrStop(const QString &storePath,
+                                                         std::optional<StoreError> *onDiskError)
+{
+    StoreOpening opening = open(storePath);
+    if (!opening.container)
+        qFatal("%s", qPrintable(opening.fatalMessage()));
+    if (onDiskError)
+        *onDiskError = opening.onDiskError;
+    return std::move(opening.container);
+}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/Note.h"
 #include "model/StyledText.h"
 #include "model/UserDefaults.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The library window over 10,000 notes: opening it, typing a search, a save that moves one
 // note to the top, and measuring every row again after a font change.
 #include "library/LibraryListModel.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPU used by Orlette while the pointer stands still, in percent of one core: the real
 # executable on a private virtual desktop (Xvfb, openbox, xcompmgr) with a few notes on
 # its rails, the pointer parked in the middle of the screen, measured from /proc/<pid>/stat

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one repaint of a rail panel costs: the rail content with 5, 40 and 200 notes drawn
 // into an image, asleep (the chips a rail shows all day) and awake (the fanned-out tabs),
 // plus the work of a pointer movement over an awake rail.

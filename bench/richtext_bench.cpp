@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding and decoding of note bodies, in MB/s of RTF. A note is saved 0.6 s after the
 // last keystroke and decoded whenever it opens, so both run on the main thread.
 #include "model/RichTextCoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sync watcher's fingerprint and the library's search over a store of 10,000 notes.
 #include "library/LibraryFilter.h"
 #include "model/ModelContainer.h"

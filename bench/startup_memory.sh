@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up time to both rails shown and resident memory with 100 notes, beside xpad (the
 # Debian sticky-notes program) started on the same kind of private virtual desktop.
 #

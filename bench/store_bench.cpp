@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Store operations at 10,000 and 100,000 notes, on a WAL store on disk.
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // First upload of a store of notes to an empty sync target: a folder and a WebDAV server
 // on the loopback interface. One pass = set-up, import (nothing there yet) and export.
 

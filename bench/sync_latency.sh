@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Time from a save on one computer to the note on the other computer's rail: two instances
 # of the real executable on two private virtual desktops, mirroring through one shared
 # folder. A quick note is typed on A ROUNDS times (default 5); each round measures from

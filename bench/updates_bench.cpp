@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "surfaces/FloatingNotePositions.h"
 #include "updates/AppcastFeed.h"
 #include "updates/UpdateSignature.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # First upload of 1,000 notes to a real WebDAV server: Debian's Apache with mod_dav and
 # basic authentication on loopback (the end-to-end tests' server), three passes, each into
 # an empty folder of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the 0.1 s pointer sampler and the monitors cost: the pointer read, the buttons,
 // the screens. Runs on Qt's offscreen platform by default; on a desktop (or under
 // xvfb-run) with QT_QPA_PLATFORM=xcb it measures the round trips to the X server.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the RTF reader: note bodies come from the store, which other
 // machines write, so the reader must survive any bytes.
 #include "model/RtfReader.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds Orlette in ./build (or $ORLETTE_BUILD_DIR); extra arguments go to
 # `cmake --build` (for example `--target orlette`).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer target of the RTF reader with clang (address and undefined
 # behaviour sanitizers) straight against Qt, and runs it for a bounded time over the
 # committed documents. Any crash, leak, hang or broken round trip fails the script; the

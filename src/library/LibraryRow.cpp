@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "library/LibraryRow.h"
 
 #include "library/LibraryListModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/LoginItem.h"
 
 std::optional<QString> LoginItem::setEnabled(bool enabled) const

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rail/AnimationClock.h"
 
 AnimationClock::AnimationClock(QObject *parent) : QObject(parent) {}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rail/EdgeRailRoot.h"
 
 #include "rail/EdgeRailContent.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rail/FrameClock.h"
 
 FrameClock::FrameClock(QObject *parent) : AnimationClock(parent)

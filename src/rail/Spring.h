@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The character of a spring animation: `response` is the period in seconds of the undamped

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/StoreCheck.h"
 
 #include "model/AppPaths.h"

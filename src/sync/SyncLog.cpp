@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/SyncLog.h"
 
 // Only error-level messages are ever written, so the category is enabled from there on.

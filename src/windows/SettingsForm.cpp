@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "windows/SettingsForm.h"
 
 #include "surfaces/NoteChromeFonts.h"

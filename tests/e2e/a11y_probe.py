@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Prints, as JSON, what the desktop's accessibility bus shows of one application: every
 showing object with its role, name, text, states and place on the screen.
 

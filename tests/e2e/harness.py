@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """End-to-end test harness: a private virtual desktop (Xvfb, openbox, xcompmgr) on a free
 display, the programs started on it, xdotool to drive them, and screenshots, window
 geometry, states and hit tests to check them.

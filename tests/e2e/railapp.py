@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the rail tests share: starting Orlette on a desktop, finding its two rail panels,
 reading and seeding its store, and the rail's geometry on a 1920 × 1080 screen."""
 

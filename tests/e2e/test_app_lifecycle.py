@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The whole application on a private X desktop: the first launch with its tour and welcome
 notes, the quick-note hot key, one instance per person, and floating notes that come back
 where they were left."""

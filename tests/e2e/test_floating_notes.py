@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Floating note windows on a real X server: the X11 tests of the view test binary
 (skipped on the offscreen platform) on private virtual desktops with a window manager,
 with and without a compositor, and the real application closing a floating note's window

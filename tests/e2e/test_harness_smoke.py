@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The harness itself: a desktop starts on a free display, drives and inspects real X
 programs (xmessage), and leaves nothing running."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The X11 layer of the window system on a real X server: runs the X11 tests of the view
 test binary (skipped on the offscreen platform) on private virtual desktops, with and
 without a compositor."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Working with notes on the rail: the new-note tab creates a note and opens it for
 typing, what is typed reaches the store, a click elsewhere closes the card, and dragging
 a tab reorders the notes."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The rails stand at both screen edges above other windows, take the mouse only over
 their tabs, let every other click through to the window behind, and wake when the
 pointer dwells at the edge."""

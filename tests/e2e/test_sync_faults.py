@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The mirroring survives a computer that dies in the middle of a pass: the real application
 is killed (SIGKILL, no chance to tidy up) while it writes its notes into the shared folder or
 while it takes them in from there, and after a restart every note is there exactly once, on

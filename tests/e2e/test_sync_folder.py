@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Two computers of one person, as two instances of the real application with their own
 data and settings folders on two virtual desktops, mirroring through one shared folder (a
 Syncthing or Nextcloud folder stands for it)."""

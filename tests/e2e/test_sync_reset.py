@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The sync reset as a person does it: the settings window reports notes stored twice,
 offers "Reiniciar la sincronización…", and once it is confirmed the application closes,
 opens again by itself, keeps the old store in a dated backup folder and downloads every

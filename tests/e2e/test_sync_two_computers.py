@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Two computers of one person, each an instance of the real application on a desktop of
 its own with its own data and settings, mirroring through one shared folder: changes made
 with the mouse and keyboard on one reach the other, edits made apart keep both texts, and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The application mirroring to a real WebDAV server (Debian's Apache with mod_dav and
 basic authentication, on loopback), set up and watched through the settings window as a
 person would: the window's texts and buttons are read and pressed through the desktop's

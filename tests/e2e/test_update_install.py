@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A checked release waiting in the settings is put in place of the program when Orlette
 quits; one that fails its checks is left out and told about at the next launch."""
 

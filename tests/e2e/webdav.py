@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A WebDAV server for the tests: Debian's Apache with mod_dav and basic authentication,
 on a free loopback port, with its files, logs and configuration in a folder of its own.
 

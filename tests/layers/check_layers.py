@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Fails when a source file includes a folder its layer may not know.
 
 src/model/ needs no window and stands on nothing else of ours; only src/app/, the place

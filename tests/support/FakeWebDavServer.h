@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A small WebDAV server on the loopback interface for tests and benchmarks: files and

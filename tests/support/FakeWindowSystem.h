@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A scriptable window system for tests: screens, pointer, buttons and compositing are set

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rail/InteractiveRegions.h"
 #include "rail/RailFocus.h"
 #include "rail/RailPointer.h"

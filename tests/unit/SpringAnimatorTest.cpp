@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "rail/SpringAnimator.h"
 #include "rail/FrameClock.h"
 #include "rail/RailSprings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/SyncStatus.h"
 #include "model/ModelContainer.h"
 #include "model/ModelContext.h"

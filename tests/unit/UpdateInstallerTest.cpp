@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "updates/UpdateInstaller.h"
 #include "model/UserDefaults.h"
 #include "updates/PendingUpdate.h"

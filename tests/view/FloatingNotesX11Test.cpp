@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Floating note windows on a real X server with a window manager, driven by xdotool:
 // dragging by the paper, resizing by the rim, clicks through the shadow, typing after a
 // click. Run by tests/e2e/test_floating_notes.py; skipped on other platforms.

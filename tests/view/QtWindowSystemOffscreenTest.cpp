@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window system on Qt's offscreen platform: everything that is Qt's works, the
 // X11 parts stand still.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ManualClock.h"
 #include "TestSupport.h"
 #include "ViewTestSupport.h"

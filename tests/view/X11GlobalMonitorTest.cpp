@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Global pointer monitors, pressed buttons and compositing on a real X server.
 
 #include "platform/X11GlobalMonitor.h"

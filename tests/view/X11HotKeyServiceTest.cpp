@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hot keys on a real X server: grabs, presses, other clients and keyboard changes.
 
 #include "platform/X11HotKeyService.h"

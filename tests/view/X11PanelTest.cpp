@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Panels on a real X server with a window manager: input shape, click-through, hints and
 // the keyboard.
 

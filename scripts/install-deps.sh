@@ -20,6 +20,8 @@ packages=(
     # Humor Sans for "Noteworthy", Dancing Script Bold for "Bradley Hand", Quicksand for the
     # rounded system face (Caveat itself ships inside the application).
     fonts-comic-neue fonts-humor-sans fonts-dancingscript fonts-quicksand
+    # The hygiene checks of the test command: C++ format, shell scripts, Python harness.
+    clang-format-14 shellcheck python3-pyflakes git
 )
 
 missing=()

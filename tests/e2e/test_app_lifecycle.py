@@ -4,7 +4,6 @@ notes, the quick-note hot key, one instance per person, and floating notes that 
 where they were left."""
 
 import configparser
-import os
 import sqlite3
 from contextlib import closing
 import time
@@ -82,7 +81,7 @@ def test_hot_key_makes_a_note_from_another_application(args):
                                  "defaultEdge": "left"})
         app = desktop.launch(args.binary)
         desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
-        other = desktop.spawn(["xmessage", "-geometry", "+600+400", "otra aplicación"])
+        desktop.spawn(["xmessage", "-geometry", "+600+400", "otra aplicación"])
         window = desktop.wait_for_window(name="xmessage", timeout=20)
         desktop.xdotool("windowactivate", "--sync", window)
         time.sleep(0.5)

@@ -6,7 +6,6 @@ the welcome notes are made once for both. Buttons are found through the accessib
 bus and pressed with the real pointer."""
 
 import json
-import shutil
 import sqlite3
 from contextlib import closing
 import tempfile

@@ -68,6 +68,13 @@ int OrletteApp::run(int argc, char *argv[])
     // Closing the last window never quits: the application lives in the tray and the rails.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // Before anything is read or written: notes and settings are for their owner only.
+    // A file that cannot be narrowed is still used, and said once.
+    for (const PrivateFiles::Problem &problem : AppPaths::makeFoldersPrivate()) {
+        qWarning("Orlette: %s queda al alcance de otras cuentas de este equipo: %s",
+                 qUtf8Printable(problem.path), qUtf8Printable(problem.reason));
+    }
+
     QStringList arguments = QApplication::arguments().mid(1);
     SingleInstance instance(SingleInstance::keyForDataDirectory(AppPaths::dataDirectory()));
     const bool relaunched = arguments.removeAll(SingleInstance::relaunchArgument) > 0;

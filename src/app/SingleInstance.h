@@ -24,7 +24,11 @@ public:
     static inline const QString relaunchArgument = Relaunch::argument;
 
     // The key for the data folder in use, so separate folders can run side by side.
+    // It names a socket in a folder only this user can enter (see `socketFolder`).
     static QString keyForDataDirectory(const QString &dataDirectory);
+    // The runtime folder when it is private; else a private folder of this user's in the
+    // temporary folder; else the data folder.
+    static QString socketFolder(const QString &dataDirectory);
 
     // Becomes the primary instance, or, when one already runs, delivers `arguments` to it.
     // True when this process is the primary and should go on starting.

@@ -38,4 +38,15 @@ QString settingsFile()
     return configDirectory() + QStringLiteral("/Orlette.conf");
 }
 
+QList<PrivateFiles::Problem> makeFoldersPrivate()
+{
+    QList<PrivateFiles::Problem> problems;
+    for (const QString &folder : {dataDirectory(), configDirectory()}) {
+        if (!PrivateFiles::makeFolder(folder))
+            problems << PrivateFiles::Problem{folder, QStringLiteral("no se pudo crear")};
+        problems << PrivateFiles::restrictTree(folder);
+    }
+    return problems;
+}
+
 } // namespace AppPaths

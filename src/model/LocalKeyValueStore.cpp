@@ -2,6 +2,7 @@
 #include "model/LocalKeyValueStore.h"
 
 #include "model/AppPaths.h"
+#include "model/PrivateFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,11 +86,12 @@ bool LocalKeyValueStore::readDocument(QJsonObject *values) const
 
 bool LocalKeyValueStore::writeDocument(const QJsonObject &values) const
 {
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
+    if (!PrivateFiles::makeFolder(QFileInfo(m_path).absolutePath()))
         return false;
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    PrivateFiles::restrict(file);
     file.write(QJsonDocument(values).toJson(QJsonDocument::Indented));
     return file.commit();
 }

@@ -2,6 +2,7 @@
 #include "model/ModelContainer.h"
 
 #include "model/ModelContext.h"
+#include "model/PrivateFiles.h"
 #include "model/StoreSchema.h"
 
 #include <QDir>
@@ -60,7 +61,7 @@ std::unique_ptr<ModelContainer> ModelContainer::create(const ModelConfiguration 
             return nullptr;
         }
         const QFileInfo info(configuration.path);
-        if (!QDir().mkpath(info.absolutePath())) {
+        if (!PrivateFiles::makeFolder(info.absolutePath())) {
             if (error) {
                 *error = makeError(
                     1, QStringLiteral("No se pudo crear la carpeta %1.").arg(info.absolutePath()));
@@ -75,6 +76,14 @@ std::unique_ptr<ModelContainer> ModelContainer::create(const ModelConfiguration 
             return nullptr;
         }
         uri = info.absoluteFilePath();
+        // Made here rather than by SQLite, whose new files follow the umask: the WAL and
+        // shared-memory files take the main file's mode, so all three stay the owner's.
+        if (!info.exists() && !PrivateFiles::makeFile(uri)) {
+            if (error) {
+                *error = makeError(1, QStringLiteral("No se pudo crear el archivo %1.").arg(uri));
+            }
+            return nullptr;
+        }
     }
 
     std::unique_ptr<ModelContainer> container(new ModelContainer(configuration, uri));

@@ -2,6 +2,7 @@
 #include "model/UserDefaults.h"
 
 #include "model/AppPaths.h"
+#include "model/PrivateFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +24,7 @@ UserDefaults::UserDefaults(const QString &path, QObject *parent)
     : QObject(parent), m_settings(std::make_unique<QSettings>(path, QSettings::IniFormat))
 {
     const QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());
+    PrivateFiles::makeFolder(info.absolutePath());
     m_snapshot = snapshot();
 
     m_watcher = new QFileSystemWatcher(this);
@@ -121,6 +122,8 @@ void UserDefaults::afterWrite()
 {
     m_settings->sync();
     const QString file = QFileInfo(m_settings->fileName()).absoluteFilePath();
+    // QSettings makes a new file as the umask says; an existing one keeps its mode.
+    PrivateFiles::restrict(file);
     if (!m_watcher->files().contains(file) && QFileInfo::exists(file))
         m_watcher->addPath(file);
     m_snapshot = snapshot();

@@ -2,6 +2,7 @@
 #include "sync/RemoteKeyValueStore.h"
 
 #include "model/AppPaths.h"
+#include "model/PrivateFiles.h"
 #include "sync/SyncEngine.h"
 #include "sync/SyncEngineWorker.h"
 
@@ -78,11 +79,12 @@ bool RemoteKeyValueStore::synchronize()
 
 bool RemoteKeyValueStore::writeCache() const
 {
-    if (!QDir().mkpath(QFileInfo(m_cachePath).absolutePath()))
+    if (!PrivateFiles::makeFolder(QFileInfo(m_cachePath).absolutePath()))
         return false;
     QSaveFile file(m_cachePath);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    PrivateFiles::restrict(file);
     file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented));
     return file.commit();
 }

@@ -5,6 +5,7 @@
 #include "model/AppSettings.h"
 #include "model/ModelContext.h"
 #include "model/Note.h"
+#include "model/PrivateFiles.h"
 #include "model/SqliteDatabase.h"
 #include "model/UserDefaults.h"
 #include "platform/Relaunch.h"
@@ -170,7 +171,7 @@ std::optional<QString> resetIfRequested(UserDefaults &defaults, const ResetEnvir
 
     const QString folder =
         data.filePath(QStringLiteral("Respaldos/") + backupFolderName(environment.now));
-    if (!QDir().mkpath(folder))
+    if (!PrivateFiles::makeFolder(folder))
         return std::nullopt;
     const auto moveFile = environment.moveFile ? environment.moveFile : renameWithoutReplacing;
     if (!moveStore(data.absolutePath(), folder, moveFile)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/SyncTarget.h"
 
+#include "model/UrlSafety.h"
 #include "model/UserDefaults.h"
 
 #include <QDir>
@@ -44,6 +45,7 @@ SyncTarget SyncTarget::fromDefaults(const UserDefaults &defaults)
         target.kind = Kind::webDav;
         target.webDavUrl = QUrl(defaults.stringValue(webDavUrlKey));
         target.webDavUser = defaults.stringValue(webDavUserKey);
+        target.webDavInClearAccepted = defaults.boolValue(webDavInClearKey);
     }
     return target;
 }
@@ -56,12 +58,13 @@ SyncTarget SyncTarget::inFolder(const QString &folder)
     return target;
 }
 
-SyncTarget SyncTarget::onWebDav(const QUrl &url, const QString &user)
+SyncTarget SyncTarget::onWebDav(const QUrl &url, const QString &user, bool inClearAccepted)
 {
     SyncTarget target;
     target.kind = Kind::webDav;
     target.webDavUrl = url;
     target.webDavUser = user;
+    target.webDavInClearAccepted = inClearAccepted;
     return target;
 }
 
@@ -73,10 +76,12 @@ void SyncTarget::save(UserDefaults &defaults) const
         defaults.remove(folderKey);
         defaults.remove(webDavUrlKey);
         defaults.remove(webDavUserKey);
+        defaults.remove(webDavInClearKey);
         break;
     case Kind::folder:
         defaults.remove(webDavUrlKey);
         defaults.remove(webDavUserKey);
+        defaults.remove(webDavInClearKey);
         defaults.setValue(folderKey, folder);
         defaults.setValue(kindKey, folderKind);
         break;
@@ -85,6 +90,12 @@ void SyncTarget::save(UserDefaults &defaults) const
         // Credentials typed into the address stay out of the settings file.
         defaults.setValue(webDavUrlKey, webDavUrl.toString(QUrl::RemoveUserInfo));
         defaults.setValue(webDavUserKey, webDavUser);
+        // Only an address that needs it keeps the choice, so a later switch to another
+        // http:// server asks again.
+        if (webDavInClearAccepted && travelsInClear())
+            defaults.setValue(webDavInClearKey, true);
+        else
+            defaults.remove(webDavInClearKey);
         defaults.setValue(kindKey, webDavKind);
         break;
     }
@@ -126,6 +137,11 @@ QString SyncTarget::credentialAccount() const
     return webDavUser + QLatin1Char('@') + url.toString();
 }
 
+bool SyncTarget::travelsInClear() const
+{
+    return kind == Kind::webDav && UrlSafety::travelsInClear(webDavUrl);
+}
+
 std::optional<SyncError> SyncTarget::validate(const QString &dataDirectory) const
 {
     switch (kind) {
@@ -159,6 +175,11 @@ std::optional<SyncError> SyncTarget::validate(const QString &dataDirectory) cons
             (scheme != QStringLiteral("https") && scheme != QStringLiteral("http"))) {
             return SyncError::make(SyncError::invalidArguments,
                                    QStringLiteral("La dirección WebDAV no es válida."))
+                .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                           webDavUrl.toString(QUrl::RemoveUserInfo)));
+        }
+        if (travelsInClear() && !webDavInClearAccepted) {
+            return SyncError::make(SyncError::invalidArguments, inClearRefusal)
                 .with(SyncErrorInfo::plain(QStringLiteral("url"),
                                            webDavUrl.toString(QUrl::RemoveUserInfo)));
         }

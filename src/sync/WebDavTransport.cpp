@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/WebDavTransport.h"
 
+#include "model/UrlSafety.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslError>
 #include <QXmlStreamReader>
 
 namespace {
@@ -25,6 +29,13 @@ bool isFallbackTag(const QString &tag)
     return tag.startsWith(QStringLiteral("lm:"));
 }
 
+bool isSameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(a.scheme() == u"https" ? 443 : 80) == b.port(b.scheme() == u"https" ? 443 : 80);
+}
+
 QString withTrailingSlash(QString path)
 {
     if (!path.endsWith(QLatin1Char('/')))
@@ -42,6 +53,11 @@ struct WebDavTransport::Reply
     QString reason;
     QByteArray body;
     QString etag;
+    // Why the server's certificate was refused, and which certificate it was.
+    QStringList certificateProblems;
+    QString certificateFingerprint;
+    // A redirect that was not followed.
+    QUrl refusedRedirect;
 };
 
 WebDavTransport::WebDavTransport(const QUrl &base, const QString &user,
@@ -53,7 +69,17 @@ WebDavTransport::WebDavTransport(const QUrl &base, const QString &user,
       m_network(std::make_unique<QNetworkAccessManager>())
 {
     m_base.setPath(withTrailingSlash(m_base.path()));
-    m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Redirects are checked one by one (see `send`).
+    m_network->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    if (m_password && UrlSafety::travelsInClear(m_base)) {
+        // Anyone on the way could read it: the password stays here, and the server says
+        // what it thinks of a request without one.
+        m_password.reset();
+        m_credentialError = SyncError::make(
+            SyncError::notAuthenticated,
+            QStringLiteral("La contraseña no se envía por una conexión sin cifrar (http://). "
+                           "Usa una dirección https://."));
+    }
 }
 
 WebDavTransport::~WebDavTransport() = default;
@@ -78,7 +104,8 @@ WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl 
     request.setTransferTimeout(int(m_timeout.count()));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::AlwaysNetwork);
-    if (!m_user.isEmpty() && m_password) {
+    // Checked for every request too, whatever the base address said.
+    if (!m_user.isEmpty() && m_password && !UrlSafety::travelsInClear(url)) {
         request.setRawHeader("Authorization",
                              "Basic " +
                                  (m_user + QLatin1Char(':') + *m_password).toUtf8().toBase64());
@@ -86,13 +113,39 @@ WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl 
     for (const auto &[name, value] : headers)
         request.setRawHeader(name, value);
 
+    Reply out;
     std::unique_ptr<QNetworkReply> reply(m_network->sendCustomRequest(request, verb, body));
+    // Redirects stay on the same scheme, host and port: the request carries the password,
+    // which must neither reach another server nor drop to plain http://.
+    QObject::connect(reply.get(), &QNetworkReply::redirected, reply.get(),
+                     [&out, url, raw = reply.get()](const QUrl &target) {
+                         if (isSameOrigin(url, target)) {
+                             Q_EMIT raw->redirectAllowed();
+                         } else {
+                             out.refusedRedirect = target;
+                             raw->abort();
+                         }
+                     });
+    // Certificate errors are never ignored; what they were is kept for the details.
+    QObject::connect(reply.get(), &QNetworkReply::sslErrors, reply.get(),
+                     [&out](const QList<QSslError> &errors) {
+                         for (const QSslError &error : errors) {
+                             out.certificateProblems << error.errorString();
+                             if (out.certificateFingerprint.isEmpty() &&
+                                 !error.certificate().isNull()) {
+                                 out.certificateFingerprint =
+                                     QString::fromLatin1(error.certificate()
+                                                             .digest(QCryptographicHash::Sha256)
+                                                             .toHex(':')
+                                                             .toUpper());
+                             }
+                         }
+                     });
     if (!reply->isFinished()) {
         QEventLoop loop;
         QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    Reply out;
     if (!reply->isFinished()) {
         // The thread is stopping.
         reply->abort();
@@ -122,8 +175,24 @@ SyncError WebDavTransport::errorFor(const Reply &reply, const QUrl &url, const Q
     network.domain = SyncError::networkDomain;
     network.code = int(reply.error);
     network.localizedDescription = reply.errorString;
-    return SyncError::wrapping(SyncError::codeForNetworkError(int(reply.error)), what, network)
-        .with(SyncErrorInfo::plain(QStringLiteral("url"), address));
+    SyncError error =
+        SyncError::wrapping(SyncError::codeForNetworkError(int(reply.error)), what, network);
+    if (!reply.certificateProblems.isEmpty()) {
+        error.with(SyncErrorInfo::plain(
+            QStringLiteral("certificate"),
+            QStringLiteral("El certificado del servidor no es de confianza (%1); la conexión se "
+                           "rechaza. Huella SHA-256 del certificado: %2.")
+                .arg(reply.certificateProblems.join(QStringLiteral("; ")),
+                     reply.certificateFingerprint)));
+    }
+    if (reply.refusedRedirect.isValid()) {
+        error.with(SyncErrorInfo::plain(
+            QStringLiteral("redirect"),
+            QStringLiteral("El servidor redirige a %1, fuera de la dirección configurada; no se "
+                           "sigue.")
+                .arg(reply.refusedRedirect.toString(QUrl::RemoveUserInfo))));
+    }
+    return error.with(SyncErrorInfo::plain(QStringLiteral("url"), address));
 }
 
 QList<SyncRemoteEntry> WebDavTransport::parseMultistatus(const QByteArray &xml,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "updates/UpdateCheck.h"
 
+#include "model/UrlSafety.h"
+
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -28,6 +30,20 @@ QString safeFileName(const QString &name, const QString &fallback)
     return safe;
 }
 
+// Why a reply ended without an answer worth reading, in words for the user; empty when it
+// has one.
+QString failureOf(const QNetworkReply &reply)
+{
+    const QUrl refused = reply.property("refusedRedirect").toUrl();
+    if (refused.isValid()) {
+        return QStringLiteral("redirige a %1, que no usa https://")
+            .arg(refused.toString(QUrl::RemoveUserInfo));
+    }
+    if (reply.error() != QNetworkReply::NoError)
+        return reply.errorString();
+    return {};
+}
+
 } // namespace
 
 UpdateCheck::UpdateCheck(QNetworkAccessManager &network, Request request, QObject *parent)
@@ -46,6 +62,19 @@ UpdateCheck::~UpdateCheck()
 
 void UpdateCheck::start()
 {
+    // The signature guards the archive, but not the feed: read in clear, it could be
+    // altered on the way to hide an update.
+    if (!UrlSafety::isPrivateChannel(m_request.feedURL)) {
+        // Told from the event loop, as every other result, not from inside `start`.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                fail(QStringLiteral("El canal de actualizaciones no usa https://; no se lee: %1")
+                         .arg(m_request.feedURL.toString(QUrl::RemoveUserInfo)));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     QNetworkReply *reply = get(m_request.feedURL, maximumFeedSize);
     connect(reply, &QNetworkReply::finished, this, &UpdateCheck::feedArrived);
 }
@@ -55,12 +84,20 @@ QNetworkReply *UpdateCheck::get(const QUrl &url, qint64 limit)
     QNetworkRequest request(url);
     request.setTransferTimeout(transferTimeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("Orlette/%1").arg(m_request.currentVersion));
     QNetworkReply *reply = m_network.get(request);
     reply->setParent(this);
     m_reply = reply;
+    connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &target) {
+        if (UrlSafety::isPrivateChannel(target)) {
+            Q_EMIT reply->redirectAllowed();
+        } else {
+            reply->setProperty("refusedRedirect", target);
+            reply->abort();
+        }
+    });
     connect(reply, &QNetworkReply::downloadProgress, reply,
             [reply, limit](qint64 received, qint64 total) {
                 if (received > limit || total > limit)
@@ -73,9 +110,8 @@ void UpdateCheck::feedArrived()
 {
     QNetworkReply *reply = m_reply;
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        fail(QStringLiteral("No se pudo leer el canal de actualizaciones: %1")
-                 .arg(reply->errorString()));
+    if (const QString failure = failureOf(*reply); !failure.isEmpty()) {
+        fail(QStringLiteral("No se pudo leer el canal de actualizaciones: %1").arg(failure));
         return;
     }
     QString error;
@@ -121,6 +157,11 @@ void UpdateCheck::download()
         fail(QStringLiteral("La actualización es demasiado grande para descargarla."));
         return;
     }
+    if (!UrlSafety::isPrivateChannel(m_item.downloadURL)) {
+        fail(QStringLiteral("La actualización no se descarga por https://; no se descarga: %1")
+                 .arg(m_item.downloadURL.toString(QUrl::RemoveUserInfo)));
+        return;
+    }
     QNetworkReply *reply = get(m_item.downloadURL, maximumArchiveSize);
     connect(reply, &QNetworkReply::finished, this, &UpdateCheck::archiveArrived);
 }
@@ -129,8 +170,8 @@ void UpdateCheck::archiveArrived()
 {
     QNetworkReply *reply = m_reply;
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        fail(QStringLiteral("No se pudo descargar la actualización: %1").arg(reply->errorString()));
+    if (const QString failure = failureOf(*reply); !failure.isEmpty()) {
+        fail(QStringLiteral("No se pudo descargar la actualización: %1").arg(failure));
         return;
     }
     // Checking and writing tens of megabytes takes long enough to be felt in the

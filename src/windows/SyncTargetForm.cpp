@@ -2,11 +2,13 @@
 #include "windows/SyncTargetForm.h"
 
 #include "model/AppPaths.h"
+#include "model/UrlSafety.h"
 #include "model/UserDefaults.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "sync/SyncEngine.h"
 #include "windows/SettingsForm.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -26,6 +28,7 @@ SyncTargetForm::SyncTargetForm(UserDefaults &defaults, SyncEngine *engine, Optio
     : QWidget(parent), m_defaults(defaults), m_engine(engine), m_options(std::move(options)),
       m_kind(new QComboBox(this)), m_folder(new QLineEdit(this)), m_address(new QLineEdit(this)),
       m_user(new QLineEdit(this)), m_password(new QLineEdit(this)),
+      m_inClear(new QCheckBox(QStringLiteral("Sin cifrar, a propósito"), this)),
       m_choose(new QPushButton(QStringLiteral("Elegir…"), this)),
       m_save(new QPushButton(QStringLiteral("Guardar destino"), this)),
       m_error(SettingsForm::makeCaption({}, SettingsForm::Tone::warning, this))
@@ -54,6 +57,9 @@ SyncTargetForm::SyncTargetForm(UserDefaults &defaults, SyncEngine *engine, Optio
     m_userRow = addRow(QStringLiteral("Usuario:"), m_user);
     m_password->setEchoMode(QLineEdit::Password);
     m_passwordRow = addRow(QStringLiteral("Contraseña:"), m_password);
+    m_inClear->setToolTip(QStringLiteral("Las notas viajan por la red sin protección y no se "
+                                         "envía ninguna contraseña."));
+    m_inClearRow = addRow(QString(), m_inClear);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -77,6 +83,9 @@ SyncTargetForm::SyncTargetForm(UserDefaults &defaults, SyncEngine *engine, Optio
     connect(m_kind, &QComboBox::currentIndexChanged, this, &SyncTargetForm::refresh);
     for (QLineEdit *field : {m_folder, m_address, m_user, m_password})
         connect(field, &QLineEdit::textEdited, this, edited);
+    connect(m_inClear, &QCheckBox::toggled, this, edited);
+    // Whether the address travels in clear decides which rows show.
+    connect(m_address, &QLineEdit::textChanged, this, &SyncTargetForm::refresh);
     connect(m_choose, &QPushButton::clicked, this, &SyncTargetForm::chooseFolder);
     connect(m_save, &QPushButton::clicked, this, &SyncTargetForm::save);
     connect(&m_defaults, &UserDefaults::didChange, this, [this] {
@@ -118,6 +127,10 @@ void SyncTargetForm::load()
     m_address->setText(m_saved.webDavUrl.toString());
     m_user->setText(m_saved.webDavUser);
     m_password->clear();
+    {
+        const QSignalBlocker inClearBlocker(m_inClear);
+        m_inClear->setChecked(m_saved.webDavInClearAccepted);
+    }
     refresh();
 }
 
@@ -133,18 +146,32 @@ SyncTarget SyncTargetForm::editedTarget() const
         return {};
     case SyncTarget::Kind::folder:
         return SyncTarget::inFolder(m_folder->text().trimmed());
-    case SyncTarget::Kind::webDav:
-        return SyncTarget::onWebDav(QUrl::fromUserInput(m_address->text().trimmed()),
-                                    m_user->text().trimmed());
+    case SyncTarget::Kind::webDav: {
+        const QUrl address = editedAddress();
+        // No password goes in clear, so there is no user to name either.
+        const bool inClear = UrlSafety::travelsInClear(address);
+        return SyncTarget::onWebDav(address, inClear ? QString() : m_user->text().trimmed(),
+                                    inClear && m_inClear->isChecked());
+    }
     }
     return {};
+}
+
+QUrl SyncTargetForm::editedAddress() const
+{
+    const QString typed = m_address->text().trimmed();
+    // An address typed without its scheme is meant encrypted, not plain http://.
+    if (!typed.isEmpty() && !typed.contains(QStringLiteral("://")))
+        return QUrl::fromUserInput(QStringLiteral("https://") + typed);
+    return QUrl::fromUserInput(typed);
 }
 
 bool SyncTargetForm::hasEdits() const
 {
     const SyncTarget edited = editedTarget();
-    const bool targetChanged =
-        edited.kind != m_saved.kind || edited.identity() != m_saved.identity();
+    const bool targetChanged = edited.kind != m_saved.kind ||
+                               edited.identity() != m_saved.identity() ||
+                               edited.webDavInClearAccepted != m_saved.webDavInClearAccepted;
     return targetChanged || !m_password->text().isEmpty();
 }
 
@@ -153,9 +180,13 @@ void SyncTargetForm::refresh()
     const SyncTarget::Kind kind = selectedKind();
     m_folderRow->setVisible(kind == SyncTarget::Kind::folder);
     m_addressRow->setVisible(kind == SyncTarget::Kind::webDav);
-    m_userRow->setVisible(kind == SyncTarget::Kind::webDav);
+    const bool inClear =
+        kind == SyncTarget::Kind::webDav && UrlSafety::travelsInClear(editedAddress());
+    m_inClearRow->setVisible(inClear);
+    // A password is never sent in clear, so none is asked for then.
+    m_userRow->setVisible(kind == SyncTarget::Kind::webDav && !inClear);
     // Without the mirroring there is nowhere to hand a password to.
-    m_passwordRow->setVisible(kind == SyncTarget::Kind::webDav && m_engine);
+    m_passwordRow->setVisible(kind == SyncTarget::Kind::webDav && !inClear && m_engine);
     m_save->setEnabled(hasEdits());
 }
 
@@ -187,7 +218,7 @@ bool SyncTargetForm::save()
         }
     }
     setError({});
-    const QString password = m_password->text();
+    const QString password = target.travelsInClear() ? QString() : m_password->text();
     m_saving = true;
     target.save(m_defaults);
     m_saving = false;

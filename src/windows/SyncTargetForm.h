@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -52,6 +53,8 @@ public:
     QLineEdit *addressField() const { return m_address; }
     QLineEdit *userField() const { return m_user; }
     QLineEdit *passwordField() const { return m_password; }
+    // Shown for a plain http:// address on another computer: the person's deliberate choice.
+    QCheckBox *inClearChoice() const { return m_inClear; }
     QPushButton *saveButton() const { return m_save; }
     // The last problem, empty when there is none.
     QString errorText() const;
@@ -66,6 +69,7 @@ private:
     void setError(const QString &text);
     QWidget *addRow(const QString &label, QWidget *field, QWidget *extra = nullptr);
     SyncTarget::Kind selectedKind() const;
+    QUrl editedAddress() const;
 
     UserDefaults &m_defaults;
     QPointer<SyncEngine> m_engine;
@@ -78,10 +82,12 @@ private:
     QWidget *m_addressRow = nullptr;
     QWidget *m_userRow = nullptr;
     QWidget *m_passwordRow = nullptr;
+    QWidget *m_inClearRow = nullptr;
     QLineEdit *m_folder;
     QLineEdit *m_address;
     QLineEdit *m_user;
     QLineEdit *m_password;
+    QCheckBox *m_inClear;
     QPushButton *m_choose;
     QPushButton *m_save;
     QLabel *m_error;

@@ -32,11 +32,17 @@ public:
     // Collections carry an ETag that changes with their entries, as on Nextcloud.
     bool folderTags = true;
     QStringList requests;
+    // Requests that carried an Authorization header.
+    int authorizedRequests = 0;
+    // When set, every request is answered with a redirect to this address plus its path.
+    QUrl redirectTo;
 
-    explicit FakeWebDavServer(const QString &root = QStringLiteral("/dav/")) : m_root(root)
+    explicit FakeWebDavServer(const QString &root = QStringLiteral("/dav/"),
+                              const QHostAddress &address = QHostAddress::LocalHost)
+        : m_root(root)
     {
         folders.insert(root);
-        m_server.listen(QHostAddress::LocalHost, 0);
+        m_server.listen(address, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
             while (QTcpSocket *socket = m_server.nextPendingConnection()) {
                 QObject::connect(socket, &QTcpSocket::readyRead, [this, socket] { read(socket); });
@@ -86,6 +92,14 @@ private:
         request.body = buffer.mid(end + 4, length);
         m_buffers.remove(socket);
         requests << QString::fromLatin1(request.method) + QLatin1Char(' ') + request.path;
+        if (request.headers.contains("authorization"))
+            ++authorizedRequests;
+        if (redirectTo.isValid()) {
+            QUrl target = redirectTo;
+            target.setPath(request.path);
+            respond(socket, 307, {}, {{"Location", target.toEncoded()}});
+            return;
+        }
         handle(socket, request);
     }
 

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QThread>
+
+#include <sys/stat.h>
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -54,4 +57,36 @@ ScopedConfigHome::~ScopedConfigHome()
         qputenv("XDG_CONFIG_HOME", m_old);
     else
         qunsetenv("XDG_CONFIG_HOME");
+}
+
+ScopedEnvironment::ScopedEnvironment(const char *name, const QString &value)
+    : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+{
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value.toUtf8());
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (m_had)
+        qputenv(m_name, m_old);
+    else
+        qunsetenv(m_name);
+}
+
+ScopedUmask::ScopedUmask(unsigned mask) : m_old(::umask(mode_t(mask))) {}
+
+ScopedUmask::~ScopedUmask()
+{
+    ::umask(mode_t(m_old));
+}
+
+int fileMode(const QString &path)
+{
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return -1;
+    return int(status.st_mode & 07777);
 }

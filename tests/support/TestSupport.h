@@ -31,6 +31,37 @@ private:
     QByteArray m_old;
 };
 
+// Sets (or, with a null value, unsets) an environment variable for the life of the object.
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const QString &value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment &) = delete;
+    ScopedEnvironment &operator=(const ScopedEnvironment &) = delete;
+
+private:
+    const char *m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+// Sets the process's umask for the life of the object.
+class ScopedUmask
+{
+public:
+    explicit ScopedUmask(unsigned mask);
+    ~ScopedUmask();
+    ScopedUmask(const ScopedUmask &) = delete;
+    ScopedUmask &operator=(const ScopedUmask &) = delete;
+
+private:
+    unsigned m_old;
+};
+
+// The permission bits of a file, folder or socket (not following links); -1 when absent.
+int fileMode(const QString &path);
+
 // Installs fresh standard settings in a temporary folder for the life of the object.
 class ScopedDefaults
 {

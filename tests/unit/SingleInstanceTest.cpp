@@ -3,11 +3,17 @@
 
 #include "TestSupport.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,4 +59,43 @@ TEST(SingleInstance, KeysDependOnTheDataFolder)
 {
     EXPECT_EQ(SingleInstance::keyForDataDirectory("/a"), SingleInstance::keyForDataDirectory("/a"));
     EXPECT_NE(SingleInstance::keyForDataDirectory("/a"), SingleInstance::keyForDataDirectory("/b"));
+}
+
+TEST(SingleInstance, OnlyTheUserCanReachTheSocketWithOrWithoutARuntimeFolder)
+{
+    QTemporaryDir data;
+    const QString dataFolder = data.filePath(QStringLiteral("Orlette"));
+    // Nothing narrows what is made here unless the code does.
+    const ScopedUmask permissive(0);
+    const auto privateFolder = [](const QString &path) {
+        struct stat status = {};
+        return ::lstat(QFile::encodeName(path).constData(), &status) == 0 &&
+               S_ISDIR(status.st_mode) && status.st_uid == ::getuid() &&
+               (status.st_mode & 077) == 0;
+    };
+
+    {
+        // Without a runtime folder (a start from cron, su, a bare X session).
+        const ScopedEnvironment noRuntime("XDG_RUNTIME_DIR", QString());
+        const QString key = SingleInstance::keyForDataDirectory(dataFolder);
+        EXPECT_TRUE(privateFolder(QFileInfo(key).absolutePath())) << key.toStdString();
+        SingleInstance instance(key);
+        ASSERT_TRUE(instance.claim({}));
+        EXPECT_EQ(fileMode(key) & 077, 0) << key.toStdString();
+    }
+
+    QTemporaryDir runtime;
+    const ScopedEnvironment shared("XDG_RUNTIME_DIR", runtime.path());
+    // A runtime folder others may enter is no place for the socket.
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0755), 0);
+    const QString avoided = SingleInstance::keyForDataDirectory(dataFolder);
+    EXPECT_FALSE(avoided.startsWith(runtime.path() + u'/')) << avoided.toStdString();
+    EXPECT_TRUE(privateFolder(QFileInfo(avoided).absolutePath())) << avoided.toStdString();
+
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0700), 0);
+    const QString key = SingleInstance::keyForDataDirectory(dataFolder);
+    EXPECT_TRUE(key.startsWith(runtime.path() + u'/')) << key.toStdString();
+    SingleInstance instance(key);
+    ASSERT_TRUE(instance.claim({}));
+    EXPECT_EQ(fileMode(key) & 077, 0);
 }

@@ -34,6 +34,7 @@ public:
         return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
     }
     void serve(const QString &path, const QByteArray &body) { m_bodies.insert(path, body); }
+    void redirect(const QString &path, const QUrl &location) { m_redirects.insert(path, location); }
     int requests(const QString &path) const { return m_requests.value(path); }
     int totalRequests() const
     {
@@ -64,6 +65,12 @@ private:
         const QString path =
             requestLine.size() > 1 ? QString::fromLatin1(requestLine[1]) : QString();
         ++m_requests[path];
+        if (m_redirects.contains(path)) {
+            socket->write("HTTP/1.1 302 Found\r\nLocation: " + m_redirects.value(path).toEncoded() +
+                          "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            socket->disconnectFromHost();
+            return;
+        }
         const bool found = m_bodies.contains(path);
         const QByteArray body = found ? m_bodies.value(path) : QByteArray("no");
         socket->write((found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
@@ -75,6 +82,7 @@ private:
     QTcpServer m_server;
     QHash<QString, QByteArray> m_bodies;
     QHash<QString, int> m_requests;
+    QHash<QString, QUrl> m_redirects;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
 
@@ -413,4 +421,47 @@ TEST_F(UpdateControllerTest, KeptArchivesGetHarmlessNamesInTheDownloadFolder)
         EXPECT_EQ(update.archivePath, downloads.filePath(c.fileName));
         EXPECT_TRUE(QFile::exists(update.archivePath));
     }
+}
+
+TEST_F(UpdateControllerTest, FeedsAndArchivesComeOnlyOverHttpsOrFromThisComputer)
+{
+    UpdateController controller(options());
+    QSignalSpy failed(&controller, &UpdateController::updateCheckFailed);
+    QSignalSpy found(&controller, &UpdateController::updateFound);
+    // 192.0.2.1 is a documentation address: nothing may even try to reach it.
+    const QString elsewhere = QStringLiteral("http://192.0.2.1");
+
+    // A feed in clear is refused before anything is asked of the network.
+    scoped.defaults().setValue(UpdateController::Keys::updateFeedURL,
+                               elsewhere + QStringLiteral("/appcast.xml"));
+    controller.checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return failed.count() == 1; }, 2000));
+    EXPECT_TRUE(failed.at(0).at(0).toString().contains(QStringLiteral("https://")))
+        << failed.at(0).at(0).toString().toStdString();
+
+    // A feed read from this computer whose archive lies in clear elsewhere.
+    configureFeed();
+    server.serve(QStringLiteral("/appcast.xml"),
+                 feedWith("0.2", elsewhere.toLatin1() + "/Orlette-0.2.tar.gz", keys.sign(archive)));
+    controller.checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return failed.count() == 2; }, 2000));
+    EXPECT_TRUE(failed.at(1).at(0).toString().contains(QStringLiteral("https://")))
+        << failed.at(1).at(0).toString().toStdString();
+    EXPECT_TRUE(QDir(downloads.path()).isEmpty());
+
+    // A feed on this computer sending the check elsewhere in clear is not followed.
+    server.redirect(QStringLiteral("/appcast.xml"), QUrl(elsewhere + QStringLiteral("/feed.xml")));
+    controller.checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return failed.count() == 3; }, 2000));
+    EXPECT_TRUE(failed.at(2).at(0).toString().contains(QStringLiteral("192.0.2.1")))
+        << failed.at(2).at(0).toString().toStdString();
+
+    // Within this computer, redirects are followed.
+    publish("0.2", keys.sign(archive));
+    server.redirect(QStringLiteral("/appcast.xml"), server.url(QStringLiteral("/moved.xml")));
+    server.serve(QStringLiteral("/moved.xml"),
+                 feedWith("0.2", "/Orlette-0.2.tar.gz", keys.sign(archive)));
+    controller.checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return found.count() == 1; }));
+    EXPECT_EQ(failed.count(), 3);
 }

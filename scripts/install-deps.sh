@@ -20,6 +20,14 @@ packages=(
     # Humor Sans for "Noteworthy", Dancing Script Bold for "Bradley Hand", Quicksand for the
     # rounded system face (Caveat itself ships inside the application).
     fonts-comic-neue fonts-humor-sans fonts-dancingscript fonts-quicksand
+    # Wayland sessions of the end-to-end tests: headless mutter (its remote-desktop input
+    # and screen cast through PipeWire, read with GStreamer) and KWin (its fake-input
+    # protocol, for which the tests build a small client), both with XWayland; Qt's
+    # Wayland platform for the native window the tests click on.
+    mutter kwin-wayland xwayland qt6-wayland
+    pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-plugins-base
+    gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 python3-dbus python3-gi
+    libwayland-dev wayland-protocols plasma-wayland-protocols
 )
 
 missing=()

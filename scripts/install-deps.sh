@@ -26,7 +26,7 @@ packages=(
     # Wayland platform for the native window the tests click on.
     mutter kwin-wayland xwayland qt6-wayland
     pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-plugins-base
-    gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 python3-dbus python3-gi
+    gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 python3-dbus python3-gi libglib2.0-bin
     libwayland-dev wayland-protocols plasma-wayland-protocols
 )
 

@@ -147,7 +147,7 @@ class WaylandDesktop(Desktop):
         import tempfile
         needed = {"mutter": ["mutter", "pipewire", "wireplumber", "Xwayland"],
                   "kwin": ["kwin_wayland", "Xwayland"]}[self.compositor_name]
-        for tool in needed + ["dbus-daemon", "xwininfo", "xprop", _SYSTEM_PYTHON]:
+        for tool in needed + ["dbus-daemon", "gsettings", "xwininfo", "xprop", _SYSTEM_PYTHON]:
             if shutil.which(tool) is None:
                 raise HarnessError(f"{tool} is missing (scripts/install-deps.sh installs it)")
         if self.artifacts.exists():
@@ -190,6 +190,10 @@ class WaylandDesktop(Desktop):
         self.spawn(["pipewire"], "pipewire")
         self.wait_for((self.home / "runtime" / "pipewire-0").exists, "PipeWire to start")
         self.spawn(["wireplumber"], "wireplumber")
+        # No key repeat: on a loaded machine a key held between the injected press and
+        # release would repeat and type twice.
+        self.run(["gsettings", "set", "org.gnome.desktop.peripherals.keyboard", "repeat",
+                  "false"])
         width, height = self.size
         self.wayland_display = "wayland-orlette"
         self._compositor = self.spawn(
@@ -204,6 +208,9 @@ class WaylandDesktop(Desktop):
         # to run it. A copy without the capability runs the same program.
         binary = self.home / "bin" / "kwin_wayland"
         shutil.copy(shutil.which("kwin_wayland"), binary)
+        # No key repeat (see _start_mutter).
+        (self.home / "config" / "kcminputrc").write_text(
+            "[Keyboard]\nKeyRepeat=nothing\nRepeatDelay=5000\n")
         width, height = self.size
         self.wayland_display = "wayland-orlette"
         self._compositor = self.spawn(
@@ -233,6 +240,10 @@ class WaylandDesktop(Desktop):
                                         [_SYSTEM_PYTHON, str(_REMOTE), "mutter"], env,
                                         self.artifacts / "remote.log", self.timeout)
             self._input = self._screen
+            # mutter makes its virtual keyboard on the first key event and drops the events
+            # that come before the device is ready: a Shift press makes it now, while
+            # the compositor starts up, not in the middle of a test's typing.
+            self.key("shift")
         else:
             self._screen = _LineChannel("KWin screenshots",
                                         [_SYSTEM_PYTHON, str(_REMOTE), "kwin"], env,
@@ -361,8 +372,8 @@ class ClickLog:
         focus = self.lines("focus ")
         return bool(focus) and focus[-1] == "focus in"
 
-    def wait_for_press(self, count: int, what: str) -> None:
-        self.desktop.wait_for(lambda: self.presses() >= count, what)
+    def wait_for_press(self, count: int, what: str, timeout: Optional[float] = None) -> None:
+        self.desktop.wait_for(lambda: self.presses() >= count, what, timeout)
 
 
 def _xwayland_of(compositor: int) -> Optional[tuple[str, Optional[str]]]:

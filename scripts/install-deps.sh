@@ -22,6 +22,14 @@ packages=(
     fonts-comic-neue fonts-humor-sans fonts-dancingscript fonts-quicksand
     # The hygiene checks of the test command: C++ format, shell scripts, Python harness.
     clang-format-14 shellcheck python3-pyflakes git
+    # Wayland sessions of the end-to-end tests: headless mutter (its remote-desktop input
+    # and screen cast through PipeWire, read with GStreamer) and KWin (its fake-input
+    # protocol, for which the tests build a small client), both with XWayland; Qt's
+    # Wayland platform for the native window the tests click on.
+    mutter kwin-wayland xwayland qt6-wayland
+    pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-plugins-base
+    gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 python3-dbus python3-gi libglib2.0-bin
+    libwayland-dev wayland-protocols plasma-wayland-protocols
 )
 
 missing=()

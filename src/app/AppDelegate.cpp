@@ -200,9 +200,11 @@ void AppDelegate::applicationDidFinishLaunching()
     floatingNotes()->restore();
 
     // 9. The rails.
-    m_rails = std::make_unique<RailCoordinator>(m_windows, m_defaults, container(), floatingNotes(),
-                                                syncWatcher());
-    m_rails->start();
+    if (m_options.startsRails) {
+        m_rails = std::make_unique<RailCoordinator>(m_windows, m_defaults, container(),
+                                                    floatingNotes(), syncWatcher());
+        m_rails->start();
+    }
 
     // 10. The quick-note hot key.
     m_hotKeyService = std::make_unique<X11HotKeyService>();
@@ -241,6 +243,8 @@ void AppDelegate::quickNote()
     context->save();
     if (m_rails)
         m_rails->reveal(*note);
+    else if (!m_options.startsRails)
+        floatingNotes()->open(note);
 }
 
 void AppDelegate::handleArguments(const QStringList &arguments)

@@ -49,6 +49,9 @@ public:
         std::chrono::milliseconds tourDelay{1000};
         // Before the welcome notes are decided and repeated copies removed.
         std::chrono::milliseconds welcomeDelay{20000};
+        // False where the desktop cannot keep the rails at the screen edges: no rails then,
+        // and a quick note opens in a floating window.
+        bool startsRails = true;
     };
 
     AppDelegate(WindowSystem &windows, UserDefaults &defaults, Options options,

@@ -7,15 +7,18 @@
 #include "model/UserDefaults.h"
 #include "model/WelcomeNotes.h"
 #include "platform/QtWindowSystem.h"
+#include "platform/SessionKind.h"
 #include "surfaces/BundledFonts.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -49,6 +52,30 @@ void quitOnTerminationSignals(QObject *owner)
     sigaction(SIGINT, &action, nullptr);
 }
 
+// Told once at start-up where the rails cannot stand at the screen edges; not modal, so
+// the library, floating notes and the hot key go on working behind it.
+std::unique_ptr<QMessageBox> edgeNotice(SessionKind::Rails rails)
+{
+    if (rails == SessionKind::Rails::atEdges)
+        return nullptr;
+    auto notice = std::make_unique<QMessageBox>();
+    notice->setIcon(QMessageBox::Information);
+    notice->setWindowTitle(QStringLiteral("Orlette"));
+    notice->setWindowModality(Qt::NonModal);
+    if (rails == SessionKind::Rails::unplaceableCompositor) {
+        notice->setText(QStringLiteral(
+            "Este escritorio no deja que Orlette ponga sus notas en el borde de la pantalla."));
+    } else {
+        notice->setText(QStringLiteral("Sin XWayland, Orlette no puede poner sus notas en el "
+                                       "borde de la pantalla."));
+    }
+    notice->setInformativeText(
+        QStringLiteral("La biblioteca y las notas flotantes siguen funcionando. Para crear una "
+                       "nota desde cualquier aplicación, asigna en los ajustes del escritorio un "
+                       "atajo de teclado que ejecute «orlette --new-note»."));
+    return notice;
+}
+
 } // namespace
 
 int OrletteApp::run(int argc, char *argv[])
@@ -61,6 +88,9 @@ int OrletteApp::run(int argc, char *argv[])
             return 0;
         }
     }
+    // Before Qt chooses a platform: in a Wayland session the rails need XWayland.
+    const SessionKind session(SessionKind::Environment::fromProcess());
+    session.applyPlatformChoice();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orlette"));
     QApplication::setOrganizationName(QStringLiteral("Orlette"));
@@ -88,6 +118,7 @@ int OrletteApp::run(int argc, char *argv[])
     QtWindowSystem windows;
     AppDelegate::Options options;
     options.welcomeDelay = WelcomeNotes::launchDelayFromEnvironment();
+    options.startsRails = session.rails() == SessionKind::Rails::atEdges;
     AppDelegate delegate(windows, UserDefaults::standard(), options);
 
     QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
@@ -98,9 +129,12 @@ int OrletteApp::run(int argc, char *argv[])
                      });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &delegate, [&delegate, arguments] {
+    const std::unique_ptr<QMessageBox> notice = edgeNotice(session.rails());
+    QTimer::singleShot(0, &delegate, [&delegate, arguments, &notice] {
         delegate.applicationDidFinishLaunching();
         delegate.handleArguments(arguments);
+        if (notice)
+            notice->show();
     });
     return QApplication::exec();
 }

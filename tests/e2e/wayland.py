@@ -1,0 +1,397 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Wayland test beds: a headless Wayland compositor with XWayland on a private D-Bus
+session and runtime folder, a real pointer and keyboard injected at the compositor (never
+XTEST into XWayland, which moves the pointer only among X clients), the screen's pixels
+read back from the compositor, and a native Wayland window that logs what it receives.
+
+    with WaylandDesktop(args.artifacts, "mutter", compositor="mutter",
+                        helpers=harness.build_dir(args) / "tests") as desktop:
+        app = desktop.launch(args.binary)
+        desktop.click(800, 500)
+
+A `WaylandDesktop` is a `harness.Desktop`: programs, waiting, and the X side of things
+(XWayland windows' geometry, properties and states through xwininfo and xprop) work as
+there; pointer, keys, screenshots and pixels go through the compositor:
+
+- mutter (`--wayland --headless --virtual-monitor`): input through
+  org.gnome.Mutter.RemoteDesktop, pixels through a linked ScreenCast stream from PipeWire
+  (wayland_remote.py, run with Debian's python3 for its D-Bus and GStreamer bindings);
+- KWin (`kwin_wayland --virtual --xwayland`): input through KWin's fake-input protocol
+  (orlette_kwin_fake_input, built with the tests), pixels from org.kde.KWin.ScreenShot2;
+- sway (headless wlroots) refuses to run as root and is not offered here; see
+  `sway_available`.
+"""
+
+from __future__ import annotations
+
+import os
+import re
+import select
+import shutil
+import subprocess
+import time
+from pathlib import Path
+from typing import Optional
+
+import harness
+from harness import Desktop, HarnessError, Process
+
+_REMOTE = Path(__file__).with_name("wayland_remote.py")
+# Debian's interpreter: it has python3-dbus and the GObject bindings whatever python runs
+# the tests.
+_SYSTEM_PYTHON = "/usr/bin/python3"
+
+# Linux evdev codes (linux/input-event-codes.h), the language of both compositors' input.
+BUTTONS = {1: 272, 2: 274, 3: 273}
+KEYS = {
+    **{letter: code for code, letter in enumerate("qwertyuiop", 16)},
+    **{letter: code for code, letter in enumerate("asdfghjkl", 30)},
+    **{letter: code for code, letter in enumerate("zxcvbnm", 44)},
+    **{digit: code for code, digit in enumerate("1234567890", 2)},
+    "escape": 1, "minus": 12, "equal": 13, "backspace": 14, "tab": 15, "return": 28,
+    "enter": 28, "ctrl": 29, "semicolon": 39, "apostrophe": 40, "shift": 42, "comma": 51,
+    "period": 52, "slash": 53, "alt": 56, "space": 57, "super": 125,
+}
+# Characters typed with a US layout (both compositors' default keymap): key and shift.
+_CHARACTERS = {
+    **{c: (c, False) for c in "abcdefghijklmnopqrstuvwxyz0123456789"},
+    **{c.upper(): (c, True) for c in "abcdefghijklmnopqrstuvwxyz"},
+    " ": ("space", False), "\n": ("return", False), "-": ("minus", False),
+    "=": ("equal", False), ",": ("comma", False), ".": ("period", False),
+    "/": ("slash", False), ";": ("semicolon", False), "'": ("apostrophe", False),
+    "!": ("1", True), "?": ("slash", True), ":": ("semicolon", True), "_": ("minus", True),
+}
+
+
+def sway_available() -> tuple[bool, str]:
+    """Whether a headless sway can run here, and why not."""
+    if shutil.which("sway") is None:
+        return False, "sway is not installed"
+    if os.geteuid() == 0:
+        return False, "sway refuses to run as root"
+    return True, ""
+
+
+class _LineChannel:
+    """A helper program spoken to one line at a time: each command gets one answer."""
+
+    def __init__(self, name: str, command: list[str], env: dict[str, str], log: Path,
+                 timeout: float):
+        self.name = name
+        self.timeout = timeout
+        self._log = open(log, "wb")
+        self._process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
+                                         stdout=subprocess.PIPE, stderr=self._log,
+                                         preexec_fn=harness._die_with_parent)
+        self._pending = b""
+        first = self._read_line(timeout * 3)
+        if first != "ready":
+            raise HarnessError(f"{name} did not start ({first!r}); see {log}")
+
+    def _read_line(self, timeout: float) -> str:
+        deadline = time.monotonic() + timeout
+        while b"\n" not in self._pending:
+            remaining = deadline - time.monotonic()
+            ready, _, _ = select.select([self._process.stdout], [], [], max(remaining, 0))
+            if not ready:
+                raise HarnessError(f"{self.name} gave no answer within {timeout} s")
+            chunk = os.read(self._process.stdout.fileno(), 4096)
+            if not chunk:
+                raise HarnessError(f"{self.name} ended (status {self._process.poll()})")
+            self._pending += chunk
+        line, self._pending = self._pending.split(b"\n", 1)
+        return line.decode().strip()
+
+    def ask(self, command: str) -> str:
+        """Sends a command and returns what followed "ok" in the answer."""
+        self._process.stdin.write(command.encode() + b"\n")
+        self._process.stdin.flush()
+        answer = self._read_line(self.timeout)
+        if not answer.startswith("ok"):
+            raise HarnessError(f"{self.name}: {command} → {answer}")
+        return answer[2:].strip()
+
+    def close(self) -> None:
+        if self._process.poll() is None:
+            self._process.stdin.close()
+            try:
+                self._process.wait(3)
+            except subprocess.TimeoutExpired:
+                self._process.kill()
+                self._process.wait()
+        self._log.close()
+
+
+class WaylandDesktop(Desktop):
+    """A headless Wayland compositor with XWayland: "mutter" or "kwin"."""
+
+    COMPOSITORS = ("mutter", "kwin")
+
+    def __init__(self, artifacts: Path, name: str, compositor: str, helpers: Path,
+                 size: tuple[int, int] = (1600, 1000), timeout: float = 20.0):
+        if compositor not in self.COMPOSITORS:
+            raise ValueError(f"unknown compositor {compositor}")
+        super().__init__(artifacts, name, size=size, window_manager=False, compositor=False,
+                         timeout=timeout)
+        self.compositor_name = compositor
+        self.helpers = Path(helpers)
+        self.wayland_display: Optional[str] = None
+        self.xauthority: Optional[str] = None
+        self._compositor: Optional[Process] = None
+        self._screen: Optional[_LineChannel] = None
+        self._input: Optional[_LineChannel] = None
+
+    # ---- lifecycle
+
+    def start(self) -> None:
+        import tempfile
+        needed = {"mutter": ["mutter", "pipewire", "wireplumber", "Xwayland"],
+                  "kwin": ["kwin_wayland", "Xwayland"]}[self.compositor_name]
+        for tool in needed + ["dbus-daemon", "gsettings", "xwininfo", "xprop", _SYSTEM_PYTHON]:
+            if shutil.which(tool) is None:
+                raise HarnessError(f"{tool} is missing (scripts/install-deps.sh installs it)")
+        if self.artifacts.exists():
+            shutil.rmtree(self.artifacts)
+        self.artifacts.mkdir(parents=True)
+        self.home = Path(tempfile.mkdtemp(prefix=f"orlette-e2e-{self.name}-"))
+        for sub in ("config", "data", "cache", "runtime", "bin"):
+            (self.home / sub).mkdir(mode=0o700)
+        self.display = ""  # XWayland's, once the compositor has started it
+        harness._live_desktops.append(self)
+        try:
+            self._start_bus()
+            if self.compositor_name == "mutter":
+                self._start_mutter()
+            else:
+                self._start_kwin()
+            self._wait_for_xwayland()
+            self._start_input_and_screen()
+        except BaseException:
+            self.stop()
+            raise
+
+    def stop(self) -> None:
+        for channel in (self._input, self._screen):
+            if channel is not None:
+                channel.close()
+        self._input = self._screen = None
+        super().stop()
+
+    def _start_bus(self) -> None:
+        socket = self.home / "runtime" / "bus"
+        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                    f"--address=unix:path={socket}"], "dbus-daemon")
+        self.wait_for(socket.exists, "the session bus to start")
+        self.bus_address = f"unix:path={socket}"
+
+    def _start_mutter(self) -> None:
+        # PipeWire carries the screen-cast stream the remote pointer's absolute motion and
+        # the screenshots need; WirePlumber links the stream to its reader.
+        self.spawn(["pipewire"], "pipewire")
+        self.wait_for((self.home / "runtime" / "pipewire-0").exists, "PipeWire to start")
+        self.spawn(["wireplumber"], "wireplumber")
+        # No key repeat: on a loaded machine a key held between the injected press and
+        # release would repeat and type twice.
+        self.run(["gsettings", "set", "org.gnome.desktop.peripherals.keyboard", "repeat",
+                  "false"])
+        width, height = self.size
+        self.wayland_display = "wayland-orlette"
+        self._compositor = self.spawn(
+            ["mutter", "--wayland", "--headless", "--virtual-monitor", f"{width}x{height}",
+             "--wayland-display", self.wayland_display], "mutter")
+        self.wait_for(lambda: self._bus_has("org.gnome.Mutter.RemoteDesktop"),
+                      "mutter's remote-desktop interface")
+
+    def _start_kwin(self) -> None:
+        # Debian gives kwin_wayland the file capability CAP_SYS_RESOURCE (for real-time
+        # scheduling); where the bounding set lacks it, as in containers, the kernel refuses
+        # to run it. A copy without the capability runs the same program.
+        binary = self.home / "bin" / "kwin_wayland"
+        shutil.copy(shutil.which("kwin_wayland"), binary)
+        # No key repeat (see _start_mutter).
+        (self.home / "config" / "kcminputrc").write_text(
+            "[Keyboard]\nKeyRepeat=nothing\nRepeatDelay=5000\n")
+        width, height = self.size
+        self.wayland_display = "wayland-orlette"
+        self._compositor = self.spawn(
+            [binary, "--virtual", "--xwayland", "--width", str(width), "--height", str(height),
+             "--socket", self.wayland_display, "--no-lockscreen"], "kwin_wayland",
+            env={"KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1",
+                 "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS": "1"})
+        self.wait_for(lambda: self._bus_has("org.kde.KWin"), "KWin's D-Bus interface")
+
+    def _wait_for_xwayland(self) -> None:
+        def xwayland():
+            if not self._compositor.running():
+                raise HarnessError(f"{self.compositor_name} ended:\n{self._compositor.output()}")
+            return _xwayland_of(self._compositor.pid)
+
+        display, auth = self.wait_for(xwayland, "XWayland to start")
+        self.xauthority = auth
+        self.display = display
+        self.wait_for(lambda: self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                       check=False).returncode == 0,
+                      "XWayland to accept clients")
+
+    def _start_input_and_screen(self) -> None:
+        env = self.environment()
+        if self.compositor_name == "mutter":
+            self._screen = _LineChannel("mutter remote desktop",
+                                        [_SYSTEM_PYTHON, str(_REMOTE), "mutter"], env,
+                                        self.artifacts / "remote.log", self.timeout)
+            self._input = self._screen
+            # mutter makes its virtual keyboard on the first key event and drops the events
+            # that come before the device is ready: a Shift press makes it now, while
+            # the compositor starts up, not in the middle of a test's typing.
+            self.key("shift")
+        else:
+            self._screen = _LineChannel("KWin screenshots",
+                                        [_SYSTEM_PYTHON, str(_REMOTE), "kwin"], env,
+                                        self.artifacts / "remote.log", self.timeout)
+            client = self.helpers / "orlette_kwin_fake_input"
+            if not client.exists():
+                raise HarnessError(f"{client} is missing: build the tests first")
+            self._input = _LineChannel("KWin fake input", [str(client)], env,
+                                       self.artifacts / "fake-input.log", self.timeout)
+
+    # ---- environment
+
+    def environment(self, extra: Optional[dict[str, str]] = None) -> dict[str, str]:
+        """A Wayland session as a desktop sets it up: WAYLAND_DISPLAY, XDG_SESSION_TYPE
+        and XDG_CURRENT_DESKTOP, and XWayland's DISPLAY; no QT_QPA_PLATFORM, so programs
+        choose their platform as they would for a user."""
+        env = super().environment()
+        env.pop("QT_QPA_PLATFORM", None)
+        env.pop("NO_AT_BRIDGE", None)
+        env.pop("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", None)
+        if not self.display:
+            env.pop("DISPLAY", None)
+        if self.xauthority:
+            env["XAUTHORITY"] = self.xauthority
+        else:
+            env.pop("XAUTHORITY", None)
+        env["XDG_SESSION_TYPE"] = "wayland"
+        env["XDG_CURRENT_DESKTOP"] = {"mutter": "GNOME", "kwin": "KDE"}[self.compositor_name]
+        if self.wayland_display:
+            env["WAYLAND_DISPLAY"] = self.wayland_display
+        env.update(extra or {})
+        return env
+
+    # ---- input, at the compositor
+
+    def move(self, x: int, y: int) -> None:
+        self._input.ask(f"move {x} {y}")
+
+    def press_button(self, button: int = 1, pressed: bool = True) -> None:
+        self._input.ask(f"button {BUTTONS[button]} {1 if pressed else 0}")
+
+    def click(self, x: int, y: int, button: int = 1) -> None:
+        self.move(x, y)
+        self.press_button(button, True)
+        self.press_button(button, False)
+
+    def _key_code(self, name: str) -> int:
+        name = name.lower()
+        if name not in KEYS:
+            raise HarnessError(f"no evdev code for the key {name!r}")
+        return KEYS[name]
+
+    def key(self, *combos: str) -> None:
+        """Presses key combinations named as xdotool names them, e.g. "super+alt+n"."""
+        for combo in combos:
+            codes = [self._key_code(part) for part in combo.split("+")]
+            for code in codes:
+                self._input.ask(f"key {code} 1")
+            for code in reversed(codes):
+                self._input.ask(f"key {code} 0")
+
+    def type_text(self, text: str) -> None:
+        for character in text:
+            if character not in _CHARACTERS:
+                raise HarnessError(f"cannot type {character!r} with the US layout table")
+            name, shifted = _CHARACTERS[character]
+            self.key(f"shift+{name}" if shifted else name)
+
+    def xdotool(self, *arguments: object) -> str:
+        raise HarnessError("xdotool only reaches XWayland's clients: use the compositor's "
+                           "input (move, click, key, type_text)")
+
+    def window_under_pointer(self, x: int, y: int) -> int:
+        raise HarnessError("XWayland does not know which Wayland surface is under the "
+                           "pointer: check where a click lands with a logging window")
+
+    # ---- pictures, from the compositor
+
+    def screenshot(self, label: str = "shot") -> Optional[Path]:
+        if self._screen is None:
+            return None
+        self._shots += 1
+        path = self.artifacts / f"{self._shots:02d}-{label}.png"
+        try:
+            self._screen.ask(f"shot {path}")
+        except HarnessError as error:
+            print(f"screenshot failed: {error}")
+            return None
+        return path
+
+    def pixel(self, x: int, y: int) -> tuple[int, int, int]:
+        red, green, blue = map(int, self._screen.ask(f"pixel {x} {y}").split())
+        return red, green, blue
+
+    # ---- a native Wayland window
+
+    def open_click_log(self) -> "ClickLog":
+        """Starts a maximised native Wayland window that logs its presses, keys and focus,
+        and waits until it is shown and has the keyboard."""
+        binary = self.helpers / "orlette_click_log"
+        if not binary.exists():
+            raise HarnessError(f"{binary} is missing: build the tests first")
+        process = self.spawn([binary], "click-log", env={"QT_QPA_PLATFORM": "wayland"})
+        log = ClickLog(self, process)
+        self.wait_for(lambda: log.lines("shown"), "the native window to show")
+        self.wait_for(lambda: log.has_focus(), "the native window to take the keyboard")
+        return log
+
+
+class ClickLog:
+    """What the native window has received, as it printed it."""
+
+    def __init__(self, desktop: WaylandDesktop, process: Process):
+        self.desktop = desktop
+        self.process = process
+
+    def lines(self, prefix: str = "") -> list[str]:
+        if not self.process.running():
+            raise HarnessError(f"the native window ended:\n{self.process.output()}")
+        return [line for line in self.process.output().splitlines() if line.startswith(prefix)]
+
+    def presses(self) -> int:
+        return len(self.lines("press "))
+
+    def has_focus(self) -> bool:
+        focus = self.lines("focus ")
+        return bool(focus) and focus[-1] == "focus in"
+
+    def wait_for_press(self, count: int, what: str, timeout: Optional[float] = None) -> None:
+        self.desktop.wait_for(lambda: self.presses() >= count, what, timeout)
+
+
+def _xwayland_of(compositor: int) -> Optional[tuple[str, Optional[str]]]:
+    """The display and authority file of the XWayland server a compositor started."""
+    for entry in Path("/proc").iterdir():
+        if not entry.name.isdigit():
+            continue
+        try:
+            stat = (entry / "stat").read_text()
+            arguments = (entry / "cmdline").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        parent = int(stat.rsplit(")", 1)[1].split()[1])
+        if parent != compositor or not arguments or not arguments[0].endswith(b"Xwayland"):
+            continue
+        words = [word.decode() for word in arguments if word]
+        display = next((word for word in words if re.fullmatch(r":\d+", word)), None)
+        auth = words[words.index("-auth") + 1] if "-auth" in words else None
+        if display:
+            return display, auth
+    return None

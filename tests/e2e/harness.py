@@ -536,6 +536,26 @@ class Desktop:
         self.press(node)
         return node
 
+    # ---- logs
+
+    def logs_showing(self, *secrets: str) -> dict[str, list[str]]:
+        """For each secret (a typed note text, a password), the logs of this desktop that
+        hold it: what every program started here wrote (the application's log lines,
+        whatever their category, go to its output) and any other log in its artifacts."""
+        found: dict[str, list[str]] = {}
+        for path in sorted(self.artifacts.rglob("*.log")):
+            text = path.read_bytes().decode("utf-8", errors="replace")
+            for secret in secrets:
+                if secret in text:
+                    found.setdefault(secret, []).append(str(path))
+        return found
+
+    def assert_logs_never_show(self, *secrets: str) -> None:
+        """Fails naming the logs that hold any of `secrets`. Call it at the end of a test
+        that typed note text or a password, once the programs' output is flushed."""
+        found = self.logs_showing(*secrets)
+        assert not found, f"secrets in the logs: {found}"
+
     # ---- pictures
 
     def screenshot(self, label: str = "shot") -> Optional[Path]:

@@ -22,6 +22,7 @@
 #include "windows/SyncSettingsSection.h"
 #include "windows/SyncTargetForm.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -819,4 +820,55 @@ TEST_F(SettingsViewTest, TheSyncTargetFormChecksAndSavesTheTarget)
     EXPECT_TRUE(form->save());
     EXPECT_FALSE(defaults.defaults().contains(SyncTarget::kindKey));
     EXPECT_EQ(sync.health().kind(), SyncStatus::Health::Kind::unavailable);
+}
+
+TEST_F(SettingsViewTest, APlainHttpServerElsewhereNeedsADeliberateChoiceAndIsSentNoPassword)
+{
+    auto container = makeMemoryContainer();
+    MemoryCredentials credentials;
+    QTemporaryDir data;
+    SyncEngine::Options engineOptions;
+    engineOptions.dataDirectory = data.path();
+    SyncEngine engine(container.get(), defaults.defaults(), &credentials, engineOptions);
+    SyncStatus sync(&engine);
+    SettingsView::Dependencies dependencies;
+    dependencies.sync = &sync;
+    dependencies.syncEngine = &engine;
+    dependencies.dataDirectory = data.path();
+    const auto view = makeView(dependencies);
+    SyncTargetForm *form = view->syncSection()->targetForm();
+    ASSERT_TRUE(form);
+    choose(form->kindPicker(), 2);
+    form->userField()->setText("ana");
+    form->passwordField()->setText("secreta");
+
+    // Refused with the reason until the person says it is on purpose.
+    form->addressField()->setText("http://nube.example/remote.php/dav/");
+    EXPECT_TRUE(form->inClearChoice()->isVisibleTo(view.get()));
+    EXPECT_FALSE(form->inClearChoice()->isChecked());
+    EXPECT_FALSE(form->passwordField()->isVisibleTo(view.get())) << "no password goes in clear";
+    EXPECT_FALSE(form->save());
+    EXPECT_EQ(form->errorText(), SyncTarget::inClearRefusal);
+    EXPECT_FALSE(defaults.defaults().contains(SyncTarget::kindKey));
+
+    form->inClearChoice()->setChecked(true);
+    EXPECT_EQ(form->errorText(), "") << "the refusal is about what was chosen then";
+    EXPECT_TRUE(form->save());
+    const SyncTarget saved = SyncTarget::fromDefaults(defaults.defaults());
+    EXPECT_EQ(saved.kind, SyncTarget::Kind::webDav);
+    EXPECT_TRUE(saved.webDavInClearAccepted);
+    EXPECT_EQ(saved.webDavUser, "");
+    EXPECT_TRUE(credentials.passwords.isEmpty());
+
+    // An address typed without its scheme is taken as https://.
+    form->addressField()->setText("nube.example/remote.php/dav/");
+    EXPECT_FALSE(form->inClearChoice()->isVisibleTo(view.get()));
+    EXPECT_EQ(form->editedTarget().webDavUrl.scheme(), "https");
+    EXPECT_TRUE(form->passwordField()->isVisibleTo(view.get()));
+
+    // This computer's own server over http:// needs no choice.
+    form->addressField()->setText("http://127.0.0.1:8080/dav/");
+    EXPECT_FALSE(form->inClearChoice()->isVisibleTo(view.get()));
+    EXPECT_FALSE(
+        SyncTarget::onWebDav(QUrl("http://127.0.0.1:8080/dav/"), "ana").validate(data.path()));
 }

@@ -62,6 +62,7 @@ std::unique_ptr<QMessageBox> edgeNotice(SessionKind::Rails rails)
     notice->setIcon(QMessageBox::Information);
     notice->setWindowTitle(QStringLiteral("Orlette"));
     notice->setWindowModality(Qt::NonModal);
+    notice->addButton(QStringLiteral("Cerrar"), QMessageBox::RejectRole);
     if (rails == SessionKind::Rails::unplaceableCompositor) {
         notice->setText(QStringLiteral(
             "Este escritorio no deja que Orlette ponga sus notas en el borde de la pantalla."));

@@ -29,6 +29,7 @@ import re
 import select
 import shutil
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 from typing import Optional
@@ -144,7 +145,6 @@ class WaylandDesktop(Desktop):
     # ---- lifecycle
 
     def start(self) -> None:
-        import tempfile
         needed = {"mutter": ["mutter", "pipewire", "wireplumber", "Xwayland"],
                   "kwin": ["kwin_wayland", "Xwayland"]}[self.compositor_name]
         for tool in needed + ["dbus-daemon", "gsettings", "xwininfo", "xprop", _SYSTEM_PYTHON]:

@@ -1,0 +1,331 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""Orlette in GNOME's and KDE Plasma's Wayland sessions (headless mutter and KWin with
+XWayland), started as a user would, with no variable of its own, and driven with a real
+pointer and keyboard injected at the compositor over a maximised native Wayland window.
+
+Each session goes through the gesture's columns: the rails run through XWayland, stand at
+the edges, above the native window, let clicks through to it, wake on a dwell at the
+edge, "+" makes a note that takes typing, a click on the native window closes the card,
+the hot key, and a second start as the entry point. The pointer columns run five times
+each. Columns that do not work yet on a compositor are listed in EXPECTED_FAILURES with
+the reason: they are reported, not asserted, and one that works is printed as "WORKED"
+so its mark can be removed once the fix lands. sway is not among the
+sessions: it refuses to run as root, which is how the tests run here.
+"""
+
+from __future__ import annotations
+
+import sqlite3
+import time
+import traceback
+from typing import Callable, Optional
+
+import harness
+import railapp
+from harness import HarnessError
+from wayland import WaylandDesktop
+
+RUNS = 5
+# How long a column waits for what it checks: generous for a loaded machine, short enough
+# that the columns expected to fail cost little.
+COLUMN_TIMEOUT = 8
+WIDTH, HEIGHT = 1600, 1000
+RAIL = railapp.RAIL_WIDTH
+SEEDED = [("Uno", "right", 0), ("Dos", "right", 1024)]
+
+# Why a column does not work yet, per compositor.
+_UTILITY = ("the rails are utility windows: KWin hides a utility window of an inactive "
+            "application (HideUtilityWindowsForInactive); a dock window fixes it")
+_SHAPE = ("clicks on a rail's empty parts are swallowed: mutter applies a changed X input "
+          "shape only at the window's next frame (geometry or a repaint after each change "
+          "fixes it)")
+_POINTER = ("XWayland learns the pointer only over X surfaces: once the pointer is over a "
+            "native window the rail never sees it leave and never sleeps (an always "
+            "accepting strip at the edge is needed)")
+_EDGE = ("in some runs the dwell at the edge is never seen (XWayland learns the pointer "
+         "only over X surfaces that take input there), so the rail does not wake to open "
+         "a note (an always accepting strip at the edge is needed)")
+_OUTSIDE = ("a click on a native Wayland window never reaches XWayland's click monitor: "
+            "the card must close when its rail loses the keyboard")
+_HOT_KEY = ("an X key grab through XWayland sees keys only while an X client has the "
+            "keyboard: the desktop portal's GlobalShortcuts, kglobalaccel or a GNOME "
+            "keybinding is needed")
+EXPECTED_FAILURES: dict[str, dict[str, str]] = {
+    "mutter": {
+        "click-through": _SHAPE,
+        "dwell wakes": _POINTER,
+        "+ makes a note": _EDGE,
+        "typing saved": _EDGE,
+        "outside click closes": _OUTSIDE,
+        "hot key": _HOT_KEY,
+    },
+    "kwin": {
+        "panels at edges": _UTILITY,
+        "above": _UTILITY,
+        "click-through": _UTILITY,
+        "dwell wakes": _UTILITY,
+        "+ makes a note": _UTILITY,
+        "typing saved": _UTILITY,
+        "outside click closes": _UTILITY,
+        "hot key": _HOT_KEY,
+    },
+}
+
+
+# --------------------------------------------------------------------------- the program
+
+
+def seed(desktop: WaylandDesktop, binary, entries) -> None:
+    """Lets Orlette make its store, ends it, and writes the notes beside what it made."""
+    railapp.settle_first_launch(desktop)
+    app = desktop.launch(binary)
+    path = railapp.store_path(desktop)
+
+    def schema_ready() -> bool:
+        if not path.exists():
+            return False
+        connection = sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)
+        try:
+            return bool(connection.execute(
+                "SELECT name FROM sqlite_master WHERE name = 'Note'").fetchall())
+        except sqlite3.DatabaseError:
+            return False
+        finally:
+            connection.close()
+
+    desktop.wait_for(schema_ready, "Orlette to make its store")
+    app.stop()
+    now = int(time.time() * 1000)
+    connection = sqlite3.connect(path, timeout=5)
+    try:
+        for title, edge, sort_index in entries:
+            connection.execute(
+                "INSERT INTO Note (id, title, plainText, edgeToken, sortIndex, createdAt, "
+                "updatedAt, searchTitle) VALUES (lower(hex(randomblob(16))), ?, '', ?, ?, ?, "
+                "?, ?)", (title, edge, sort_index, now, now, title.lower()))
+        connection.commit()
+    finally:
+        connection.close()
+
+
+def rail_windows(desktop: WaylandDesktop, pid: int) -> dict[str, int]:
+    """The program's rail-sized X windows by edge, wherever they stand ("other" when at
+    neither edge), mapped or not."""
+    found: dict[str, int] = {}
+    for window in desktop.find_windows(pid=pid, visible=False):
+        geometry = desktop.geometry(window)
+        if geometry["width"] != RAIL or geometry["height"] != HEIGHT:
+            continue
+        edge = {0: "left", WIDTH - RAIL: "right"}.get(geometry["x"], "other")
+        found.setdefault(edge, window)
+    return found
+
+
+# --------------------------------------------------------------------------- geometry
+
+CHIP_Y = int(railapp.asleep_stack(len(SEEDED), HEIGHT)[0] + 13)
+AWAKE = railapp.awake_slots(len(SEEDED), HEIGHT)
+TAB_Y = int(AWAKE[0] + 50)
+PLUS_Y = int(AWAKE[-1] + 24)
+EDGE_X = WIDTH - 3
+TAB_X = WIDTH - 65
+# Inside the right rail's window, away from its tabs and chips: the native window's.
+THROUGH_X = WIDTH - 300
+AWAY = (800, 500)
+
+
+def is_awake(desktop: WaylandDesktop) -> bool:
+    return railapp.is_paper(desktop.pixel(TAB_X, TAB_Y))
+
+
+def sleep_and_wake(desktop: WaylandDesktop) -> None:
+    desktop.move(*AWAY)
+    desktop.wait_for(lambda: not is_awake(desktop), "the rail to sleep",
+                     timeout=COLUMN_TIMEOUT)
+    wake(desktop)
+
+
+def wake(desktop: WaylandDesktop) -> None:
+    desktop.move(WIDTH - 2, CHIP_Y)
+    desktop.wait_for(lambda: is_awake(desktop), "a dwell at the edge to wake the rail",
+                     timeout=COLUMN_TIMEOUT)
+
+
+# --------------------------------------------------------------------------- columns
+
+
+class Session:
+    """One compositor's run: the program, the native window, and what each column gave."""
+
+    def __init__(self, desktop: WaylandDesktop, args):
+        self.desktop = desktop
+        self.args = args
+        self.app = None
+        self.log = None
+        self.results: dict[str, Optional[str]] = {}
+
+    def column(self, name: str, check: Callable[[], None]) -> None:
+        try:
+            check()
+        except (AssertionError, HarnessError) as error:
+            self.results[name] = f"{type(error).__name__}: {error}".splitlines()[0]
+            traceback.print_exc()
+            self.desktop.screenshot(name.replace(" ", "-").replace("+", "plus"))
+        else:
+            self.results[name] = None
+
+    def through_xwayland(self) -> None:
+        def rails():
+            if not self.app.running():
+                raise HarnessError(f"orlette ended:\n{self.app.output()}")
+            return rail_windows(self.desktop, self.app.pid)
+
+        found = self.desktop.wait_for(rails, "the rails as XWayland windows", timeout=20)
+        assert found, "no rail window on XWayland"
+
+    def panels_at_edges(self) -> None:
+        def shown_at_edges() -> dict[str, str]:
+            rails = rail_windows(self.desktop, self.app.pid)
+            states = {edge: self.desktop.geometry(rails[edge])["map_state"]
+                      for edge in ("left", "right") if edge in rails}
+            return states if states == {"left": "IsViewable", "right": "IsViewable"} else {}
+
+        self.desktop.wait_for(shown_at_edges, "both rails shown at the edges", timeout=10)
+
+    def above(self) -> None:
+        # The native window has the keyboard and fills the screen; the chips at the edge
+        # show over it.
+        assert self.log.has_focus(), "the native window lost the keyboard"
+        self.desktop.wait_for(lambda: railapp.is_paper(self.desktop.pixel(EDGE_X, CHIP_Y)),
+                              "the chips over the window", timeout=COLUMN_TIMEOUT)
+
+    def click_through(self) -> None:
+        # Only a rail on the screen can swallow a click.
+        self.desktop.wait_for(lambda: railapp.is_paper(self.desktop.pixel(EDGE_X, CHIP_Y)),
+                              "the rail's chips on the screen", timeout=COLUMN_TIMEOUT)
+        for run in range(RUNS):
+            before = self.log.presses()
+            self.desktop.click(THROUGH_X, 300 + run * 90)
+            self.log.wait_for_press(before + 1, f"click {run + 1} to reach the native window",
+                                    COLUMN_TIMEOUT)
+
+    def dwell_wakes(self) -> None:
+        for _ in range(RUNS):
+            sleep_and_wake(self.desktop)
+
+    def plus_makes_a_note(self) -> None:
+        wake(self.desktop)
+        self.desktop.move(WIDTH - 40, PLUS_Y)
+        self.desktop.click(WIDTH - 40, PLUS_Y)
+        self.desktop.wait_for(lambda: len(railapp.notes(self.desktop)) == len(SEEDED) + 1,
+                              "the new note in the store", timeout=COLUMN_TIMEOUT)
+
+    def typing_saved(self) -> None:
+        # The opened card takes the keyboard: its rail becomes XWayland's active window.
+        right = rail_windows(self.desktop, self.app.pid).get("right")
+        self.desktop.wait_for(lambda: right and self.desktop.active_window() == right,
+                              "the card to take the keyboard", timeout=COLUMN_TIMEOUT)
+        self.desktop.type_text("hola wayland")
+        self.desktop.wait_for(
+            lambda: any(n["plainText"] == "hola wayland" for n in railapp.notes(self.desktop)),
+            "the typed text in the store", timeout=COLUMN_TIMEOUT)
+        assert not self.log.lines("key "), "keys reached the native window"
+
+    def outside_click_closes(self) -> None:
+        assert is_awake(self.desktop), "no card is open"
+        before = self.log.presses()
+        self.desktop.click(*AWAY)
+        self.log.wait_for_press(before + 1, "the click to reach the native window",
+                                COLUMN_TIMEOUT)
+        self.desktop.wait_for(lambda: not is_awake(self.desktop), "the card to close",
+                              timeout=COLUMN_TIMEOUT)
+
+    def hot_key(self) -> None:
+        before = len(railapp.notes(self.desktop))
+        self.desktop.click(*AWAY)  # the native window has the keyboard
+        self.desktop.key("super+alt+n")
+        self.desktop.wait_for(lambda: len(railapp.notes(self.desktop)) > before,
+                              "the hot key to make a note", timeout=5)
+
+    def entry_point(self) -> None:
+        # A second start hands over to the running program, which opens the library.
+        second = self.desktop.launch(self.args.binary, "--library")
+        assert second.wait(20) == 0, second.output()
+        self.desktop.wait_for_window(name="^Biblioteca$", pid=self.app.pid, timeout=15)
+
+    def run(self) -> None:
+        seed(self.desktop, self.args.binary, SEEDED)
+        self.log = self.desktop.open_click_log()
+        self.app = self.desktop.launch(self.args.binary)
+        self.column("through XWayland", self.through_xwayland)
+        self.column("panels at edges", self.panels_at_edges)
+        self.column("above", self.above)
+        self.column("click-through", self.click_through)
+        self.column("dwell wakes", self.dwell_wakes)
+        self.column("+ makes a note", self.plus_makes_a_note)
+        self.column("typing saved", self.typing_saved)
+        self.column("outside click closes", self.outside_click_closes)
+        self.column("hot key", self.hot_key)
+        self.column("entry point", self.entry_point)
+        self.desktop.screenshot("end")
+
+
+def check_wlroots_fallback(desktop: WaylandDesktop, binary) -> None:
+    """Where the compositor would not keep the rails at the edges (told here by
+    XDG_CURRENT_DESKTOP, as sway sets it), Orlette starts without rails, says why, and a
+    quick note opens in a floating window."""
+    before = len(railapp.notes(desktop))
+    app = desktop.launch(binary, env={"XDG_CURRENT_DESKTOP": "sway"})
+    desktop.wait_for(lambda: desktop.find_windows(name="^Orlette$", pid=app.pid),
+                     "the notice that the notes cannot stand at the edge")
+    second = desktop.launch(binary, "--new-note", env={"XDG_CURRENT_DESKTOP": "sway"})
+    assert second.wait(20) == 0, second.output()
+    desktop.wait_for(lambda: len(railapp.notes(desktop)) == before + 1, "the quick note")
+    desktop.wait_for(
+        lambda: [w for w in desktop.find_windows(pid=app.pid)
+                 if desktop.geometry(w)["height"] < HEIGHT and w not in
+                 desktop.find_windows(name="^Orlette$", pid=app.pid)],
+        "the quick note in a floating window")
+    assert not rail_windows(desktop, app.pid), "rails on a desktop that cannot place them"
+    desktop.screenshot("wlroots")
+    app.stop()
+
+
+def check_session(args, compositor: str) -> None:
+    helpers = harness.build_dir(args) / "tests"
+    with WaylandDesktop(args.artifacts, compositor, compositor=compositor,
+                        helpers=helpers) as desktop:
+        session = Session(desktop, args)
+        session.run()
+        if compositor == "mutter":
+            session.app.stop()
+            check_wlroots_fallback(desktop, args.binary)
+    expected = EXPECTED_FAILURES[compositor]
+    print(f"{compositor}-Wayland:")
+    unexpected = []
+    for name, failure in session.results.items():
+        if failure is None and name in expected:
+            # Not a failure: some of these columns fail only in some runs, and a test that
+            # fails at random is worse than a line to read.
+            print(f"  {name}: WORKED in this run; once it works in every run, remove it "
+                  f"from EXPECTED_FAILURES (expected to fail: {expected[name]})")
+        elif failure is None:
+            print(f"  {name}: ✓")
+        elif name in expected:
+            print(f"  {name}: expected failure ({expected[name]})")
+        else:
+            print(f"  {name}: FAILED ({failure})")
+            unexpected.append(f"{name}: {failure}")
+    assert not unexpected, "\n".join(unexpected)
+
+
+def test_gnome_wayland_session_on_mutter(args):
+    check_session(args, "mutter")
+
+
+def test_kde_plasma_wayland_session_on_kwin(args):
+    check_session(args, "kwin")
+
+
+if __name__ == "__main__":
+    harness.main(globals())

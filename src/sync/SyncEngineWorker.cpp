@@ -194,8 +194,13 @@ std::optional<SyncError> SyncEngineWorker::importStep()
     // Taken before the listing: whatever changes from now on shows at the next check.
     m_folderTags = currentFolderTags();
     std::optional<SyncError> error = SyncLocalScan(environment()).run();
-    if (!error)
-        error = SyncImporter(environment(), m_container).run();
+    if (!error) {
+        SyncImporter importer(environment(), m_container);
+        error = importer.run();
+        m_refused = importer.refused();
+        if (importer.metALocalEdit())
+            askForAnotherPass();
+    }
     if (!error)
         error = m_keyValues.read(*m_transport);
     importing.finish(error);
@@ -212,12 +217,12 @@ void SyncEngineWorker::exportStep()
         finishKeyValues(false);
         return;
     }
-    if (due.value->isEmpty() && !exporter.keyValuesDue()) {
+    if (due.value->isEmpty() && !exporter.keyValuesDue() && m_refused.isEmpty()) {
         finishKeyValues(true);
         return;
     }
     EventScope exporting(this, SyncEvent::Type::exporting);
-    const SyncExporter::Outcome outcome = exporter.send(*due.value);
+    const SyncExporter::Outcome outcome = exporter.send(*due.value, m_refused);
     if (isCancelled()) {
         finishKeyValues(false);
         return;

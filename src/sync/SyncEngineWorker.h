@@ -117,4 +117,6 @@ private:
     std::atomic<bool> m_cancelled{false};
 
     SyncKeyValueMerge m_keyValues;
+    // The target's records the last import refused, by name.
+    QHash<QString, SyncError> m_refused;
 };

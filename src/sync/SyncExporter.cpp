@@ -23,24 +23,40 @@ SyncResult<QList<SyncStateEntry>> SyncExporter::due()
     return SyncResult<QList<SyncStateEntry>>::success(due);
 }
 
-SyncExporter::Outcome SyncExporter::send(QList<SyncStateEntry> due)
+SyncExporter::Outcome SyncExporter::send(QList<SyncStateEntry> due,
+                                         const QHash<QString, SyncError> &refused)
 {
     Outcome outcome;
     QList<SyncErrorItem> failures;
+    for (auto it = refused.cbegin(); it != refused.cend(); ++it)
+        failures << SyncErrorItem{it.key(), std::make_shared<const SyncError>(it.value()), {}};
     QList<SyncStateEntry> done;
     StoreError failure;
     std::optional<SyncError> &stop = outcome.error;
     for (SyncStateEntry &entry : due) {
         if (m_env.cancelled())
             break;
+        if (refused.contains(entry.recordName))
+            continue;
         SyncRecord out = entry.record;
         out.deviceId = m_deviceId;
         out.deviceName = m_deviceName;
         const auto condition = entry.remoteTag.isEmpty()
                                    ? SyncWriteCondition::absent()
                                    : SyncWriteCondition::matching(entry.remoteTag);
-        const auto written = m_env.transport.write(SyncPaths::notePath(entry.recordName),
-                                                   out.toFileData(), condition);
+        const QByteArray data = out.toFileData();
+        if (data.size() > SyncTransport::maxFileSize) {
+            // Every other computer would refuse to read it.
+            failures << SyncErrorItem{
+                entry.recordName,
+                std::make_shared<const SyncError>(SyncError::make(
+                    SyncError::limitExceeded,
+                    QStringLiteral("Esta nota es demasiado grande para sincronizarla."))),
+                {}};
+            continue;
+        }
+        const auto written =
+            m_env.transport.write(SyncPaths::notePath(entry.recordName), data, condition);
         if (written.ok()) {
             // Only now does this computer count the record as mirrored.
             entry.remoteTag = *written.value;

@@ -23,7 +23,9 @@ public:
     // The records due; fails when the sync state can't be read.
     SyncResult<QList<SyncStateEntry>> due();
     bool keyValuesDue() const { return m_keyValues.isDue(); }
-    Outcome send(QList<SyncStateEntry> due);
+    // `refused`: records of the target the import could not read, by name; they are not
+    // written over and are reported as failures of this pass.
+    Outcome send(QList<SyncStateEntry> due, const QHash<QString, SyncError> &refused = {});
 
 private:
     SyncPassEnvironment m_env;

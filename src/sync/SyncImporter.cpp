@@ -5,6 +5,11 @@
 #include "model/ModelContext.h"
 #include "sync/SyncMerge.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSet>
+
 SyncImporter::SyncImporter(SyncPassEnvironment environment, ModelContainer *container)
     : m_env(std::move(environment)), m_container(container)
 {
@@ -19,7 +24,48 @@ std::optional<SyncError> SyncImporter::run()
         return remoteTags.error;
     if (auto error = plan(*remoteTags.value))
         return error;
-    return apply();
+    planSyncthingCopies();
+    auto error = apply();
+    if (!error && !m_metALocalEdit)
+        removeSurfacedCopies();
+    return error;
+}
+
+// Syncthing keeps the version that lost a simultaneous change as
+// "<name>.sync-conflict-<date>-<time>-<device>.json". Its text must reach the person: a
+// body nobody here holds becomes a conflict copy, like a body that lost a merge, and the
+// file goes once its text is safe in the store.
+void SyncImporter::planSyncthingCopies()
+{
+    for (auto it = m_syncthingCopies.cbegin(); it != m_syncthingCopies.cend(); ++it) {
+        if (m_env.cancelled())
+            return;
+        const auto file =
+            m_env.transport.read(SyncPaths::notesFolder + QLatin1Char('/') + it.key());
+        if (!file.ok())
+            continue;
+        const auto record = SyncRecord::fromJson(file.value->data);
+        if (!record || record->recordName != it.value()) {
+            // Not a copy of one of our records: another program's, left alone.
+            continue;
+        }
+        QSet<QByteArray> heldBodies;
+        if (const auto known = m_states.constFind(it.value()); known != m_states.cend())
+            heldBodies << known->record.bodyHash();
+        for (const Plan &plan : std::as_const(m_plans)) {
+            if (plan.name == it.value())
+                heldBodies << plan.merged.bodyHash();
+        }
+        if (!record->isDeleted && !heldBodies.contains(record->bodyHash()))
+            m_surfacedBodies << *record;
+        m_surfacedFiles << it.key();
+    }
+}
+
+void SyncImporter::removeSurfacedCopies()
+{
+    for (const QString &file : std::as_const(m_surfacedFiles))
+        m_env.transport.remove(SyncPaths::notesFolder + QLatin1Char('/') + file);
 }
 
 SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
@@ -44,15 +90,21 @@ SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
         return Result::failure(*listing.error);
     }
 
-    // Only our own record files count: conflict copies of other programs, editor
+    // Only our own record files count, and Syncthing's conflict copies of them: editor
     // backups, temporary files and anything named to escape the folder are left alone.
+    static const QRegularExpression syncthingCopy(
+        QStringLiteral("^([A-Za-z0-9_-]+)\\.sync-conflict-[0-9]{8}-[0-9]{6}-[A-Za-z0-9]+\\.json$"));
     QHash<QString, QString> remoteTags;
     for (const SyncRemoteEntry &entry : std::as_const(entries)) {
         if (entry.isFolder || !entry.name.endsWith(QStringLiteral(".json")))
             continue;
         const QString name = entry.name.chopped(5);
-        if (SyncRecord::isValidName(name))
+        if (SyncRecord::isValidName(name)) {
             remoteTags.insert(name, entry.tag);
+        } else if (const auto match = syncthingCopy.match(entry.name);
+                   match.hasMatch() && SyncRecord::isValidName(match.captured(1))) {
+            m_syncthingCopies.insert(entry.name, match.captured(1));
+        }
     }
     if (remoteTags.isEmpty() && m_env.state.holdsMirroredNotes()) {
         return Result::failure(
@@ -90,16 +142,31 @@ std::optional<SyncError> SyncImporter::plan(const QHash<QString, QString> &remot
         if (known != m_states.end() && known->remoteTag == it.value())
             continue;
         const auto file = m_env.transport.read(SyncPaths::notePath(name));
+        if (!file.ok() && file.error->code == SyncError::limitExceeded) {
+            m_refused.insert(name, SyncError::wrapping(SyncError::limitExceeded,
+                                                       QStringLiteral("Esta nota es demasiado "
+                                                                      "grande para sincronizarla."),
+                                                       *file.error));
+            continue;
+        }
         if (!file.ok()) {
             if (file.error->code != SyncError::unknownItem &&
                 SyncPassErrors::stopsThePass(*file.error))
                 return file.error;
             continue;
         }
-        const auto remote = SyncRecord::fromJson(file.value->data);
-        // Damaged files and files of a newer format stay as they are.
-        if (!remote || remote->recordName != name)
+        QString why;
+        const auto remote = SyncRecord::fromJson(file.value->data, &why);
+        // Damaged files, files of a newer format and impostors stay as they are.
+        if (auto refused = refusal(name, file.value->data, remote, why)) {
+            // A file no note here ever had is another program's and left alone quietly;
+            // one that stands for a note here, or that a newer version wrote, is reported.
+            const QUuid id = remote ? remote->noteId() : QUuid();
+            if (known != m_states.end() || refused->code == SyncError::incompatibleVersion ||
+                (!id.isNull() && m_states.contains(SyncRecord::nameFor(id))))
+                m_refused.insert(name, *refused);
             continue;
+        }
         if (known != m_states.end() && known->remoteHash == remote->contentHash()) {
             known->remoteTag = file.value->tag;
             touched << *known;
@@ -140,6 +207,33 @@ SyncImporter::planOne(const QString &name, const SyncRemoteFile &file, const Syn
     return plan;
 }
 
+std::optional<SyncError> SyncImporter::refusal(const QString &name, const QByteArray &data,
+                                               const std::optional<SyncRecord> &remote,
+                                               const QString &why)
+{
+    QString reason = why;
+    int code = SyncError::invalidArguments;
+    if (!remote) {
+        const int version =
+            QJsonDocument::fromJson(data).object().value(QStringLiteral("format")).toInt(0);
+        if (version > SyncRecord::format)
+            code = SyncError::incompatibleVersion;
+    } else if (remote->recordName != name) {
+        reason = QStringLiteral("dice ser la nota %1").arg(remote->recordName);
+    } else if (const QUuid id = remote->noteId();
+               !remote->isDeleted && !id.isNull() && SyncRecord::nameFor(id) != name) {
+        // Another note's id under a name of its own would be imported as a second copy.
+        reason = QStringLiteral("guarda la nota %1").arg(SyncRecord::nameFor(id));
+    } else {
+        return std::nullopt;
+    }
+    return SyncError::make(code, QStringLiteral("La copia de esta nota en el destino no se puede "
+                                                "usar (%1): sus cambios no salen de este "
+                                                "ordenador.")
+                                     .arg(reason))
+        .with(SyncErrorInfo::plain(QStringLiteral("file"), SyncPaths::notePath(name)));
+}
+
 SyncImporter::Action SyncImporter::actionOf(const Plan &plan)
 {
     if (plan.merged.isDeleted)
@@ -165,9 +259,10 @@ SyncStateEntry SyncImporter::settled(const Plan &plan) const
 
 std::optional<SyncError> SyncImporter::apply()
 {
-    const bool touchesStore = std::any_of(m_plans.cbegin(), m_plans.cend(), [](const Plan &plan) {
-        return actionOf(plan) != Action::none || plan.losingBody;
-    });
+    const bool touchesStore = !m_surfacedBodies.isEmpty() ||
+                              std::any_of(m_plans.cbegin(), m_plans.cend(), [](const Plan &plan) {
+                                  return actionOf(plan) != Action::none || plan.losingBody;
+                              });
     StoreError failure;
     if (!touchesStore) {
         QList<SyncStateEntry> entries;
@@ -182,6 +277,9 @@ std::optional<SyncError> SyncImporter::apply()
     if (!context)
         return SyncPassErrors::database(
             StoreError{0, QStringLiteral("No se pudo abrir un contexto.")});
+    // Rows are merged from the scan at the start of the pass; a save made since then
+    // must win over the merge, not be overwritten by it.
+    context->setSavesOnlyUnchangedRows(true);
     QHash<qint64, Note *> notes;
     const auto all = context->fetch(FetchDescriptor{}, &failure);
     if (!all)
@@ -190,6 +288,8 @@ std::optional<SyncError> SyncImporter::apply()
         notes.insert(note->persistentModelID().value, note);
     if (auto error = applyToStore(*context, notes))
         return error;
+    if (m_metALocalEdit)
+        return std::nullopt;
 
     QList<SyncStateEntry> finals = m_quiet;
     for (const Applied &done : std::as_const(m_applied)) {
@@ -219,6 +319,10 @@ std::optional<SyncError> SyncImporter::applyToStore(ModelContext &context,
         // The row went away since it was observed; the next pass sees that first.
         if ((action == Action::update || action == Action::remove) && !note)
             continue;
+        if (changedSinceScan(plan, context, note)) {
+            m_metALocalEdit = true;
+            continue;
+        }
         if (action == Action::none) {
             m_quiet << settled(plan);
         } else {
@@ -244,6 +348,8 @@ std::optional<SyncError> SyncImporter::applyToStore(ModelContext &context,
         if (plan.losingBody)
             applyConflictCopy(context, *plan.losingBody);
     }
+    for (const SyncRecord &body : std::as_const(m_surfacedBodies))
+        applyConflictCopy(context, body);
 
     StoreError failure;
     if (!m_env.state.save(m_intents, &failure))
@@ -251,9 +357,22 @@ std::optional<SyncError> SyncImporter::applyToStore(ModelContext &context,
     if (!context.save(&failure)) {
         // Nothing reached the store: the intents go, and the next pass reads again.
         undoIntents();
+        if (failure.code == StoreError::rowChanged) {
+            m_metALocalEdit = true;
+            return std::nullopt;
+        }
         return SyncPassErrors::database(failure);
     }
     return std::nullopt;
+}
+
+bool SyncImporter::changedSinceScan(const Plan &plan, const ModelContext &context,
+                                    const Note *note) const
+{
+    if (!note || !plan.pk)
+        return false;
+    const auto known = m_states.constFind(plan.name);
+    return known != m_states.cend() && known->observedRowVersion != context.storedVersion(note);
 }
 
 // The body that lost a concurrent edit becomes an archived note of its own.

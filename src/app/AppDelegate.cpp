@@ -229,6 +229,8 @@ void AppDelegate::applicationWillTerminate()
         m_floatingNotes->closeAll();
     // Whatever an editor had not written yet goes out before the store closes.
     container()->mainContext()->save();
+    // Edits of the last seconds go to the other computers now, not at the next launch.
+    m_syncEngine->pushPendingChanges(std::chrono::seconds(3));
     m_syncEngine->stop();
     // Last, once the notes are safe; every step of it is bounded in time.
     PendingUpdate(m_defaults)

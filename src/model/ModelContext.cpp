@@ -363,6 +363,8 @@ bool ModelContext::writeNote(Note *note, quint32 fields, bool isNew, StoreError 
     } else {
         sql = QStringLiteral("UPDATE Note SET %1 = ? WHERE pk = ?")
                   .arg(columns.join(QStringLiteral(" = ?, ")));
+        if (m_guardRows)
+            sql += QStringLiteral(" AND rowVersion = ?");
     }
     auto statement = m_database.prepare(sql, error);
     if (!statement)
@@ -376,15 +378,27 @@ bool ModelContext::writeNote(Note *note, quint32 fields, bool isNew, StoreError 
         statement->bindText(index++, SearchFolding::fold(note->plainText()));
     const qint64 version = newRowVersion();
     statement->bindInt64(index++, version);
-    statement->bindInt64(index, note->persistentModelID().value);
+    statement->bindInt64(index++, note->persistentModelID().value);
+    if (m_guardRows && !isNew)
+        statement->bindInt64(index, note->m_rowVersion);
     if (statement->step() || statement->failed()) {
         if (error)
             *error = m_database.lastError(QStringLiteral("No se pudo guardar la nota"));
         return false;
     }
+    if (m_guardRows && !isNew && m_database.changes() != 1)
+        return rowChanged(error);
     // Taken back if the transaction fails, so the next load is not skipped.
     m_pendingVersions.insert(note, version);
     return true;
+}
+
+bool ModelContext::rowChanged(StoreError *error)
+{
+    if (error)
+        *error = StoreError{StoreError::rowChanged,
+                            QStringLiteral("La nota cambió mientras se guardaba")};
+    return false;
 }
 
 bool ModelContext::save(StoreError *error)
@@ -408,18 +422,25 @@ bool ModelContext::save(StoreError *error)
         }
     }
     if (ok && !m_deleted.isEmpty()) {
-        auto statement = m_database.prepare(QStringLiteral("DELETE FROM Note WHERE pk = ?"), error);
+        auto statement = m_database.prepare(
+            m_guardRows ? QStringLiteral("DELETE FROM Note WHERE pk = ? AND rowVersion = ?")
+                        : QStringLiteral("DELETE FROM Note WHERE pk = ?"),
+            error);
         ok = statement != nullptr;
         for (const Note *note : std::as_const(m_deleted)) {
             if (!ok)
                 break;
             statement->reset();
             statement->bindInt64(1, note->persistentModelID().value);
+            if (m_guardRows)
+                statement->bindInt64(2, note->m_rowVersion);
             statement->step();
             if (statement->failed()) {
                 ok = false;
                 if (error)
                     *error = m_database.lastError(QStringLiteral("No se pudo borrar la nota"));
+            } else if (m_guardRows && m_database.changes() != 1) {
+                ok = rowChanged(error);
             }
         }
     }

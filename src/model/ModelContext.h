@@ -40,6 +40,10 @@ public:
     Note *registeredModel(PersistentIdentifier identifier) const;
 
     bool save(StoreError *error = nullptr);
+    // From now on a save writes nothing, and fails with `StoreError::rowChanged`, when a
+    // row it updates or deletes changed in the store since this context loaded it: a
+    // writer that merged its values from an earlier read must not overwrite a newer save.
+    void setSavesOnlyUnchangedRows(bool guarded) { m_guardRows = guarded; }
     // The store's version of the row as this context last loaded or saved it; every write
     // of a record gives it a new random version (column `rowVersion`), so whoever keeps
     // the version it last saw can tell whether the record changed since.
@@ -66,6 +70,7 @@ private:
     Note *materialise(const SqliteStatement &row);
     void loadRow(Note *note, const SqliteStatement &row);
     bool writeNote(Note *note, quint32 fields, bool isNew, StoreError *error);
+    static bool rowChanged(StoreError *error);
     qint64 newRowVersion();
     qint64 dataVersion();
     qint64 newPrimaryKey();
@@ -78,5 +83,6 @@ private:
     QHash<Note *, quint32> m_updated;
     QSet<Note *> m_deleted;
     QHash<Note *, qint64> m_pendingVersions;
+    bool m_guardRows = false;
     qint64 m_lastDataVersion = 0;
 };

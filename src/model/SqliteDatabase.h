@@ -13,6 +13,9 @@ struct sqlite3_stmt;
 // Error of a store operation, with a description a person can read.
 struct StoreError
 {
+    // Not an SQLite code: a guarded save found a row changed since it was loaded.
+    static constexpr int rowChanged = -1;
+
     int code = 0;
     QString description;
 };

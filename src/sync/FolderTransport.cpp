@@ -131,6 +131,14 @@ SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
         return Result::failure(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
     if (!S_ISREG(info.st_mode))
         return Result::failure(missing(QStringLiteral("%1 no es un archivo.").arg(file)));
+    const auto tooLarge = [&] {
+        return Result::failure(SyncError::make(SyncError::limitExceeded,
+                                               QStringLiteral("%1 pasa de %2 MB y no se lee.")
+                                                   .arg(file)
+                                                   .arg(maxFileSize / (1024 * 1024))));
+    };
+    if (info.st_size > maxFileSize)
+        return tooLarge();
     QByteArray data;
     char buffer[65536];
     for (;;) {
@@ -142,6 +150,9 @@ SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
         }
         if (n == 0)
             break;
+        // The file may grow while it is read.
+        if (data.size() + n > maxFileSize)
+            return tooLarge();
         data.append(buffer, n);
     }
     return Result::success(SyncRemoteFile{data, tagOf(info)});

@@ -166,8 +166,15 @@ std::optional<QString> resetIfRequested(UserDefaults &defaults, const ResetEnvir
     const QString storePath = data.filePath(storeName);
     if (!QFileInfo::exists(storePath))
         return std::nullopt;
-    if (foldWriteAheadLog(storePath, environment.waitForOtherUsers) == Folding::busy)
+    if (foldWriteAheadLog(storePath, environment.waitForOtherUsers) == Folding::busy) {
+        // The previous instance still holds the store: the confirmed reset waits for the
+        // next start instead of being forgotten.
+        defaults.setValue(key, true);
+        defaults.synchronize();
+        qWarning("Orlette: la sincronización se reiniciará en el próximo arranque: otra "
+                 "instancia aún usa el almacén.");
         return std::nullopt;
+    }
 
     const QString folder =
         data.filePath(QStringLiteral("Respaldos/") + backupFolderName(environment.now));

@@ -8,7 +8,11 @@
 #include "sync/FolderTransport.h"
 #include "sync/SyncCredentials.h"
 #include "sync/SyncEngineWorker.h"
+
+#include <QSemaphore>
+
 #include "sync/WebDavTransport.h"
+#include <atomic>
 
 #include <QDir>
 #include <QFileInfo>
@@ -221,6 +225,33 @@ void SyncEngine::scheduleRetry()
 void SyncEngine::syncNow()
 {
     onWorker([](SyncEngineWorker *worker) { worker->runCycle(); });
+}
+
+void SyncEngine::pushPendingChanges(std::chrono::milliseconds bound)
+{
+    if (!m_thread || !m_saveTimer->isActive())
+        return;
+    m_saveTimer->stop();
+    // Waited for on this thread without an event loop: nothing else may run at quit.
+    struct Handshake
+    {
+        std::atomic<bool> asked{false};
+        QSemaphore done;
+    };
+    const auto handshake = std::make_shared<Handshake>();
+    const QMetaObject::Connection finished = connect(
+        m_worker, &SyncEngineWorker::cycleFinished, m_worker,
+        [handshake] {
+            if (handshake->asked.exchange(false))
+                handshake->done.release();
+        },
+        Qt::DirectConnection);
+    onWorker([handshake](SyncEngineWorker *worker) {
+        handshake->asked = true;
+        worker->runCycle();
+    });
+    handshake->done.tryAcquire(1, int(bound.count()));
+    disconnect(finished);
 }
 
 void SyncEngine::reconfigure()

@@ -63,6 +63,9 @@ public:
     void stop();
     // Runs a pass now (or right after the one in progress).
     void syncNow();
+    // At quit: when saves are still waiting for their pass, runs it and waits for its end,
+    // at most `bound`; then the engine can stop without leaving them for the next launch.
+    void pushPendingChanges(std::chrono::milliseconds bound);
     // Reads the target from the settings again; a different one restarts the mirroring.
     void reconfigure();
 
@@ -73,6 +76,7 @@ public:
     const SyncTarget &target() const { return m_target; }
     void requestAccountStatus() override;
     void requestZoneNames() override;
+    void requestPass() override { syncNow(); }
 
     // Keeps the WebDAV password of the configured target and restarts the mirroring.
     void setWebDavPassword(const QString &password,

@@ -2,7 +2,9 @@
 #pragma once
 
 #include "sync/SyncEvent.h"
+#include "sync/SyncKeyValueMerge.h"
 #include "sync/SyncMirroring.h"
+#include "sync/SyncPass.h"
 #include "sync/SyncStateStore.h"
 #include "sync/SyncTarget.h"
 #include "sync/SyncTransport.h"
@@ -18,9 +20,10 @@
 class ModelContainer;
 class ModelContext;
 
-// One mirroring pass at a time between the store and the target: set-up of the remote
-// folder, import of what changed there (merged into the store through a context of its
-// own), export of what changed here, and the shared key-value document. Blocking; lives
+// One mirroring pass at a time between the store and the target, run step by step:
+// set-up of the remote folder (`SyncRemoteSetUp`), what changed here (`SyncLocalScan`),
+// import of what changed there (`SyncImporter`), export of what changed here
+// (`SyncExporter`), and the shared key-value document (`SyncKeyValueMerge`). Blocking; lives
 // on the mirroring's worker thread (or on the caller's thread in tests) and reports its
 // events as signals.
 class SyncEngineWorker : public QObject
@@ -42,9 +45,9 @@ public:
         int conflictRetries = 3;
     };
 
-    static inline const QString formatFile = QStringLiteral("Orlette/format.json");
-    static inline const QString notesFolder = QStringLiteral("Orlette/notes");
-    static inline const QString keyValueFile = QStringLiteral("Orlette/keyvalue.json");
+    static inline const QString formatFile = SyncPaths::formatFile;
+    static inline const QString notesFolder = SyncPaths::notesFolder;
+    static inline const QString keyValueFile = SyncPaths::keyValueFile;
 
     SyncEngineWorker(ModelContainer *container, const SyncTarget &target,
                      TransportFactory transportFactory, Options options, QObject *parent = nullptr);
@@ -64,7 +67,10 @@ public:
     void cancel();
 
     // The key-value document after a merge: newer value per key, ties to true.
-    static QJsonObject mergeKeyValues(const QJsonObject &local, const QJsonObject &remote);
+    static QJsonObject mergeKeyValues(const QJsonObject &local, const QJsonObject &remote)
+    {
+        return SyncKeyValueMerge::merge(local, remote);
+    }
 
 Q_SIGNALS:
     void eventChanged(const SyncEvent &event);
@@ -78,21 +84,17 @@ Q_SIGNALS:
 
 private:
     class EventScope;
-    struct ImportPlan;
 
     void cycleOnce();
     bool prepare(std::optional<SyncError> *error);
-    std::optional<SyncError> setUp();
-    std::optional<SyncError> observeLocal();
-    std::optional<SyncError> importChanges();
-    std::optional<SyncError> applyImports(QHash<QString, SyncStateEntry> &states,
-                                          const QList<ImportPlan> &plans);
-    std::optional<SyncError> exportChanges(bool *exported);
-    std::optional<SyncError> readKeyValues();
-    std::optional<SyncError> writeKeyValues(bool *wrote);
+    bool reachTarget();
+    std::optional<SyncError> importStep();
+    void exportStep();
+    // Another pass follows this one at once, a bounded number of times per request.
+    void askForAnotherPass();
     void finishKeyValues(bool ok);
+    SyncPassEnvironment environment();
 
-    std::optional<SyncRecord> readRow(const QString &recordName, qint64 pk);
     bool isCancelled() const { return m_cancelled.load(); }
     qint64 now() const;
     QString deviceId();
@@ -114,8 +116,7 @@ private:
     int m_conflictRounds = 0;
     std::atomic<bool> m_cancelled{false};
 
-    QJsonObject m_localKeyValues;
-    QJsonObject m_remoteKeyValues;
-    QString m_keyValueTag;
-    bool m_keyValuesRead = false;
+    SyncKeyValueMerge m_keyValues;
+    // The target's records the last import refused, by name.
+    QHash<QString, SyncError> m_refused;
 };

@@ -65,6 +65,7 @@ struct SyncError
         badDatabase = 24,
         quotaExceeded = 25,
         zoneNotFound = 26,
+        limitExceeded = 27,
         userDeletedZone = 28,
     };
 

@@ -37,6 +37,8 @@ public:
     virtual void requestAccountStatus() = 0;
     // Answered by `zoneNamesReady`.
     virtual void requestZoneNames() = 0;
+    // A whole pass as soon as possible, whether or not anything is known to have changed.
+    virtual void requestPass() = 0;
 
 Q_SIGNALS:
     void eventChanged(const SyncEvent &event);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/SyncStateStore.h"
 
+#include "model/StoreSchema.h"
+
 #include <QJsonDocument>
 
 namespace {
@@ -179,6 +181,60 @@ bool SyncStateStore::forgetRemote(StoreError *error)
     return m_database.exec(QStringLiteral("UPDATE syncState SET remoteTag = NULL,"
                                           " remoteHash = NULL, agreedBodyHash = NULL"),
                            error);
+}
+
+void SyncStateStore::remove(const QStringList &recordNames)
+{
+    removeWhere(QStringLiteral("recordName = ?"), recordNames);
+}
+
+void SyncStateStore::removeDetached(const QStringList &recordNames)
+{
+    removeWhere(QStringLiteral("recordName = ? AND pk IS NULL"), recordNames);
+}
+
+void SyncStateStore::removeWhere(const QString &condition, const QStringList &recordNames)
+{
+    if (recordNames.isEmpty())
+        return;
+    auto statement = m_database.prepare(QStringLiteral("DELETE FROM syncState WHERE ") + condition);
+    if (!statement)
+        return;
+    for (const QString &name : recordNames) {
+        statement->reset();
+        statement->bindText(1, name);
+        statement->step();
+    }
+}
+
+std::optional<SyncStateStore::NoteRow> SyncStateStore::readNote(const QString &recordName,
+                                                                qint64 pk)
+{
+    auto statement = m_database.prepare(
+        QStringLiteral("SELECT %1 FROM Note WHERE pk = ?").arg(StoreSchema::selectColumns()));
+    if (!statement)
+        return std::nullopt;
+    statement->bindInt64(1, pk);
+    if (!statement->step())
+        return std::nullopt;
+    return NoteRow{SyncRecord::fromRow(recordName, *statement),
+                   statement->int64(Note::fieldCount + 1)};
+}
+
+std::optional<QList<SyncStateStore::NoteVersion>> SyncStateStore::noteVersions(StoreError *error)
+{
+    auto rows = m_database.prepare(QStringLiteral("SELECT pk, rowVersion FROM Note"), error);
+    if (!rows)
+        return std::nullopt;
+    QList<NoteVersion> versions;
+    while (rows->step())
+        versions.append({rows->int64(0), rows->int64(1)});
+    if (rows->failed()) {
+        if (error)
+            *error = m_database.lastError();
+        return std::nullopt;
+    }
+    return versions;
 }
 
 QString SyncStateStore::meta(const QString &key)

@@ -55,12 +55,32 @@ public:
     // made anew), keeping the local records, so that everything is merged and sent again.
     bool forgetRemote(StoreError *error = nullptr);
 
+    // Drops the entries named, mirrored or not.
+    void remove(const QStringList &recordNames);
+    // Drops the entries named that belong to no local row.
+    void removeDetached(const QStringList &recordNames);
+
+    // A note row of the store as a record, with the row's `rowVersion`.
+    struct NoteRow
+    {
+        SyncRecord record;
+        qint64 rowVersion = 0;
+    };
+    std::optional<NoteRow> readNote(const QString &recordName, qint64 pk);
+    // Every note row's key and `rowVersion`.
+    struct NoteVersion
+    {
+        qint64 pk = 0;
+        qint64 rowVersion = 0;
+    };
+    std::optional<QList<NoteVersion>> noteVersions(StoreError *error = nullptr);
+
     QString meta(const QString &key);
     bool setMeta(const QString &key, const QString &value, StoreError *error = nullptr);
 
-    SqliteDatabase &database() { return m_database; }
-
 private:
+    void removeWhere(const QString &condition, const QStringList &recordNames);
+
     SqliteDatabase m_database;
     // The records of the last load with the text they were read from: a pass reads the
     // whole table several times, and most records have not changed since the pass before.

@@ -138,6 +138,9 @@ void SyncStatus::syncNow(ModelContext *context, WatcherCheck watcherCheck)
     setIsSyncing(true);
     if (context && context->hasChanges())
         context->save();
+    // The button promises a transfer even when nothing was waiting to be saved.
+    if (m_mirroring && m_mirroring->isConfigured())
+        m_mirroring->requestPass();
     refreshAccount();
     if (watcherCheck)
         watcherCheck();

@@ -96,8 +96,8 @@ public:
     void reconfigure();
     void refreshAccount();
 
-    // "Sincronizar ahora": saves the context's pending changes, asks for the account,
-    // checks the watcher now and again after `syncNowDuration`.
+    // "Sincronizar ahora": saves the context's pending changes, asks for a pass and the
+    // account, checks the watcher now and again after `syncNowDuration`.
     void syncNow(ModelContext *context, WatcherCheck watcherCheck = {});
     template <typename Watcher> void syncNow(ModelContext *context, Watcher *watcher)
     {

@@ -55,12 +55,17 @@ template <typename T> struct SyncResult
 // Blocking file operations on the sync target, run on the mirroring's worker thread.
 // Paths are relative to the target's root, "/"-separated, and already checked by the
 // caller. A missing file or folder fails with `SyncError::unknownItem`; a write whose
-// condition does not hold fails with `SyncError::serverRecordChanged`. Every write
+// condition does not hold fails with `SyncError::serverRecordChanged`; a file larger than
+// `maxFileSize` is not read (nor held in memory beyond that size) and fails with
+// `SyncError::limitExceeded`. Every write
 // replaces the file whole: a reader sees the old or the new content, never a mix.
 class SyncTransport
 {
 public:
     virtual ~SyncTransport() = default;
+
+    // Far above any note typed by hand, far below what would stall the interface.
+    static constexpr qint64 maxFileSize = 4 * 1024 * 1024;
 
     virtual SyncResult<QList<SyncRemoteEntry>> list(const QString &folder) = 0;
     virtual SyncResult<SyncRemoteFile> read(const QString &path) = 0;

@@ -106,6 +106,33 @@ TEST_F(SyncEngineTest, SavesAreSentAndArriveAsRemoteChanges)
     EXPECT_FALSE(a->engine->isRunning());
 }
 
+TEST_F(SyncEngineTest, EditsWaitingForTheirPassAreSentAtQuit)
+{
+    auto container = makeMemoryContainer();
+    UserDefaults defaults(settings.filePath(QStringLiteral("quit.conf")));
+    SyncTarget::inFolder(remote.path()).save(defaults);
+    SyncEngine::Options options;
+    // The pass of a save would come long after the quit.
+    options.saveDelay = 10min;
+    options.pollInterval = 10min;
+    options.fileChangeDelay = 10min;
+    options.dataDirectory = data.path();
+    SyncEngine engine(container.get(), defaults, nullptr, options);
+    QSignalSpy passes(&engine, &SyncEngine::cycleFinished);
+    engine.start();
+    ASSERT_TRUE(passes.wait(5000));
+    auto note = std::make_unique<Note>();
+    note->setTitle(QStringLiteral("Escrita al salir"));
+    const QString name = note->id().toString(QUuid::WithoutBraces).toUpper();
+    container->mainContext()->insert(std::move(note));
+    ASSERT_TRUE(container->mainContext()->save());
+
+    engine.pushPendingChanges(5s);
+    engine.stop();
+    EXPECT_TRUE(QFile::exists(
+        remote.filePath(QStringLiteral("Orlette/notes/") + name + QStringLiteral(".json"))));
+}
+
 TEST_F(SyncEngineTest, ConfiguringATargetStartsTheMirroring)
 {
     auto a = app(QStringLiteral("a"), false);

@@ -23,6 +23,21 @@ struct Clock
     qint64 tick(qint64 ms = 1000) { return now += ms; }
 };
 
+// A folder transport that lets a test act while a pass runs.
+class HookedTransport : public FolderTransport
+{
+public:
+    using FolderTransport::FolderTransport;
+    std::function<void()> beforeListing;
+
+    SyncResult<QList<SyncRemoteEntry>> list(const QString &folder) override
+    {
+        if (beforeListing && folder == SyncEngineWorker::notesFolder)
+            beforeListing();
+        return FolderTransport::list(folder);
+    }
+};
+
 // One computer: its own store, mirrored to the shared folder by a worker running on the
 // test's thread.
 class Computer
@@ -37,7 +52,12 @@ public:
         options.deviceName = name;
         worker = std::make_unique<SyncEngineWorker>(
             container.get(), SyncTarget::inFolder(folder),
-            [folder] { return std::make_unique<FolderTransport>(folder); }, options);
+            [this, folder]() -> std::unique_ptr<SyncTransport> {
+                auto made = std::make_unique<HookedTransport>(folder);
+                transport = made.get();
+                return made;
+            },
+            options);
         QObject::connect(worker.get(), &SyncEngineWorker::eventChanged,
                          [this](const SyncEvent &event) {
                              if (event.endDate)
@@ -108,6 +128,8 @@ public:
 
     std::unique_ptr<ModelContainer> container;
     std::unique_ptr<SyncEngineWorker> worker;
+    // Made by the worker at its first pass, and owned by it.
+    HookedTransport *transport = nullptr;
     QList<SyncEvent> events;
     QJsonObject keyValues;
 };
@@ -647,4 +669,203 @@ TEST(SyncMergeTest, RulesTable)
     remote.set(Note::Field::edgeToken, QStringLiteral("right"), 500);
     EXPECT_EQ(SyncMerge::merge(local, remote, agreed).merged.value(Note::Field::edgeToken),
               SyncMerge::merge(remote, local, agreed).merged.value(Note::Field::edgeToken));
+}
+
+TEST_F(SyncEngineWorkerTest, ARecordThatCannotBeReadIsReportedAndNeverWrittenOver)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *note = a->add(QStringLiteral("Uno"), QStringLiteral("cuerpo"));
+    a->add(QStringLiteral("Dos"));
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    const QString name = SyncRecord::nameFor(note->id());
+    const QString path = notesPath() + QLatin1Char('/') + name + QStringLiteral(".json");
+    const QByteArray truncated =
+        QByteArray("{\"format\": 1, \"recordName\": \"") + name.toLatin1() + "\", \"fie";
+    const QByteArray newer = QByteArray("{\"format\": 99, \"recordName\": \"") + name.toLatin1() +
+                             "\", \"somethingNew\": true}";
+    int round = 0;
+    for (const QByteArray &unreadable : {truncated, newer}) {
+        SCOPED_TRACE(round);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(unreadable);
+        file.close();
+        clock.tick();
+        note->setPlainText(QStringLiteral("editado %1").arg(++round));
+        a->save();
+
+        // Both computers say what is wrong instead of "up to date"...
+        for (Computer *computer : {a.get(), b.get()}) {
+            const auto error = computer->sync();
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->code, SyncError::partialFailure);
+            ASSERT_EQ(error->userInfo.size(), 1);
+            ASSERT_EQ(error->userInfo.first().dictionary.size(), 1);
+            EXPECT_EQ(error->userInfo.first().dictionary.first().key, name);
+        }
+        // ...and the file another version or another program may still need stays.
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), unreadable);
+    }
+
+    // Once the file is readable again the edit leaves.
+    ASSERT_TRUE(QFile::remove(path));
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->withId(note->id())->plainText(), QStringLiteral("editado 2"));
+}
+
+TEST_F(SyncEngineWorkerTest, ARecordUnderAnotherNameHoldingAKnownNoteIsNotASecondCopy)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *note = a->add(QStringLiteral("Uno"));
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    const QString name = SyncRecord::nameFor(note->id());
+    QFile original(notesPath() + QLatin1Char('/') + name + QStringLiteral(".json"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray content = original.readAll();
+    // The same note under its name in lower case, as a case-blind copy would write it.
+    const QString impostor = name.toLower();
+    QFile copy(notesPath() + QLatin1Char('/') + impostor + QStringLiteral(".json"));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(QByteArray(content).replace(name.toLatin1(), impostor.toLatin1()));
+    copy.close();
+
+    clock.tick();
+    const auto error = b->sync();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::partialFailure);
+    EXPECT_EQ(b->notes().size(), 1);
+    EXPECT_EQ(repeatedIds(b->notes()), 0);
+    EXPECT_TRUE(copy.exists());
+}
+
+TEST_F(SyncEngineWorkerTest, AnEditSavedDuringAPassIsNeitherOverwrittenNorLost)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *note = a->add(QStringLiteral("Uno"), QStringLiteral("primero"));
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    Note *there = b->withId(note->id());
+    ASSERT_TRUE(there);
+    there->setTitle(QStringLiteral("Título de B"));
+    b->save();
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+
+    // A's person saves a new body while A's pass is between reading the store and
+    // writing B's title into it.
+    clock.tick();
+    bool edited = false;
+    a->transport->beforeListing = [&] {
+        if (edited)
+            return;
+        edited = true;
+        note->setPlainText(QStringLiteral("escrito durante la pasada"));
+        a->save();
+    };
+    ASSERT_FALSE(a->sync());
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(note->plainText(), QStringLiteral("escrito durante la pasada"));
+    EXPECT_EQ(note->title(), QStringLiteral("Título de B"));
+
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(there->plainText(), QStringLiteral("escrito durante la pasada"));
+    EXPECT_EQ(there->title(), QStringLiteral("Título de B"));
+}
+
+TEST_F(SyncEngineWorkerTest, SyncthingConflictCopiesReachThePersonOnce)
+{
+    auto a = computer(QStringLiteral("A"));
+    Note *note = a->add(QStringLiteral("Lista"), QStringLiteral("pan"));
+    ASSERT_FALSE(a->sync());
+    const QString name = SyncRecord::nameFor(note->id());
+    QFile original(notesPath() + QLatin1Char('/') + name + QStringLiteral(".json"));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    auto record = SyncRecord::fromJson(original.readAll());
+    ASSERT_TRUE(record);
+
+    // Syncthing kept the other computer's simultaneous text aside, and a copy whose text
+    // is the one held here.
+    const auto keepAside = [&](const QString &file, const QString &body) {
+        SyncRecord copy = *record;
+        copy.set(Note::Field::plainText, body, clock.now);
+        copy.set(Note::Field::richText, QString::fromLatin1(body.toUtf8().toBase64()), clock.now);
+        QFile out(notesPath() + QLatin1Char('/') + file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(copy.toFileData());
+    };
+    const QString lost = name + QStringLiteral(".sync-conflict-20260105-101500-ABCDEFG.json");
+    const QString same = name + QStringLiteral(".sync-conflict-20260105-101501-HIJKLMN.json");
+    keepAside(lost, QStringLiteral("pan y leche"));
+    keepAside(same, QStringLiteral("pan"));
+
+    auto b = computer(QStringLiteral("B"));
+    for (Computer *computer : {a.get(), b.get()}) {
+        clock.tick();
+        ASSERT_FALSE(computer->sync());
+    }
+    for (Computer *computer : {a.get(), b.get()}) {
+        ASSERT_EQ(computer->notes().size(), 2);
+        int copies = 0;
+        for (const Note *held : computer->notes()) {
+            if (held->plainText() == QStringLiteral("pan y leche")) {
+                ++copies;
+                EXPECT_TRUE(held->isArchived());
+            }
+        }
+        EXPECT_EQ(copies, 1);
+    }
+    EXPECT_FALSE(QFile::exists(notesPath() + QLatin1Char('/') + lost));
+    EXPECT_FALSE(QFile::exists(notesPath() + QLatin1Char('/') + same));
+}
+
+TEST_F(SyncEngineWorkerTest, RecordsOverTheSizeLimitAreNeitherReadNorWrittenAndAreReported)
+{
+    auto a = computer(QStringLiteral("A"));
+    auto b = computer(QStringLiteral("B"));
+    Note *note = a->add(QStringLiteral("Pequeña"), QStringLiteral("poco"));
+    a->add(QStringLiteral("Otra"));
+    ASSERT_FALSE(a->sync());
+    clock.tick();
+    ASSERT_FALSE(b->sync());
+
+    // Another program blew the record up past the limit.
+    const QString name = SyncRecord::nameFor(note->id());
+    const QString path = notesPath() + QLatin1Char('/') + name + QStringLiteral(".json");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(SyncTransport::maxFileSize + 1, ' '));
+    }
+    clock.tick();
+    auto error = b->sync();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::partialFailure);
+    ASSERT_EQ(error->userInfo.first().dictionary.size(), 1);
+    EXPECT_EQ(error->userInfo.first().dictionary.first().error->code, SyncError::limitExceeded);
+    EXPECT_EQ(b->withId(note->id())->plainText(), QStringLiteral("poco"));
+    ASSERT_TRUE(QFile::remove(path));
+    clock.tick();
+    ASSERT_FALSE(a->sync());
+
+    // A note grown past the limit here is not sent, and says so.
+    clock.tick();
+    note->setPlainText(QString(SyncTransport::maxFileSize, QLatin1Char('x')));
+    a->save();
+    error = a->sync();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::partialFailure);
+    EXPECT_LT(QFileInfo(path).size(), SyncTransport::maxFileSize);
 }

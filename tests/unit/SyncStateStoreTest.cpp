@@ -47,8 +47,7 @@ TEST(SyncStateStoreTest, LoadsFollowTheTableAndHashesFollowTheRecords)
     SyncStateEntry changed = first->value(uno);
     changed.record.set(Note::Field::title, QStringLiteral("Uno y medio"), 2);
     ASSERT_TRUE(store.save({changed, entryNamed(QStringLiteral("C"), QStringLiteral("Tres"), 2)}));
-    ASSERT_TRUE(store.database().exec(
-        QStringLiteral("DELETE FROM syncState WHERE recordName = 'B'"), nullptr));
+    store.remove({QStringLiteral("B")});
 
     auto second = store.load();
     ASSERT_TRUE(second);

@@ -20,10 +20,12 @@ public:
     bool configured = true;
     int accountRequests = 0;
     int zoneRequests = 0;
+    int passRequests = 0;
 
     bool isConfigured() const override { return configured; }
     void requestAccountStatus() override { ++accountRequests; }
     void requestZoneNames() override { ++zoneRequests; }
+    void requestPass() override { ++passRequests; }
 };
 
 // Collects the lines written to the sync log.
@@ -286,10 +288,13 @@ TEST(SyncStatusTest, SyncNowRunsOnceForItsDurationAndSavesPendingChanges)
     EXPECT_FALSE(context->hasChanges());
     EXPECT_EQ(mirroring.accountRequests, 1);
     EXPECT_EQ(checks, 1);
+    // A pass runs even with nothing unsaved.
+    EXPECT_EQ(mirroring.passRequests, 1);
 
     status.syncNow(context, [&] { ++checks; });
     EXPECT_EQ(checks, 1);
     EXPECT_EQ(mirroring.accountRequests, 1);
+    EXPECT_EQ(mirroring.passRequests, 1);
 
     ASSERT_TRUE(waitUntil([&] { return !status.isSyncing(); }));
     EXPECT_EQ(checks, 2);

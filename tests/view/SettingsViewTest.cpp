@@ -52,7 +52,9 @@ public:
     bool isConfigured() const override { return true; }
     void requestAccountStatus() override { ++accountRequests; }
     void requestZoneNames() override {}
+    void requestPass() override { ++passRequests; }
     int accountRequests = 0;
+    int passRequests = 0;
 };
 
 // A secret store that keeps what it is given.

@@ -22,6 +22,10 @@ FloatingNotesCoordinator::FloatingNotesCoordinator(ModelContainer *container, Wi
     m_environment.context = container != nullptr ? container->mainContext() : nullptr;
     if (!m_environment.shadows)
         m_environment.shadows = std::make_shared<CardShadowCache>();
+    if (m_environment.context) {
+        connect(m_environment.context, &ModelContext::remoteChange, this,
+                &FloatingNotesCoordinator::followStore);
+    }
 }
 
 FloatingNotesCoordinator::~FloatingNotesCoordinator()
@@ -88,19 +92,50 @@ void FloatingNotesCoordinator::closeAll()
     m_panels.clear();
 }
 
-void FloatingNotesCoordinator::restore()
+namespace {
+
+std::optional<QList<Note *>> floatingNotes(ModelContainer *container)
 {
-    ModelContext *context = m_container ? m_container->mainContext() : nullptr;
+    ModelContext *context = container ? container->mainContext() : nullptr;
     if (context == nullptr)
-        return;
+        return std::nullopt;
     FetchDescriptor descriptor;
     descriptor.predicate = NotePredicate::equals(Note::Field::isFloating, true) &&
                            NotePredicate::isNull(Note::Field::deletedAt);
-    const std::optional<QList<Note *>> notes = context->fetch(descriptor);
+    return context->fetch(descriptor);
+}
+
+} // namespace
+
+void FloatingNotesCoordinator::restore()
+{
+    const std::optional<QList<Note *>> notes = floatingNotes(m_container);
     if (!notes)
         return;
-    for (Note *note : *notes)
+    m_floatingInStore.clear();
+    for (Note *note : *notes) {
+        m_floatingInStore.insert(note->id());
         open(note);
+    }
+}
+
+void FloatingNotesCoordinator::followStore()
+{
+    const std::optional<QList<Note *>> notes = floatingNotes(m_container);
+    if (!notes)
+        return;
+    QSet<QUuid> floating;
+    for (Note *note : *notes) {
+        floating.insert(note->id());
+        // A window open already (torn off here) is not brought forward.
+        if (!m_floatingInStore.contains(note->id()) && !m_panels.contains(note->id()))
+            open(note);
+    }
+    for (const QUuid &id : std::as_const(m_floatingInStore)) {
+        if (!floating.contains(id))
+            close(id);
+    }
+    m_floatingInStore = floating;
 }
 
 FloatingNotePanel *FloatingNotesCoordinator::panel(const QUuid &noteId) const

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QSizeF>
 #include <QUuid>
 
@@ -51,6 +52,10 @@ public:
     void closeAll();
     // Opens the window of every floating note that is not in the trash.
     void restore();
+    // Follows changes that came into the store from elsewhere (another computer): a note
+    // that became floating there gets its window, one docked or trashed there loses it.
+    // Windows closed here while their note stays floating are left closed.
+    void followStore();
 
     FloatingNotePanel *panel(const QUuid &noteId) const;
     qsizetype count() const { return m_panels.size(); }
@@ -72,4 +77,6 @@ private:
     // Children of the coordinator; a closed window is deleted once the event that closed
     // it (possibly a click inside it) is over.
     QHash<QUuid, FloatingNotePanel *> m_panels;
+    // The floating notes outside the trash as the store last held them.
+    QSet<QUuid> m_floatingInStore;
 };

@@ -19,9 +19,11 @@ NoteTitleField::NoteTitleField(Note *note, const NotePaint &paint,
     setTextMargins(0, 0, 0, 0);
     applyPaint();
     if (note != nullptr) {
-        setText(note->title());
+        m_baseline = note->title();
+        setText(m_baseline);
         setCursorPosition(0);
         connect(note, &Note::titleChanged, this, &NoteTitleField::refreshPrompt);
+        connect(note, &Note::titleChanged, this, &NoteTitleField::followTitle);
         connect(note, &Note::plainTextChanged, this, &NoteTitleField::refreshPrompt);
     }
     refreshPrompt();
@@ -54,15 +56,31 @@ void NoteTitleField::setSaveDelay(std::chrono::milliseconds delay)
 
 void NoteTitleField::scheduleSave()
 {
-    m_saveTimer.start();
+    if (text() == m_baseline)
+        m_saveTimer.stop();
+    else
+        m_saveTimer.start();
+}
+
+void NoteTitleField::followTitle()
+{
+    if (!m_note || text() != m_baseline || m_note->title() == m_baseline)
+        return;
+    m_baseline = m_note->title();
+    const int cursor = cursorPosition();
+    setText(m_baseline);
+    setCursorPosition(qMin(cursor, int(m_baseline.size())));
 }
 
 void NoteTitleField::commit()
 {
     m_saveTimer.stop();
-    if (!m_note || m_note->title() == text())
+    if (!m_note || text() == m_baseline)
         return;
-    m_note->setTitle(text());
+    m_baseline = text();
+    if (m_note->title() == m_baseline)
+        return;
+    m_note->setTitle(m_baseline);
     m_note->setUpdatedAt(QDateTime::currentDateTimeUtc());
     ModelContext *context =
         m_environment.context ? m_environment.context.data() : m_note->modelContext();

@@ -14,7 +14,8 @@ class Note;
 
 // The one-line title of an open note. Shows the note's display title greyed while empty,
 // and writes the title exactly as typed (an empty title too) a short pause after typing,
-// on Return, and when the field goes away.
+// on Return, and when the field goes away. Only typing is written: a title changed
+// elsewhere (another computer) while nothing is typed here is shown, never written back.
 class NoteTitleField : public QLineEdit
 {
     Q_OBJECT
@@ -43,6 +44,7 @@ protected:
 
 private:
     void scheduleSave();
+    void followTitle();
     void refreshPrompt();
     void applyPaint();
 
@@ -51,4 +53,7 @@ private:
     NoteSurfaceEnvironment m_environment;
     std::chrono::milliseconds m_saveDelay;
     QTimer m_saveTimer;
+    // The note's title as last shown or written here: text that still equals it was not
+    // typed.
+    QString m_baseline;
 };

@@ -338,6 +338,49 @@ TEST_F(FloatingNotesTest, RestoreOpensEveryFloatingNoteThatIsNotInTheTrash)
     EXPECT_FALSE(context->hasChanges()) << "restoring changes no note";
 }
 
+TEST_F(FloatingNotesTest, FloatingDockingAndTrashingElsewhereOpenAndCloseWindowsHere)
+{
+    Note *first = ViewTest::insertNote(*context, QStringLiteral("Primera"), QString());
+    Note *second = floatingNote(QStringLiteral("Segunda"));
+    Note *third = floatingNote(QStringLiteral("Tercera"));
+    context->save();
+    coordinator->restore();
+    ASSERT_EQ(coordinator->count(), 2);
+    // Closed here by hand while it stays floating: no change elsewhere reopens it.
+    coordinator->close(third->id());
+
+    // Another computer's changes, arriving through another connection to the store.
+    const auto elsewhere = [&](const std::function<void(Note *, Note *)> &change) {
+        std::unique_ptr<ModelContext> other = container->makeContext();
+        const auto notes = other->fetch(FetchDescriptor{});
+        ASSERT_TRUE(notes);
+        Note *otherFirst = nullptr;
+        Note *otherSecond = nullptr;
+        for (Note *note : *notes) {
+            if (note->id() == first->id())
+                otherFirst = note;
+            if (note->id() == second->id())
+                otherSecond = note;
+        }
+        change(otherFirst, otherSecond);
+        ASSERT_TRUE(other->save());
+        context->processExternalChanges(true);
+        deleteClosedWindows();
+    };
+
+    elsewhere([](Note *tornOff, Note *) { tornOff->setIsFloating(true); });
+    EXPECT_NE(coordinator->panel(first->id()), nullptr);
+    EXPECT_NE(coordinator->panel(second->id()), nullptr);
+    EXPECT_EQ(coordinator->panel(third->id()), nullptr);
+
+    elsewhere([](Note *docked, Note *trashed) {
+        docked->setIsFloating(false);
+        trashed->setDeletedAt(QDateTime::currentDateTimeUtc());
+    });
+    EXPECT_EQ(coordinator->count(), 0);
+    EXPECT_FALSE(context->hasChanges());
+}
+
 TEST_F(FloatingNotesTest, CloseAllHidesEveryWindowWithoutChangingANote)
 {
     Note *first = floatingNote(QStringLiteral("Primera"));

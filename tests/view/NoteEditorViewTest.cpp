@@ -269,6 +269,31 @@ TEST_F(NoteEditingTest, TitleWritesAfterThePauseOrWhenHidden)
     EXPECT_EQ(note->updatedAt(), saved);
 }
 
+TEST_F(NoteEditingTest, TitleChangedElsewhereIsShownAndNeverWrittenBack)
+{
+    NoteTitleField *field = makeTitleField(20ms);
+    QSignalSpy writes(field, &NoteTitleField::wrote);
+    // Another computer renames the note while it is open here, untouched.
+    note->setTitle(QStringLiteral("De otro ordenador"));
+    const QDateTime remoteDate = note->updatedAt();
+    context->save();
+    EXPECT_EQ(field->text(), QStringLiteral("De otro ordenador"));
+    EXPECT_FALSE(field->hasPendingSave());
+    delete field;
+    EXPECT_EQ(writes.count(), 0);
+    EXPECT_EQ(note->title(), QStringLiteral("De otro ordenador"));
+    EXPECT_EQ(note->updatedAt(), remoteDate);
+
+    // What was typed here still wins over a later change elsewhere.
+    field = makeTitleField(10s);
+    field->end(false);
+    QTest::keyClicks(field, QStringLiteral(" (mío)"));
+    note->setTitle(QStringLiteral("Otra vez"));
+    EXPECT_EQ(field->text(), QStringLiteral("De otro ordenador (mío)"));
+    field->hide();
+    EXPECT_EQ(note->title(), QStringLiteral("De otro ordenador (mío)"));
+}
+
 } // namespace
 
 namespace {

@@ -4,6 +4,7 @@
 #include "platform/GlobalCoordinates.h"
 #include "platform/WindowActivation.h"
 #include "platform/X11InputShape.h"
+#include "platform/X11UserTime.h"
 #include "platform/X11WindowHints.h"
 
 #include <QApplication>
@@ -25,12 +26,16 @@ Qt::WindowFlags panelFlags(const PanelOptions &options)
 
 } // namespace
 
-QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options)
+QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options, const X11UserTime *userTime)
     : m_window(std::make_unique<QWidget>(nullptr, panelFlags(options))), m_options(options),
-      m_x11(X11Connection::ofApplication()), m_ignoresMouseEvents(options.ignoresMouseEvents)
+      m_x11(X11Connection::ofApplication()), m_userTime(userTime),
+      m_ignoresMouseEvents(options.ignoresMouseEvents)
 {
     m_window->setAttribute(Qt::WA_TranslucentBackground);
-    m_window->setAttribute(Qt::WA_ShowWithoutActivating);
+    // Qt marks a window shown without activating with a user time of 0, which mutter
+    // answers by flagging the window as demanding attention. A dock is never focused on
+    // mapping anyway (it declines focus), so it keeps the real time of the latest input.
+    m_window->setAttribute(Qt::WA_ShowWithoutActivating, options.takesFocusOnClick);
     m_window->setProperty(panelProperty, true);
     if (!options.minimumSize.isEmpty())
         m_window->setMinimumSize(options.minimumSize.toSize());
@@ -96,7 +101,7 @@ void QtPanel::makeKeyAndOrderFront()
 {
     setAcceptsFocus(true);
     orderFrontRegardless();
-    WindowActivation::activate(m_window.get());
+    WindowActivation::activate(m_window.get(), m_userTime ? m_userTime->latest() : 0);
 }
 
 void QtPanel::orderOut()
@@ -247,8 +252,12 @@ void QtPanel::setAcceptsFocus(bool accepts)
     flags.setFlag(Qt::WindowDoesNotAcceptFocus, !accepts);
     // Changes the native window in place; setWindowFlags() would unmap and map it again.
     m_window->overrideWindowFlags(flags);
-    if (QWindow *handle = m_window->windowHandle())
+    if (QWindow *handle = m_window->windowHandle()) {
         handle->setFlags(flags);
+        // Qt wrote its own window type again with the flags.
+        if (m_x11)
+            X11WindowHints::setWindowType(*m_x11, nativeWindow(), windowType());
+    }
 }
 
 void QtPanel::applyInputShape()
@@ -299,8 +308,17 @@ void QtPanel::prepareForMapping()
     // Creating the native window now lets the hints be written before the window manager
     // sees the window (it forgets them whenever the window is unmapped).
     const xcb_window_t window = xcb_window_t(m_window->winId());
-    if (m_x11)
-        X11WindowHints::prepareUnmapped(*m_x11, window, {true, true, true});
+    if (!m_x11)
+        return;
+    X11WindowHints::setWindowType(*m_x11, window, windowType());
+    X11WindowHints::prepareUnmapped(*m_x11, window, {true, true, true, true});
+    X11WindowHints::declineCompositorShadow(*m_x11, window);
+}
+
+X11WindowHints::WindowType QtPanel::windowType() const
+{
+    return m_options.takesFocusOnClick ? X11WindowHints::WindowType::normal
+                                       : X11WindowHints::WindowType::dock;
 }
 
 xcb_window_t QtPanel::nativeWindow() const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/X11Connection.h"
+#include "platform/X11WindowHints.h"
 #include "rail/WindowSystem.h"
 
 #include <QPointer>
@@ -10,18 +11,25 @@
 #include <optional>
 
 class QWindow;
+class X11UserTime;
 
 // A panel made of a frameless, always-on-top tool window. Click-through and clipping are
 // the window's X11 input and bounding shapes, set on Qt's own connection and set again
-// whenever Qt creates a new native window; the task-bar, pager and desktop hints are set
-// before every mapping. Elsewhere (offscreen, Wayland) the same calls fall back to what
-// Qt offers.
+// whenever Qt creates a new native window; the window type, the task-bar, pager and
+// desktop hints and the compositor's shadow hints are set before every mapping. A panel
+// that never takes focus on a click (a rail) is a dock, which every window manager keeps
+// above, unframed and visible while another application is active; one that does (a
+// floating note) is a normal window kept above, which the window manager moves and
+// resizes. Elsewhere (offscreen, Wayland) the same calls fall back to what Qt offers.
 class QtPanel : public Panel
 {
     Q_OBJECT
 
 public:
-    QtPanel(const QRectF &frame, const PanelOptions &options);
+    // `userTime`, when given, must outlive the panel; its latest press goes with the
+    // panel's activation requests.
+    QtPanel(const QRectF &frame, const PanelOptions &options,
+            const X11UserTime *userTime = nullptr);
     ~QtPanel() override;
 
     void setContent(std::unique_ptr<QWidget> content) override;
@@ -65,11 +73,13 @@ private:
     void applyVisibleRegion();
     void prepareForMapping();
     xcb_window_t nativeWindow() const;
+    X11WindowHints::WindowType windowType() const;
 
     std::unique_ptr<QWidget> m_window;
     QPointer<QWidget> m_content;
     PanelOptions m_options;
     std::optional<X11Connection> m_x11;
+    const X11UserTime *m_userTime;
     bool m_ignoresMouseEvents = false;
     std::optional<QList<QRectF>> m_mouseRects;
     std::optional<QRegion> m_visibleRegion;

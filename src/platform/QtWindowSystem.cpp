@@ -7,7 +7,9 @@
 #include "platform/X11CompositingWatcher.h"
 #include "platform/X11Connection.h"
 #include "platform/X11GlobalMonitor.h"
+#include "platform/X11UserTime.h"
 #include "platform/X11WindowHints.h"
+#include "platform/X11WorkAreas.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -52,7 +54,8 @@ bool isPanelWindow(const QWidget *widget)
 
 QtWindowSystem::QtWindowSystem(QObject *parent)
     : WindowSystem(parent), m_x11(X11Connection::ofApplication()),
-      m_globalMonitor(new X11GlobalMonitor(this)), m_compositing(new X11CompositingWatcher(this)),
+      m_userTime(new X11UserTime(this)), m_globalMonitor(new X11GlobalMonitor(this)),
+      m_compositing(new X11CompositingWatcher(this)), m_workAreas(new X11WorkAreas(this)),
       m_screenChange(new QTimer(this))
 {
     m_screenChange->setSingleShot(true);
@@ -74,6 +77,7 @@ QtWindowSystem::QtWindowSystem(QObject *parent)
     connect(application, &QGuiApplication::focusWindowChanged, this, [this](QWindow *window) {
         if (!window)
             return;
+        m_requestedWindow.clear();
         m_activeWindows.removeIf(
             [window](const QPointer<QWindow> &w) { return !w || w == window; });
         m_activeWindows.prepend(window);
@@ -86,6 +90,7 @@ QtWindowSystem::QtWindowSystem(QObject *parent)
             &QtWindowSystem::globalButtonPressed);
     connect(m_compositing, &X11CompositingWatcher::compositingChanged, this,
             &WindowSystem::compositingChanged);
+    connect(m_workAreas, &X11WorkAreas::changed, m_screenChange, qOverload<>(&QTimer::start));
     application->installEventFilter(this);
 }
 
@@ -105,10 +110,30 @@ void QtWindowSystem::watchScreen(QScreen *screen)
 QList<ScreenInfo> QtWindowSystem::screens() const
 {
     QList<ScreenFacts> facts;
-    for (const QScreen *screen : QGuiApplication::screens())
-        facts.append(
-            {screen->name(), screen->model(), screen->geometry(), screen->availableGeometry()});
+    const QList<QScreen *> all = QGuiApplication::screens();
+    for (const QScreen *screen : all)
+        facts.append({screen->name(), screen->model(), screen->geometry(),
+                      availableGeometry(screen, int(all.size()))});
     return ScreenCatalog::describe(facts, coordinates());
+}
+
+QRect QtWindowSystem::availableGeometry(const QScreen *screen, int screenCount) const
+{
+    // Qt takes one work area for the whole desktop, which is right while there is one
+    // monitor only.
+    if (screenCount < 2 || !m_workAreas->isAvailable())
+        return screen->availableGeometry();
+    // Qt keeps a screen's origin in device pixels and scales its size.
+    const QRect geometry = screen->geometry();
+    const qreal ratio = screen->devicePixelRatio();
+    const QRect device(geometry.topLeft(), (QSizeF(geometry.size()) * ratio).toSize());
+    const std::optional<QRect> area = m_workAreas->availableArea(device);
+    if (!area || area->isEmpty())
+        return screen->availableGeometry();
+    const QPointF offset = QPointF(area->topLeft() - device.topLeft()) / ratio;
+    return QRectF(QPointF(geometry.topLeft()) + offset, QSizeF(area->size()) / ratio)
+        .toAlignedRect()
+        .intersected(geometry);
 }
 
 std::optional<ScreenInfo> QtWindowSystem::mainScreen() const
@@ -150,7 +175,7 @@ Qt::MouseButtons QtWindowSystem::pressedMouseButtons() const
 
 std::unique_ptr<Panel> QtWindowSystem::createPanel(const QRectF &frame, const PanelOptions &options)
 {
-    return std::make_unique<QtPanel>(frame, options);
+    return std::make_unique<QtPanel>(frame, options, m_userTime);
 }
 
 std::optional<Subscription> QtWindowSystem::addGlobalMonitor(PointerEventMask events,
@@ -221,9 +246,8 @@ void QtWindowSystem::globalPointerMoved()
     dispatch(m_globalMonitors, {type, pointerLocation()});
 }
 
-void QtWindowSystem::globalButtonPressed(quint32 button)
+void QtWindowSystem::globalButtonPressed(quint32 button, const QPoint &position)
 {
-    const QPoint position = QCursor::pos();
     // Raw events report every click; those that land in one of our windows are for the
     // local monitors. The lookup follows the input shapes, so a click that passes through
     // a panel counts as another application's.
@@ -290,18 +314,22 @@ void QtWindowSystem::activateApplication()
                !widget->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) && type != Qt::Popup &&
                type != Qt::ToolTip && type != Qt::SplashScreen;
     };
+    if (m_requestedWindow && canActivate(m_requestedWindow)) {
+        WindowActivation::activate(m_requestedWindow, m_userTime->latest());
+        return;
+    }
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (const QPointer<QWindow> &active : std::as_const(m_activeWindows)) {
         for (QWidget *widget : windows) {
             if (active && widget->windowHandle() == active && canActivate(widget)) {
-                WindowActivation::activate(widget);
+                WindowActivation::activate(widget, m_userTime->latest());
                 return;
             }
         }
     }
     for (QWidget *widget : windows) {
         if (canActivate(widget) && !isPanelWindow(widget)) {
-            WindowActivation::activate(widget);
+            WindowActivation::activate(widget, m_userTime->latest());
             return;
         }
     }
@@ -309,7 +337,9 @@ void QtWindowSystem::activateApplication()
 
 void QtWindowSystem::activateWindow(QWidget *window)
 {
-    WindowActivation::activate(window);
+    if (window)
+        m_requestedWindow = window->window();
+    WindowActivation::activate(window, m_userTime->latest());
 }
 
 ActivationPolicy QtWindowSystem::activationPolicy() const

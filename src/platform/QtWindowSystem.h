@@ -4,6 +4,7 @@
 #include "platform/X11Connection.h"
 #include "rail/WindowSystem.h"
 
+#include <QPoint>
 #include <QPointer>
 
 #include <map>
@@ -14,6 +15,8 @@ class QTimer;
 class QWindow;
 class X11CompositingWatcher;
 class X11GlobalMonitor;
+class X11UserTime;
+class X11WorkAreas;
 
 // The window system of Qt Widgets on X11, with the X server consulted where Qt has no
 // call: the global pointer buttons, global pointer monitors (XInput 2), compositing, the
@@ -64,18 +67,21 @@ private:
     using Monitors = std::map<quint64, Monitor>;
 
     void watchScreen(QScreen *screen);
+    QRect availableGeometry(const QScreen *screen, int screenCount) const;
     Subscription addMonitor(Monitors &monitors, PointerEventMask events, PointerHandler handler);
     void removeMonitor(Monitors &monitors, quint64 id);
     void updateMonitorSelections();
     void dispatch(const Monitors &monitors, const PointerEvent &event) const;
     void globalPointerMoved();
-    void globalButtonPressed(quint32 button);
+    void globalButtonPressed(quint32 button, const QPoint &position);
     void localPointerEvent(QEvent *event);
     void applyActivationPolicy(QWidget *window, bool mapped) const;
 
     std::optional<X11Connection> m_x11;
+    X11UserTime *m_userTime = nullptr;
     X11GlobalMonitor *m_globalMonitor = nullptr;
     X11CompositingWatcher *m_compositing = nullptr;
+    X11WorkAreas *m_workAreas = nullptr;
     QTimer *m_screenChange = nullptr;
     Monitors m_globalMonitors;
     Monitors m_localMonitors;
@@ -83,4 +89,7 @@ private:
     ActivationPolicy m_policy = ActivationPolicy::regular;
     // Our windows that had the keyboard, the latest first.
     QList<QPointer<QWindow>> m_activeWindows;
+    // The window last asked for by activateWindow() until a window of ours takes the
+    // keyboard: activating the application meanwhile brings that one, not an older one.
+    QPointer<QWidget> m_requestedWindow;
 };

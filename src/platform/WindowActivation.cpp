@@ -16,6 +16,8 @@ class ActivateWhenExposed : public QObject
 public:
     static constexpr const char *pendingProperty = "orletteActivationPending";
 
+    static constexpr const char *timeProperty = "orletteActivationTime";
+
     explicit ActivateWhenExposed(QWindow *window) : QObject(window)
     {
         window->setProperty(pendingProperty, true);
@@ -27,8 +29,9 @@ public:
         auto *window = qobject_cast<QWindow *>(watched);
         if (window && event->type() == QEvent::Expose && window->isExposed()) {
             if (const auto x11 = X11Connection::ofApplication())
-                X11WindowHints::requestActivation(*x11, xcb_window_t(window->winId()),
-                                                  XCB_CURRENT_TIME);
+                X11WindowHints::requestActivation(
+                    *x11, xcb_window_t(window->winId()),
+                    xcb_timestamp_t(window->property(timeProperty).toUInt()));
             window->removeEventFilter(this);
             window->setProperty(pendingProperty, false);
             deleteLater();
@@ -41,7 +44,7 @@ public:
 
 namespace WindowActivation {
 
-void activate(QWidget *widget)
+void activate(QWidget *widget, unsigned int userTime)
 {
     if (!widget)
         return;
@@ -53,9 +56,12 @@ void activate(QWidget *widget)
     if (!x11 || !handle)
         return;
     if (handle->isExposed()) {
-        X11WindowHints::requestActivation(*x11, xcb_window_t(handle->winId()), XCB_CURRENT_TIME);
-    } else if (!handle->property(ActivateWhenExposed::pendingProperty).toBool()) {
-        new ActivateWhenExposed(handle);
+        X11WindowHints::requestActivation(*x11, xcb_window_t(handle->winId()), userTime);
+    } else {
+        // The latest request's press goes with the request made on exposure.
+        handle->setProperty(ActivateWhenExposed::timeProperty, userTime);
+        if (!handle->property(ActivateWhenExposed::pendingProperty).toBool())
+            new ActivateWhenExposed(handle);
     }
 }
 

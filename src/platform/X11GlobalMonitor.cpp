@@ -2,6 +2,7 @@
 #include "platform/X11GlobalMonitor.h"
 
 #include <QCoreApplication>
+#include <QCursor>
 
 #include <xcb/xinput.h>
 
@@ -91,12 +92,14 @@ bool X11GlobalMonitor::nativeEventFilter(const QByteArray &eventType, void *mess
     if (generic->event_type == XCB_INPUT_RAW_BUTTON_PRESS && m_buttonsEnabled) {
         const auto *press = static_cast<const xcb_input_raw_button_press_event_t *>(message);
         if (isClickButton(press->detail)) {
+            // Read now: by the time the queued report runs the pointer may be elsewhere.
+            const QPoint position = QCursor::pos();
             // Listeners may open or close windows: not inside Qt's event dispatching.
             QMetaObject::invokeMethod(
                 this,
-                [this, button = press->detail] {
+                [this, button = press->detail, position] {
                     if (m_buttonsEnabled)
-                        Q_EMIT buttonPressed(button);
+                        Q_EMIT buttonPressed(button, position);
                 },
                 Qt::QueuedConnection);
         }

@@ -5,13 +5,16 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QPoint>
 
 #include <optional>
 
 // Pointer motion and button presses anywhere on the desktop, from XInput 2 raw events
 // selected on the root window (they reach us whichever window is under the pointer or
-// holds a grab). Raw events carry no position: listeners read the pointer themselves.
-// Does nothing where there is no X server or no XInput 2.2.
+// holds a grab). Raw events carry no position: a press is located by asking the server
+// where the pointer is while the event is being read, before anything else runs, so a
+// click followed by a quick move is placed where it happened. Does nothing where there is
+// no X server or no XInput 2.2.
 class X11GlobalMonitor : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT
@@ -36,8 +39,9 @@ Q_SIGNALS:
     // The pointer moved; many raw motions within one pass of the event loop are reported
     // once.
     void pointerMoved();
-    // A button (X numbering: 1 left, 2 middle, 3 right, 8 and up extra) went down.
-    void buttonPressed(quint32 button);
+    // A button (X numbering: 1 left, 2 middle, 3 right, 8 and up extra) went down at
+    // `position` (Qt's desktop coordinates).
+    void buttonPressed(quint32 button, const QPoint &position);
 
 private:
     void select();

@@ -64,6 +64,7 @@ void prepareUnmapped(const X11Connection &x11, xcb_window_t window, const Placem
     setState("_NET_WM_STATE_SKIP_PAGER", placement.skipPager);
     if (placement.allDesktops)
         setState("_NET_WM_STATE_STICKY", true);
+    setState("_KDE_NET_WM_STATE_SKIP_SWITCHER", placement.skipSwitcher);
     xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window, stateProperty,
                         XCB_ATOM_ATOM, 32, quint32(atoms.size()), atoms.constData());
     if (placement.allDesktops) {
@@ -71,6 +72,43 @@ void prepareUnmapped(const X11Connection &x11, xcb_window_t window, const Placem
                             x11.atom("_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
                             &allDesktopsValue);
     }
+    x11.flush();
+}
+
+void setWindowType(const X11Connection &x11, xcb_window_t window, WindowType type)
+{
+    if (window == XCB_WINDOW_NONE)
+        return;
+    const xcb_atom_t atom = x11.atom(type == WindowType::dock ? "_NET_WM_WINDOW_TYPE_DOCK"
+                                                              : "_NET_WM_WINDOW_TYPE_NORMAL");
+    xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window,
+                        x11.atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &atom);
+    x11.flush();
+}
+
+QByteArray windowType(const X11Connection &x11, xcb_window_t window)
+{
+    const QList<xcb_atom_t> atoms = stateAtoms(x11, window, x11.atom("_NET_WM_WINDOW_TYPE"));
+    if (atoms.isEmpty())
+        return {};
+    const X11Reply<xcb_get_atom_name_reply_t> reply(xcb_get_atom_name_reply(
+        x11.connection(), xcb_get_atom_name(x11.connection(), atoms.first()), nullptr));
+    return reply ? QByteArray(xcb_get_atom_name_name(reply.get()),
+                              xcb_get_atom_name_name_length(reply.get()))
+                 : QByteArray();
+}
+
+void declineCompositorShadow(const X11Connection &x11, xcb_window_t window)
+{
+    if (window == XCB_WINDOW_NONE)
+        return;
+    constexpr quint32 noShadow = 0;
+    xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window,
+                        x11.atom("_COMPTON_SHADOW"), XCB_ATOM_CARDINAL, 32, 1, &noShadow);
+    constexpr std::array<quint32, 4> noExtents{0, 0, 0, 0};
+    xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window,
+                        x11.atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 32, 4, noExtents.data());
+    xcb_delete_property(x11.connection(), window, x11.atom("_KDE_NET_WM_SHADOW"));
     x11.flush();
 }
 

@@ -138,9 +138,10 @@ void RailCoordinator::installPointerMonitors()
         if (self)
             self->samplePointer();
     };
-    const PointerHandler click = [self](const PointerEvent &) {
+    // The click's own location: the pointer may have moved on since it was pressed.
+    const PointerHandler click = [self](const PointerEvent &event) {
         if (self)
-            self->pointerClicked();
+            self->pointerClicked(event.location);
     };
     const auto keep = [this](std::optional<Subscription> monitor) {
         if (monitor)
@@ -175,9 +176,8 @@ void RailCoordinator::samplePointer()
     followCursorScreen();
 }
 
-void RailCoordinator::pointerClicked()
+void RailCoordinator::pointerClicked(const QPointF &location)
 {
-    const QPointF location = m_windows.pointerLocation();
     for (const auto &controller : m_controllers)
         controller->host().handleClick(location);
 }

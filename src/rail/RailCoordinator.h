@@ -75,7 +75,7 @@ public:
     // Forwards the global pointer to each rail, unless it has not moved since the last time.
     void samplePointer();
     // Tells each rail where a mouse button went down.
-    void pointerClicked();
+    void pointerClicked(const QPointF &location);
     // With the rails on the screen under the cursor, follows the cursor to another screen.
     void followCursorScreen();
 

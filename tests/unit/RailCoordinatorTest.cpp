@@ -330,6 +330,22 @@ TEST_F(RailCoordinatorTest, AStillPointerCostsOneReadPerSampleAndNothingElse)
     EXPECT_EQ(rightMoves.count(), 1);
 }
 
+TEST_F(RailCoordinatorTest, AClickCountsWhereItWasPressedNotWhereThePointerIsNow)
+{
+    // Pressed on the right rail's tab; the pointer is off to the middle of the screen by
+    // the time the rails hear of it.
+    const std::optional<Subscription> quickHand =
+        windows.addLocalMonitor(PointerEvents::mouseDowns, [this](const PointerEvent &) {
+            windows.setPointerLocation(QPointF(960, 500));
+        });
+    coordinator->start();
+    rail(ScreenEdge::right).regions().publish({QRectF(540 - 86, 400, 86, 116)});
+    const QPointF onTab(1380 + 500, 1054 - 450);
+    windows.click(onTab, PointerEventType::leftMouseDown, true);
+    EXPECT_EQ(rail(ScreenEdge::right).pointer().outsideClicks(), 0);
+    EXPECT_EQ(rail(ScreenEdge::left).pointer().outsideClicks(), 1);
+}
+
 TEST_F(RailCoordinatorTest, WithoutCompositingThePanelsShowOnlyTheirRects)
 {
     windows.setCompositing(false);

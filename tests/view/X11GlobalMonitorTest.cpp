@@ -9,6 +9,8 @@
 #include "TestSupport.h"
 #include "X11TestSupport.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCursor>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -75,6 +77,31 @@ TEST_F(X11Monitors, ClicksOnOtherApplicationsReachGlobalMonitorsButNotTheWheel)
     ASSERT_TRUE(X11Test::clickAt(point, 1));
     X11Test::settle();
     EXPECT_EQ(downs.size(), 3) << "a removed monitor hears nothing";
+}
+
+// A press is placed where the pointer was when the server's event was read, not where it
+// is once the queued report runs: a click followed by a quick move counts where it was.
+TEST_F(X11Monitors, AGlobalClickIsLocatedWhenItsEventIsRead)
+{
+    const QPoint pressedAt = foreign.center();
+    const QPoint movedTo = foreign.topLeft() + QPoint(10, 10);
+    ASSERT_TRUE(X11Test::xdotool(
+        {"mousemove", QString::number(pressedAt.x()), QString::number(pressedAt.y())}));
+    ASSERT_TRUE(waitUntil([&] { return QCursor::pos() == pressedAt; }));
+
+    // The raw press as the server sends it, through every native filter as Qt would
+    // dispatch it; the pointer moves on before the event loop runs again.
+    xcb_input_raw_button_press_event_t event{};
+    event.response_type = XCB_GE_GENERIC;
+    event.extension = X11Connection::ofApplication()->extension(&xcb_input_id)->major_opcode;
+    event.event_type = XCB_INPUT_RAW_BUTTON_PRESS;
+    event.deviceid = XCB_INPUT_DEVICE_ALL_MASTER;
+    event.detail = 1;
+    QAbstractEventDispatcher::instance()->filterNativeEvent("xcb_generic_event_t", &event, nullptr);
+    ASSERT_TRUE(X11Test::xdotool(
+        {"mousemove", QString::number(movedTo.x()), QString::number(movedTo.y())}));
+    ASSERT_TRUE(waitUntil([&] { return downs.size() == 1; }));
+    EXPECT_EQ(downs.at(0).location, globalPoint(pressedAt));
 }
 
 TEST_F(X11Monitors, ClicksOnOurWindowsGoToLocalMonitorsOnlyUnlessTheyPassThrough)
@@ -152,11 +179,13 @@ TEST(X11GlobalMonitor, RawMotionIsReportedOncePerPassOfTheEventLoop)
         feed(XCB_INPUT_RAW_MOTION, 0);
     feed(XCB_INPUT_RAW_BUTTON_PRESS, 4);
     feed(XCB_INPUT_RAW_BUTTON_PRESS, 3);
+    const QPoint pressedAt = QCursor::pos();
     EXPECT_TRUE(moved.isEmpty() && pressed.isEmpty()) << "reported after the event";
     X11Test::settle(20);
     EXPECT_EQ(moved.size(), 1);
     ASSERT_EQ(pressed.size(), 1) << "the wheel is not a click";
     EXPECT_EQ(pressed.at(0).at(0).toUInt(), 3u);
+    EXPECT_EQ(pressed.at(0).at(1).toPoint(), pressedAt);
 
     feed(XCB_INPUT_RAW_MOTION, 0);
     monitor.setMotionEnabled(false);

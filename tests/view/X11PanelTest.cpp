@@ -76,6 +76,23 @@ protected:
         return !(words[0] & 1) || words[1] != 0;
     }
 
+    QList<quint32> cardinals(xcb_window_t window, const QByteArray &name) const
+    {
+        const X11Connection connection = x11();
+        const X11Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            connection.connection(),
+            xcb_get_property(connection.connection(), 0, window, connection.atom(name),
+                             XCB_ATOM_CARDINAL, 0, 16),
+            nullptr));
+        QList<quint32> values;
+        if (!reply || reply->format != 32)
+            return values;
+        const auto *data = static_cast<const quint32 *>(xcb_get_property_value(reply.get()));
+        for (int i = 0; i < xcb_get_property_value_length(reply.get()) / 4; ++i)
+            values.append(data[i]);
+        return values;
+    }
+
     QtWindowSystem system;
     std::unique_ptr<Panel> m_panel;
 };
@@ -170,6 +187,12 @@ TEST_F(X11Panel, PanelsStayAboveOnEveryDesktopAndOutOfTheTaskbar)
         }
         EXPECT_EQ(X11WindowHints::desktop(x11(), window), 0xFFFFFFFFu);
         EXPECT_FALSE(acceptsInputHint(panel->window()));
+        // A dock: no window manager hides it with an inactive application, frames it or
+        // focuses it; no compositor shadows its transparent area.
+        EXPECT_EQ(X11WindowHints::windowType(x11(), window), "_NET_WM_WINDOW_TYPE_DOCK");
+        EXPECT_EQ(cardinals(window, "_COMPTON_SHADOW"), QList<quint32>{0});
+        EXPECT_EQ(cardinals(window, "_GTK_FRAME_EXTENTS"), QList<quint32>({0, 0, 0, 0}));
+        EXPECT_FALSE(states.contains("_NET_WM_STATE_DEMANDS_ATTENTION"));
         panel->orderOut();
         X11Test::settle();
     }
@@ -204,9 +227,14 @@ TEST_F(X11Panel, MakingAPanelKeyTakesTheKeyboardInPlaceUntilAnotherWindowTakesIt
     EXPECT_TRUE(front.isActiveWindow()) << "showing a panel leaves the keyboard where it is";
 
     const WId native = panel->window()->winId();
+    // The activation goes with the time of the press that asked for it.
+    ASSERT_TRUE(X11Test::clickAt(front.geometry().center()));
+    X11Test::settle();
     panel->makeKeyAndOrderFront();
     EXPECT_TRUE(waitUntil([&] { return panel->isKey(); }));
     EXPECT_TRUE(acceptsInputHint(panel->window()));
+    EXPECT_EQ(X11WindowHints::windowType(x11(), xcb_window_t(native)), "_NET_WM_WINDOW_TYPE_DOCK")
+        << "Qt writes its own type when the flags change";
     EXPECT_EQ(panel->window()->winId(), native);
     EXPECT_EQ(visibility.hides, 0) << "not unmapped and mapped again";
 
@@ -234,4 +262,56 @@ TEST_F(X11Panel, ActivationPolicyMovesOrdinaryWindowsInAndOutOfTheTaskbar)
     system.setActivationPolicy(ActivationPolicy::accessory);
     EXPECT_TRUE(waitUntil([&] { return states().contains("_NET_WM_STATE_SKIP_TASKBAR"); }));
     system.setActivationPolicy(ActivationPolicy::regular);
+}
+
+TEST_F(X11Panel, PanelsThatTakeFocusOnAClickAreNormalWindowsKeptAbove)
+{
+    PanelOptions options;
+    options.takesFocusOnClick = true;
+    QtPanel *panel = makePanel(QRect(300, 300, 250, 250), options);
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    X11Test::settle();
+    const auto window = xcb_window_t(panel->window()->winId());
+    // The window manager moves and resizes a normal window; docks stay where they are.
+    EXPECT_EQ(X11WindowHints::windowType(x11(), window), "_NET_WM_WINDOW_TYPE_NORMAL");
+    const QByteArrayList states = X11WindowHints::states(x11(), window);
+    for (const char *state :
+         {"_NET_WM_STATE_ABOVE", "_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+        EXPECT_TRUE(states.contains(state)) << state << ": " << states.join(' ').constData();
+    EXPECT_EQ(cardinals(window, "_COMPTON_SHADOW"), QList<quint32>{0});
+    EXPECT_TRUE(acceptsInputHint(panel->window()));
+}
+
+// "Biblioteca…" from the tray asks for the library and then for the application: the
+// library comes to the front, not the window that had the keyboard last.
+TEST_F(X11Panel, TheWindowAskedForComesToTheFrontNotTheLastActiveOne)
+{
+    QWidget library;
+    QWidget settings;
+    library.setGeometry(100, 100, 300, 200);
+    settings.setGeometry(500, 100, 300, 200);
+    library.show();
+    settings.show();
+    system.activateWindow(&settings);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settings));
+
+    // Another application's managed window takes the keyboard.
+    X11Test::OtherClient other;
+    const xcb_window_t front = xcb_generate_id(other.connection());
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(other.connection())).data;
+    xcb_create_window(other.connection(), XCB_COPY_FROM_PARENT, front, screen->root, 900, 400, 300,
+                      200, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(other.connection(), front);
+    other.sync();
+    X11Test::settle();
+    ASSERT_TRUE(X11Test::xdotool({"windowactivate", "--sync", QString::number(front)}));
+    ASSERT_TRUE(waitUntil([&] { return !settings.isActiveWindow(); }));
+
+    system.activateWindow(&library);
+    system.activateApplication();
+    ASSERT_TRUE(waitUntil([&] { return library.isActiveWindow(); }));
+    X11Test::settle(300);
+    EXPECT_TRUE(library.isActiveWindow());
+    EXPECT_FALSE(settings.isActiveWindow());
 }

@@ -1,0 +1,20 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""The rail gesture on light X11 desktops: openbox with xcompmgr, and xfwm4 with its own
+compositor (XFCE). Each: the rails at the edges
+above a maximised window, clicks through their empty parts, "+" and typing, dwell, the
+hot key from another application, and no shadow band or frame on the screen."""
+
+import desktops
+import harness
+
+
+def test_openbox_with_xcompmgr(args):
+    desktops.run_setup(args, "openbox-xcompmgr")
+
+
+def test_xfwm4_with_its_compositor(args):
+    desktops.run_setup(args, "xfwm4")
+
+
+if __name__ == "__main__":
+    harness.main(globals())

@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-keysyms1-dev
     clang libclang-rt-14-dev
-    xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick openbox xcompmgr trayer
+    xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xclip imagemagick openbox xcompmgr trayer
     fonts-dejavu-core
     # The desktop session of the end-to-end tests: a D-Bus session, the accessibility bus
     # through which they read and press the windows, and a secret store (libsecret is
@@ -20,6 +20,10 @@ packages=(
     # Humor Sans for "Noteworthy", Dancing Script Bold for "Bradley Hand", Quicksand for the
     # rounded system face (Caveat itself ships inside the application).
     fonts-comic-neue fonts-humor-sans fonts-dancingscript fonts-quicksand
+    # The package and its checks: dpkg-shlibdeps for the dependencies of the .deb, the
+    # validators of the desktop entry and the AppStream metadata, lintian; rsvg-convert
+    # renders the icon's PNG sizes again when its drawing changes.
+    dpkg-dev fakeroot desktop-file-utils appstream lintian librsvg2-bin
 )
 
 missing=()

@@ -8,6 +8,7 @@ build=${ORLETTE_BUILD_DIR:-$root/build}
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 ctest --test-dir "$build" --output-on-failure -j"${ORLETTE_JOBS:-2}" "$@"
+"$root/scripts/check-package.sh"
 if [ -x "$root/scripts/fuzz.sh" ]; then
     "$root/scripts/fuzz.sh"
 fi

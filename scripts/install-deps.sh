@@ -13,6 +13,7 @@ packages=(
     # The window managers of the desktop matrix: KDE Plasma's, GNOME's (X11 mode), XFCE's,
     # and a compositor that draws shadows.
     kwin-x11 mutter xfwm4 picom
+    xvfb xauth xdotool x11-utils x11-xserver-utils x11-xkb-utils xclip imagemagick openbox xcompmgr trayer
     fonts-dejavu-core
     # The desktop session of the end-to-end tests: a D-Bus session, the accessibility bus
     # through which they read and press the windows, and a secret store (libsecret is
@@ -33,6 +34,10 @@ packages=(
     pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-plugins-base
     gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 python3-dbus python3-gi libglib2.0-bin
     libwayland-dev wayland-protocols plasma-wayland-protocols
+    # The package and its checks: dpkg-shlibdeps for the dependencies of the .deb, the
+    # validators of the desktop entry and the AppStream metadata, lintian; rsvg-convert
+    # renders the icon's PNG sizes again when its drawing changes.
+    dpkg-dev fakeroot desktop-file-utils appstream lintian librsvg2-bin
 )
 
 missing=()

@@ -11,6 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORLETTE_BUILD_DIR:-$("$root/scripts/preset-dir.sh" release)}
 ORLETTE_PRESET=release ORLETTE_BUILD_DIR=$build "$root/scripts/build.sh"
 ctest --test-dir "$build" --output-on-failure -j"${ORLETTE_JOBS:-2}" "$@"
+"$root/scripts/check-package.sh"
 
 if [ -x "$root/scripts/fuzz.sh" ]; then
     "$root/scripts/fuzz.sh"

@@ -31,13 +31,11 @@
 #include "updates/UpdateController.h"
 #include "updates/UpdateInstaller.h"
 #include "windows/SettingsView.h"
+#include "windows/UpdateWindow.h"
 #include "windows/WelcomeTour.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 
 AppDelegate::AppDelegate(WindowSystem &windows, UserDefaults &defaults, Options options,
@@ -310,17 +308,10 @@ QWidget *AppDelegate::window(const QString &windowID)
 
 void AppDelegate::showUpdateMessage(const QString &text, const QString &detail, const QUrl &link)
 {
-    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Orlette"), text);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setInformativeText(detail);
-    if (link.isValid()) {
-        QPushButton *open =
-            box->addButton(QStringLiteral("Ver la versión nueva"), QMessageBox::AcceptRole);
-        connect(open, &QPushButton::clicked, box, [link] { QDesktopServices::openUrl(link); });
-    }
-    box->addButton(QStringLiteral("Cerrar"), QMessageBox::RejectRole);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    // One window, reused: a second message replaces the first instead of stacking on it.
+    if (!m_updateWindow)
+        m_updateWindow = std::make_unique<UpdateWindow>();
+    m_updateWindow->present(text, detail, link);
 }
 
 void AppDelegate::showWindow(QWidget *target)

@@ -29,6 +29,7 @@ class SyncEngine;
 class SyncStatus;
 class SyncWatcher;
 class UpdateController;
+class UpdateWindow;
 class UserDefaults;
 class WelcomeTour;
 class WindowSystem;
@@ -112,6 +113,7 @@ private:
     std::unique_ptr<MenuBarLabel> m_label;
     std::unique_ptr<LibraryView> m_library;
     std::unique_ptr<SettingsView> m_settings;
+    std::unique_ptr<UpdateWindow> m_updateWindow;
     std::unique_ptr<QWidget> m_welcome;
     bool m_launched = false;
     bool m_terminated = false;

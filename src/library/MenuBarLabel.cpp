@@ -2,6 +2,7 @@
 #include "library/MenuBarLabel.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/X11TrayHost.h"
 
 #include <QIcon>
 #include <QMenu>
@@ -28,17 +29,32 @@ MenuBarLabel::~MenuBarLabel() = default;
 
 void MenuBarLabel::show(QMenu *menu)
 {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
+    m_menu = menu;
+    if (!m_host) {
+        m_host = std::make_unique<X11TrayHost>();
+        connect(m_host.get(), &X11TrayHost::changed, this, &MenuBarLabel::followTrayHost);
+    }
+    followTrayHost();
+}
+
+void MenuBarLabel::followTrayHost()
+{
+    // A new icon for every host: Qt docks an icon once and does not dock it again with a
+    // host that starts later or replaces the one it knew.
+    m_tray.reset();
+    // A StatusNotifier host on D-Bus (a desktop without an X tray) counts as a host too.
+    const bool hasHost =
+        (m_host->isWatching() && m_host->hasHost()) || QSystemTrayIcon::isSystemTrayAvailable();
+    if (!hasHost)
         return;
-    if (!m_tray)
-        m_tray = std::make_unique<QSystemTrayIcon>(noteTextIcon());
-    m_tray->setContextMenu(menu);
+    m_tray = std::make_unique<QSystemTrayIcon>(noteTextIcon(m_host->foreground()));
+    m_tray->setContextMenu(m_menu);
     m_tray->setToolTip(m_toolTip);
     // A left click opens the same menu: the tray is the application's only menu.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
-            [this, menu](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::Trigger && menu)
-                    menu->popup(QCursor::pos());
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger && m_menu)
+                    m_menu->popup(QCursor::pos());
             });
     m_tray->show();
 }
@@ -60,8 +76,12 @@ QString MenuBarLabel::toolTip() const
     return m_toolTip;
 }
 
-QIcon MenuBarLabel::noteTextIcon()
+QIcon MenuBarLabel::noteTextIcon(std::optional<QColor> foreground)
 {
+    // Without the host's colour: paper a little lighter than any dark panel, ink darker
+    // than any light one, so one of the two always stands out.
+    const QColor ink = foreground.value_or(QColor(34, 34, 38));
+    const QColor paper = foreground ? QColor(Qt::transparent) : QColor(250, 248, 240);
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64}) {
         QPixmap pixmap(size, size);
@@ -69,10 +89,11 @@ QIcon MenuBarLabel::noteTextIcon()
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
         const qreal unit = size / 16.0;
-        QPen pen(QColor(235, 235, 235), 1.3 * unit);
+        QPen pen(ink, 1.3 * unit);
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
         painter.setPen(pen);
+        painter.setBrush(paper);
         // A page with a folded corner and three lines of text.
         QPainterPath page;
         page.moveTo(3 * unit, 1.5 * unit);

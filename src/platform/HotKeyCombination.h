@@ -28,10 +28,13 @@ inline constexpr quint32 controlModifier = 4096;
 } // namespace CarbonKeys
 
 // A key with modifiers as the X server knows it: a keysym (whatever key produces it in
-// the current layout) and abstract modifiers (command is Super, option is Alt).
+// any of the configured layouts), the key code of its place on the keyboard (the key to use
+// when no layout has the keysym, as with a Russian-only layout for N), and abstract
+// modifiers (command is Super, option is Alt).
 struct HotKeyCombination
 {
     quint32 keysym = 0;
+    quint8 positionKeycode = 0;
     HotKeyModifiers modifiers;
 
     // Absent for a key code without an X equivalent or a modifier bit that has no meaning

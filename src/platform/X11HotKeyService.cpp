@@ -120,8 +120,14 @@ std::optional<X11HotKeyService::Grab> X11HotKeyService::grab(const HotKeyCombina
         if (!grab.keycodes.contains(*code))
             grab.keycodes.append(*code);
     }
+    // No configured layout makes the keysym (N on a Russian-only keyboard): the key in its
+    // place stands in, as the shortcut printed in the menu is learnt by place.
+    if (grab.keycodes.isEmpty() && combination.positionKeycode != 0 &&
+        combination.positionKeycode >= xcb_get_setup(m_x11->connection())->min_keycode &&
+        combination.positionKeycode <= xcb_get_setup(m_x11->connection())->max_keycode)
+        grab.keycodes.append(combination.positionKeycode);
     if (grab.keycodes.isEmpty())
-        return std::nullopt; // no key of the current layout makes this keysym
+        return std::nullopt;
 
     std::vector<xcb_void_cookie_t> cookies;
     for (const xcb_keycode_t keycode : std::as_const(grab.keycodes)) {

@@ -15,7 +15,9 @@
 
 struct _XCBKeySymbols;
 
-// Hot keys as passive key grabs on the root window of Qt's X connection. A combination is
+// Hot keys as passive key grabs on the root window of Qt's X connection, on every key that
+// makes the combination's keysym in any configured layout, or on the key in its place when
+// none does. A combination is
 // grabbed with every state of CapsLock and NumLock, since X compares the lock bits too;
 // which ModN bits stand for Super, Alt and NumLock is read from the server's modifier map
 // and read again, with every grab renewed, when the keyboard mapping changes. A key that

@@ -2,7 +2,9 @@
 #include "updates/UpdateController.h"
 
 #include "model/UserDefaults.h"
+#include "updates/PackageDatabase.h"
 
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QStandardPaths>
 
@@ -26,12 +28,19 @@ UpdateController::UpdateController(Options options, QObject *parent)
             QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
             QStringLiteral("/Orlette/Actualizaciones");
     }
+    if (!m_options.builtInFeedURL)
+        m_options.builtInFeedURL = QStringLiteral(ORLETTE_UPDATE_FEED_URL);
+    if (m_options.executable.isEmpty())
+        m_options.executable = QCoreApplication::applicationFilePath();
+    if (m_options.packageDatabase.isEmpty())
+        m_options.packageDatabase = PackageDatabase::dpkgInfoDirectory;
+    m_package = PackageDatabase(m_options.packageDatabase).ownerOf(m_options.executable);
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] { runCheck(false); });
     connect(m_defaults, &UserDefaults::didChange, this, &UpdateController::settingsChanged);
     m_automatic = automaticallyChecksForUpdates();
     m_lastCheckText = defaults().stringValue(Keys::lastUpdateCheckDate);
-    m_canCheck = !isChecking() && feedURL().has_value();
+    m_canCheck = canEverCheck();
 }
 
 UpdateController::~UpdateController()
@@ -45,8 +54,23 @@ UserDefaults &UpdateController::defaults() const
     return *m_defaults;
 }
 
+QString UpdateController::packageManagerNote(const QString &package)
+{
+    return QStringLiteral("Orlette se instaló con el gestor de paquetes del sistema (paquete "
+                          "«%1») y se actualiza con él.")
+        .arg(package);
+}
+
+bool UpdateController::canEverCheck() const
+{
+    return !m_package && feedURL().has_value() && !publicKey().isEmpty();
+}
+
 void UpdateController::start()
 {
+    // The package manager brings new versions; a check of our own would only compete.
+    if (m_package)
+        return;
     m_started = true;
     scheduleNext();
 }
@@ -81,7 +105,10 @@ bool UpdateController::canCheckForUpdates() const
 
 std::optional<QUrl> UpdateController::feedURL() const
 {
-    const QUrl url(defaults().stringValue(Keys::updateFeedURL).trimmed(), QUrl::StrictMode);
+    QString text = defaults().stringValue(Keys::updateFeedURL).trimmed();
+    if (text.isEmpty())
+        text = m_options.builtInFeedURL->trimmed();
+    const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty() ||
         (url.scheme() != u"https" && url.scheme() != u"http"))
         return std::nullopt;
@@ -107,7 +134,7 @@ void UpdateController::checkForUpdates()
 
 void UpdateController::runCheck(bool userInitiated)
 {
-    if (m_check)
+    if (m_check || m_package)
         return;
     m_lastAttempt = QDateTime::currentDateTimeUtc();
     const std::optional<QUrl> url = feedURL();
@@ -197,7 +224,7 @@ void UpdateController::settingsChanged()
 
 void UpdateController::refreshCanCheck()
 {
-    const bool can = !isChecking() && feedURL().has_value();
+    const bool can = !isChecking() && canEverCheck();
     if (can == m_canCheck)
         return;
     m_canCheck = can;

@@ -16,9 +16,11 @@
 
 class QNetworkAccessManager;
 
-// Looks for new releases of the application in the update feed named by the settings:
-// by itself once a day while automatic checks are on, and when the user asks. A release
-// is announced only after its archive has been downloaded and its signature checked.
+// Looks for new releases of the application in its update feed (the `updateFeedURL`
+// setting, else the address built in): by itself once a day while automatic checks are on,
+// and when the user asks. A release is announced only after its archive has been downloaded
+// and its signature checked. A program installed by the package manager checks nothing: the
+// package manager updates it.
 class UpdateController : public QObject
 {
     Q_OBJECT
@@ -44,6 +46,13 @@ public:
         QString currentVersion = QStringLiteral(ORLETTE_VERSION);
         // The key built into the application when empty.
         QByteArray publicKey;
+        // The feed read when the settings name none; the address built into the application
+        // when absent.
+        std::optional<QString> builtInFeedURL;
+        // The program that would be replaced, and the package database asked whether a
+        // package installed it.
+        QString executable;
+        QString packageDatabase;
         std::chrono::milliseconds checkInterval = std::chrono::hours(24);
         // The user's cache folder when empty.
         QString downloadDirectory;
@@ -61,8 +70,13 @@ public:
     bool automaticallyChecksForUpdates() const;
     void setAutomaticallyChecksForUpdates(bool on);
     std::optional<QDateTime> lastUpdateCheckDate() const;
-    // False while a check runs and when no update feed is configured.
+    // False while a check runs, when no update feed or no key is configured, and when the
+    // package manager updates the program.
     bool canCheckForUpdates() const;
+    // The package that installed the program, when one did.
+    std::optional<QString> installingPackage() const { return m_package; }
+    // What the settings say instead of offering a check, when a package installed the program.
+    static QString packageManagerNote(const QString &package);
     // A check the user asked for; does nothing when one cannot be made.
     void checkForUpdates();
 
@@ -73,7 +87,7 @@ public:
     // in front, on the next turn of the event loop; the user who asked is already there.
     void willHandleShowingUpdate(const AvailableUpdate &update, bool userInitiated);
 
-    // The configured feed, if it is a web address.
+    // The configured feed (or the built-in one), if it is a web address.
     std::optional<QUrl> feedURL() const;
     bool isChecking() const { return m_check != nullptr; }
 
@@ -94,7 +108,10 @@ private:
     UserDefaults &defaults() const;
     QByteArray publicKey() const;
 
+    bool canEverCheck() const;
+
     Options m_options;
+    std::optional<QString> m_package;
     QNetworkAccessManager *m_network;
     QPointer<UserDefaults> m_defaults;
     QTimer m_timer;

@@ -281,6 +281,12 @@ SettingsSection *SettingsView::makeUpdatesSection()
     checkLayout->addStretch(1);
     section->addRow(checkRow);
     section->addCaption(updatesCaption);
+    if (m_updater && m_updater->installingPackage()) {
+        // Checks of our own would compete with the package manager's updates.
+        m_packageNote = section->addCaption(
+            UpdateController::packageManagerNote(*m_updater->installingPackage()));
+        m_packageNote->setObjectName(QStringLiteral("packageManagerNote"));
+    }
     connect(m_checkNow, &QPushButton::clicked, this, [this] {
         if (m_updater)
             m_updater->checkForUpdates();
@@ -369,7 +375,8 @@ void SettingsView::refreshUpdates()
         const QSignalBlocker blocker(m_automaticUpdates);
         m_automaticUpdates->setChecked(m_updater && m_updater->automaticallyChecksForUpdates());
     }
-    m_automaticUpdates->setEnabled(m_updater != nullptr);
+    const bool packaged = m_updater && m_updater->installingPackage();
+    m_automaticUpdates->setEnabled(m_updater != nullptr && !packaged);
     m_lastCheck->setText(
         m_dates.syncDate(m_updater ? m_updater->lastUpdateCheckDate() : std::nullopt, now()));
     m_checkNow->setEnabled(m_updater && m_updater->canCheckForUpdates());

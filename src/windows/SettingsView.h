@@ -111,6 +111,8 @@ public:
     SettingsSwitch *automaticUpdatesSwitch() const { return m_automaticUpdates; }
     QLabel *lastCheckLabel() const { return m_lastCheck; }
     QPushButton *checkNowButton() const { return m_checkNow; }
+    // Shown instead of the checks when the package manager updates the program.
+    QLabel *packageManagerNote() const { return m_packageNote; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -159,5 +161,6 @@ private:
     SettingsSwitch *m_automaticUpdates = nullptr;
     QLabel *m_lastCheck = nullptr;
     QPushButton *m_checkNow = nullptr;
+    QLabel *m_packageNote = nullptr;
     QTimer *m_clockTimer = nullptr;
 };

@@ -2,6 +2,7 @@
 #include "platform/HotKeyCombination.h"
 #include "platform/HotKeyService.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 TEST(HotKeyCombination, QuickNoteKeyIsSuperAltN)
@@ -34,6 +35,27 @@ TEST(HotKeyCombination, FollowsTheKeyboardsOwnOrderOfKeyCodes)
     EXPECT_EQ(HotKeyCombination::fromCarbon(0x24, 0)->keysym, 0xff0du) << "return";
     EXPECT_EQ(HotKeyCombination::fromCarbon(0x7A, 0)->keysym, 0xffbeu) << "F1";
     EXPECT_EQ(HotKeyCombination::fromCarbon(0x7E, 0)->keysym, 0xff52u) << "up";
+}
+
+TEST(HotKeyCombination, EachKeyKnowsItsPlaceOnTheKeyboard)
+{
+    // X key codes of the evdev keyboard: N sits between B and M on the bottom row.
+    EXPECT_EQ(HotKeyCombination::fromCarbon(CarbonKeys::keyN, 0)->positionKeycode, 57);
+    EXPECT_EQ(HotKeyCombination::fromCarbon(0x0B, 0)->positionKeycode, 56) << "b";
+    EXPECT_EQ(HotKeyCombination::fromCarbon(0x2E, 0)->positionKeycode, 58) << "m";
+    EXPECT_EQ(HotKeyCombination::fromCarbon(0x0C, 0)->positionKeycode, 24) << "q";
+    EXPECT_EQ(HotKeyCombination::fromCarbon(0x12, 0)->positionKeycode, 10) << "1";
+    // No two keys share a place.
+    QSet<quint8> places;
+    int keys = 0;
+    for (quint32 code = 0; code < 0x80; ++code) {
+        if (const auto combination = HotKeyCombination::fromCarbon(code, 0)) {
+            ++keys;
+            EXPECT_NE(combination->positionKeycode, 0) << code;
+            places.insert(combination->positionKeycode);
+        }
+    }
+    EXPECT_EQ(places.size(), keys);
 }
 
 TEST(HotKeyCombination, RejectsUnknownKeysAndModifiers)

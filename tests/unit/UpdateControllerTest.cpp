@@ -135,6 +135,7 @@ protected:
     LocalServer server;
     KeyPair keys;
     QTemporaryDir downloads;
+    QTemporaryDir packages;
     const QByteArray archive = QByteArray("Orlette 0.2 archive\n").repeated(1000);
     int activations = 0;
 
@@ -144,6 +145,8 @@ protected:
         o.defaults = &scoped.defaults();
         o.currentVersion = QStringLiteral("0.1.0");
         o.publicKey = keys.publicKey64;
+        o.builtInFeedURL = QString();
+        o.packageDatabase = packages.path();
         o.checkInterval = interval;
         o.downloadDirectory = downloads.path();
         o.activator = [this] { ++activations; };
@@ -464,4 +467,56 @@ TEST_F(UpdateControllerTest, FeedsAndArchivesComeOnlyOverHttpsOrFromThisComputer
     controller.checkForUpdates();
     ASSERT_TRUE(waitUntil([&] { return found.count() == 1; }));
     EXPECT_EQ(failed.count(), 3);
+}
+
+TEST_F(UpdateControllerTest, TheBuiltInFeedIsReadUnlessTheSettingsNameAnother)
+{
+    publish("0.2", keys.sign(archive));
+    UpdateController::Options o = options();
+    o.builtInFeedURL = server.url(QStringLiteral("/appcast.xml")).toString();
+    UpdateController controller(o);
+    EXPECT_EQ(controller.feedURL(), server.url(QStringLiteral("/appcast.xml")));
+    QSignalSpy found(&controller, &UpdateController::updateFound);
+    controller.checkForUpdates();
+    ASSERT_TRUE(waitUntil([&] { return found.count() == 1; }));
+
+    scoped.defaults().setValue(UpdateController::Keys::updateFeedURL,
+                               server.url(QStringLiteral("/other.xml")).toString());
+    EXPECT_EQ(controller.feedURL(), server.url(QStringLiteral("/other.xml")));
+
+    // Without any key nothing could ever be verified: no check is offered.
+    o.publicKey.clear();
+    UpdateController keyless(o);
+    EXPECT_FALSE(keyless.canCheckForUpdates());
+}
+
+TEST_F(UpdateControllerTest, AProgramInstalledByAPackageChecksNothing)
+{
+    publish("0.2", keys.sign(archive));
+    configureFeed();
+    QFile list(packages.filePath(QStringLiteral("orlette:amd64.list")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("/.\n/usr/bin\n/usr/bin/orlette\n/usr/share/man/man1/orlette.1.gz\n");
+    list.close();
+
+    UpdateController::Options o = options(20ms);
+    o.executable = QStringLiteral("/usr/bin/orlette");
+    UpdateController packaged(o);
+    EXPECT_EQ(packaged.installingPackage(), QStringLiteral("orlette"));
+    EXPECT_FALSE(packaged.canCheckForUpdates());
+    QSignalSpy failed(&packaged, &UpdateController::updateCheckFailed);
+    QSignalSpy notFound(&packaged, &UpdateController::updateNotFound);
+    packaged.start();
+    packaged.checkForUpdates();
+    settle();
+    EXPECT_EQ(server.totalRequests(), 0);
+    EXPECT_EQ(failed.count() + notFound.count(), 0);
+
+    // A file of the same name elsewhere, or a path that merely starts the same, is ours.
+    for (const char *path : {"/usr/bin/orlette.previous", "/opt/usr/bin/orlette"}) {
+        o.executable = QString::fromLatin1(path);
+        const UpdateController own(o);
+        EXPECT_EQ(own.installingPackage(), std::nullopt) << path;
+        EXPECT_TRUE(own.canCheckForUpdates()) << path;
+    }
 }

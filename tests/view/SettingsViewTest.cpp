@@ -703,6 +703,8 @@ TEST_F(SettingsViewTest, UpdatesAreReadFromAndWrittenToTheUpdater)
 {
     UpdateController::Options options;
     options.defaults = &defaults.defaults();
+    options.builtInFeedURL = QString();
+    options.publicKey = QByteArray(32, 'k').toBase64();
     UpdateController updater(options);
     SettingsView::Dependencies dependencies;
     dependencies.updater = &updater;
@@ -738,6 +740,40 @@ TEST_F(SettingsViewTest, UpdatesAreReadFromAndWrittenToTheUpdater)
     EXPECT_FALSE(view->checkNowButton()->isEnabled()) << "disabled while a check runs";
     ASSERT_TRUE(waitUntil([&] { return !updater.isChecking(); }, 10000));
     EXPECT_TRUE(view->checkNowButton()->isEnabled());
+}
+
+TEST_F(SettingsViewTest, APackagedProgramSaysThePackageManagerUpdatesIt)
+{
+    QTemporaryDir database;
+    QFile list(database.filePath(QStringLiteral("orlette.list")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("/.\n/usr\n/usr/bin\n/usr/bin/orlette\n");
+    list.close();
+    UpdateController::Options options;
+    options.defaults = &defaults.defaults();
+    options.publicKey = QByteArray(32, 'k').toBase64();
+    options.executable = QStringLiteral("/usr/bin/orlette");
+    options.packageDatabase = database.path();
+    defaults.defaults().setValue(UpdateController::Keys::updateFeedURL,
+                                 "http://127.0.0.1:9/appcast.xml");
+    UpdateController updater(options);
+    SettingsView::Dependencies dependencies;
+    dependencies.updater = &updater;
+    const auto view = makeView(dependencies);
+
+    ASSERT_NE(view->packageManagerNote(), nullptr);
+    EXPECT_EQ(view->packageManagerNote()->text(),
+              "Orlette se instaló con el gestor de paquetes del sistema (paquete «orlette») y "
+              "se actualiza con él.");
+    EXPECT_FALSE(view->checkNowButton()->isEnabled());
+    EXPECT_FALSE(view->automaticUpdatesSwitch()->isEnabled());
+
+    options.executable = QStringLiteral("/home/ana/.local/bin/orlette");
+    UpdateController ownCopy(options);
+    dependencies.updater = &ownCopy;
+    const auto own = makeView(dependencies);
+    EXPECT_EQ(own->packageManagerNote(), nullptr);
+    EXPECT_TRUE(own->checkNowButton()->isEnabled());
 }
 
 TEST(SettingsViewVersion, IntegerComponentsJoinedByFullStops)

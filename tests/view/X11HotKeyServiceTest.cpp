@@ -114,3 +114,50 @@ TEST_F(X11HotKeys, GrabsFollowAChangedModifierMap)
     ASSERT_TRUE(press("super+alt+n"));
     EXPECT_TRUE(waitUntil([&] { return pressed.size() == 2; }));
 }
+
+// The quick-note key on other keyboard layouts: on the key that types "n" in any configured
+// layout, or on the key in the place of N when none has it (a Russian-only layout).
+TEST_F(X11HotKeys, TheKeyOfNInAnyLayoutOrTheKeyInItsPlace)
+{
+    struct Restore
+    {
+        ~Restore() { X11Test::run({"setxkbmap", "-layout", "us"}); }
+    } restore;
+    QSignalSpy pressed(&service, &HotKeyService::hotKeyPressed);
+    const auto keycodeOfN = [] {
+        X11Test::OtherClient other;
+        return keycodeOf(other.connection(), 'n');
+    };
+
+    ASSERT_TRUE(X11Test::run({"setxkbmap", "-layout", "ru"}));
+    ASSERT_EQ(keycodeOfN(), 0) << "no key types n in a Russian layout";
+    const std::optional<quint64> reference =
+        service.registerHotKey(CarbonKeys::keyN, superAlt, quickNote);
+    ASSERT_TRUE(reference) << "the key in the place of N stands in";
+    ASSERT_TRUE(press("super+alt+Cyrillic_te"));
+    ASSERT_TRUE(waitUntil([&] { return pressed.size() == 1; }));
+
+    // A layout that has n follows the letter, not the place: Dvorak types n with the key
+    // that QWERTY calls L, and the key in N's place types b.
+    ASSERT_TRUE(X11Test::run({"setxkbmap", "-layout", "us", "-variant", "dvorak"}));
+    ASSERT_TRUE(waitUntil([&] { return keycodeOfN() != 0 && keycodeOfN() != 57; }));
+    X11Test::settle(300);
+    ASSERT_TRUE(press("super+alt+n"));
+    ASSERT_TRUE(waitUntil([&] { return pressed.size() == 2; }));
+    ASSERT_TRUE(press("super+alt+b"));
+    X11Test::settle();
+    EXPECT_EQ(pressed.size(), 2) << "the key in N's place is b here, not the hot key";
+
+    // Russian beside a Latin layout: the key that types n in the Latin one.
+    ASSERT_TRUE(X11Test::run({"setxkbmap", "-layout", "ru,us"}));
+    ASSERT_TRUE(waitUntil([&] { return keycodeOfN() == 57; }));
+    X11Test::settle(300);
+    ASSERT_TRUE(press("super+alt+Cyrillic_te"));
+    ASSERT_TRUE(waitUntil([&] { return pressed.size() == 3; }));
+
+    ASSERT_TRUE(X11Test::run({"setxkbmap", "-layout", "us"}));
+    X11Test::settle();
+    ASSERT_TRUE(press("super+alt+n"));
+    ASSERT_TRUE(waitUntil([&] { return pressed.size() == 4; }));
+    service.unregisterHotKey(*reference);
+}

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QStringList>
+
+#include <algorithm>
 
 PackageDatabase::PackageDatabase(QString infoDirectory) : m_infoDirectory(std::move(infoDirectory))
 {
@@ -19,9 +22,32 @@ std::optional<QString> PackageDatabase::ownerOf(const QString &path) const
     if (!resolved.isEmpty())
         wanted.insert(QFile::encodeName(resolved));
 
+    // Every start asks, so the lists likely to hold the program are read first: the ones
+    // named after it. The rest (over a thousand files) are read only for a program that
+    // sits where packages install, never for one built or unpacked in a home folder.
     const QDir info(m_infoDirectory);
-    const QFileInfoList lists =
-        info.entryInfoList({QStringLiteral("*.list")}, QDir::Files, QDir::Name);
+    const QString name = QFileInfo(path).fileName();
+    const QFileInfoList likely =
+        info.entryInfoList({name + QStringLiteral(".list"), name + QStringLiteral(":*.list")},
+                           QDir::Files, QDir::Name);
+    if (auto owner = ownerIn(likely, wanted))
+        return owner;
+    static const QStringList systemPrefixes = {QStringLiteral("/usr/"), QStringLiteral("/opt/"),
+                                               QStringLiteral("/bin/"), QStringLiteral("/sbin/")};
+    const bool underSystemFolder =
+        std::any_of(wanted.cbegin(), wanted.cend(), [](const QByteArray &candidate) {
+            const QString file = QFile::decodeName(candidate);
+            return std::any_of(systemPrefixes.cbegin(), systemPrefixes.cend(),
+                               [&file](const QString &prefix) { return file.startsWith(prefix); });
+        });
+    if (!underSystemFolder)
+        return std::nullopt;
+    return ownerIn(info.entryInfoList({QStringLiteral("*.list")}, QDir::Files, QDir::Name), wanted);
+}
+
+std::optional<QString> PackageDatabase::ownerIn(const QFileInfoList &lists,
+                                                const QSet<QByteArray> &wanted)
+{
     for (const QFileInfo &list : lists) {
         QFile file(list.absoluteFilePath());
         if (!file.open(QIODevice::ReadOnly))

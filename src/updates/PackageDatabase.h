@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QFileInfoList>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -20,5 +23,8 @@ public:
     std::optional<QString> ownerOf(const QString &path) const;
 
 private:
+    static std::optional<QString> ownerIn(const QFileInfoList &lists,
+                                          const QSet<QByteArray> &wanted);
+
     QString m_infoDirectory;
 };

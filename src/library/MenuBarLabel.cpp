@@ -36,7 +36,7 @@ void MenuBarLabel::show(QMenu *menu)
     m_tray->setToolTip(m_toolTip);
     // A left click opens the same menu: the tray is the application's only menu.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
-            [this, menu](QSystemTrayIcon::ActivationReason reason) {
+            [menu](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger && menu)
                     menu->popup(QCursor::pos());
             });

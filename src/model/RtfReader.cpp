@@ -267,10 +267,10 @@ const KeywordEntry *lookUp(std::string_view word)
             {"rtlmark", {Keyword::character, u'\u200F'}},
         };
         // Every kind of underline but "none" turns underlining on (\ulc is its colour).
-        for (const std::string_view word :
+        for (const std::string_view underline :
              {"uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth", "ulthd",
               "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
-            table.emplace(word, KeywordEntry{Keyword::underline});
+            table.emplace(underline, KeywordEntry{Keyword::underline});
         for (std::string_view rest = skippedDestinations; !rest.empty();) {
             const std::size_t space = std::min(rest.find(' '), rest.size());
             table.emplace(rest.substr(0, space), KeywordEntry{Keyword::skippedDestination});

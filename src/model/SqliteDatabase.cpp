@@ -79,7 +79,7 @@ std::unique_ptr<SqliteStatement> SqliteDatabase::prepare(const QString &sql, Sto
         sqlite3_finalize(statement);
         return nullptr;
     }
-    return std::make_unique<SqliteStatement>(m_db, statement);
+    return std::make_unique<SqliteStatement>(statement);
 }
 
 QVariant SqliteDatabase::scalar(const QString &sql, StoreError *error)
@@ -112,10 +112,7 @@ qint64 SqliteDatabase::changes() const
     return sqlite3_changes64(m_db);
 }
 
-SqliteStatement::SqliteStatement(sqlite3 *db, sqlite3_stmt *statement)
-    : m_db(db), m_statement(statement)
-{
-}
+SqliteStatement::SqliteStatement(sqlite3_stmt *statement) : m_statement(statement) {}
 
 SqliteStatement::~SqliteStatement()
 {

@@ -59,7 +59,7 @@ private:
 class SqliteStatement
 {
 public:
-    SqliteStatement(sqlite3 *db, sqlite3_stmt *statement);
+    explicit SqliteStatement(sqlite3_stmt *statement);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement &) = delete;
     SqliteStatement &operator=(const SqliteStatement &) = delete;
@@ -82,7 +82,6 @@ public:
     QByteArray blob(int column) const;
 
 private:
-    sqlite3 *m_db;
     sqlite3_stmt *m_statement;
     bool m_failed = false;
 };

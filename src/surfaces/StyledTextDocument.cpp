@@ -40,8 +40,9 @@ TextAttributes attributes(const QTextCharFormat &format)
         const QStringList families = format.fontFamilies().toStringList();
         if (!families.isEmpty())
             result.fontFamily = families.first();
-    } else if (format.hasProperty(QTextFormat::FontFamily)) {
-        result.fontFamily = format.stringProperty(QTextFormat::FontFamily);
+    } else if (format.hasProperty(QTextFormat::OldFontFamily)) {
+        // The single-family property of Qt before 6.1, which formats may still carry.
+        result.fontFamily = format.stringProperty(QTextFormat::OldFontFamily);
     }
     if (format.hasProperty(QTextFormat::FontPointSize) && format.fontPointSize() > 0)
         result.pointSize = format.fontPointSize();

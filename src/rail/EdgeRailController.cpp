@@ -5,6 +5,7 @@
 #include "rail/InteractiveRegions.h"
 #include "rail/PassthroughHostingView.h"
 #include "rail/RailPointer.h"
+#include "rail/RailRootView.h"
 #include "rail/WindowSystem.h"
 
 #include <QRegion>
@@ -18,8 +19,9 @@ EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
       m_panel(EdgeRailPanel::create(windows, EdgeRailPanel::frame(screen.visibleFrame, edge)))
 {
     std::unique_ptr<QWidget> root = makeRootView(edge, *m_regions, *m_pointer);
-    if (root && root->metaObject()->indexOfSignal("wantsKeyboard()") >= 0)
-        connect(root.get(), SIGNAL(wantsKeyboard()), this, SLOT(takeKeyboard()));
+    if (const auto *keyboardSeeker = qobject_cast<RailRootView *>(root.get()))
+        connect(keyboardSeeker, &RailRootView::wantsKeyboard, this,
+                &EdgeRailController::takeKeyboard);
     auto host = std::make_unique<PassthroughHostingView>(*m_regions, *m_pointer, std::move(root));
     m_host = host.get();
     m_panel->setContent(std::move(host));

@@ -30,8 +30,7 @@ public:
         ScreenEdge edge, InteractiveRegions &regions, RailPointer &pointer)>;
 
     // Creates the panel (not shown) on `screen` with the content made by `makeRootView`.
-    // A content with a `wantsKeyboard()` signal gets the keyboard for its panel on that
-    // signal.
+    // A content that is a `RailRootView` gets the keyboard for its panel when it asks.
     EdgeRailController(WindowSystem &windows, ScreenEdge edge, const ScreenInfo &screen,
                        const RootViewFactory &makeRootView, QObject *parent = nullptr);
     ~EdgeRailController() override;
@@ -42,10 +41,8 @@ public:
     RailPointer &pointer() const { return *m_pointer; }
     PassthroughHostingView &host() const { return *m_host; }
 
-private Q_SLOTS:
-    void takeKeyboard();
-
 private:
+    void takeKeyboard();
     void updateVisibleRegion();
 
     WindowSystem &m_windows;

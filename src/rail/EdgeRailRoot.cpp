@@ -8,7 +8,7 @@
 #include <QMetaObject>
 
 EdgeRailRoot::EdgeRailRoot(ScreenEdge edge, const RailEnvironment &environment, QWidget *parent)
-    : QWidget(parent), m_edge(edge), m_environment(environment)
+    : RailRootView(parent), m_edge(edge), m_environment(environment)
 {
     setAttribute(Qt::WA_NoSystemBackground);
     setAutoFillBackground(false);

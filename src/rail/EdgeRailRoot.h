@@ -3,16 +3,16 @@
 
 #include "model/ScreenEdge.h"
 #include "rail/RailEnvironment.h"
+#include "rail/RailRootView.h"
 
 #include <QPointer>
-#include <QWidget>
 
 class EdgeRailView;
 
 // The root of one rail panel's content. Hosts the rail's view and builds it again from
 // scratch, with a fresh query and every piece of view state back at its start (asleep, nothing
 // open, no hover, no drag), each time the sync watcher's generation changes.
-class EdgeRailRoot : public QWidget
+class EdgeRailRoot : public RailRootView
 {
     Q_OBJECT
 
@@ -28,8 +28,6 @@ public:
     qint64 generation() const { return m_generation; }
 
 Q_SIGNALS:
-    // The panel should take the keyboard (a note was opened to be typed into).
-    void wantsKeyboard();
     // A new rail view replaced the previous one.
     void rebuilt();
 

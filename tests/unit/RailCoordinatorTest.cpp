@@ -13,6 +13,7 @@
 #include "rail/RailEnvironment.h"
 #include "rail/RailFocus.h"
 #include "rail/RailPointer.h"
+#include "rail/RailRootView.h"
 #include "sync/SyncWatcher.h"
 
 #include <gtest/gtest.h>
@@ -22,15 +23,10 @@
 using namespace std::chrono_literals;
 
 // Stands in for the rail content: asks for the keyboard when told to.
-class KeyboardHungryRoot : public QWidget
+class KeyboardHungryRoot : public RailRootView
 {
-    Q_OBJECT
-
 public:
     void askForKeyboard() { Q_EMIT wantsKeyboard(); }
-
-Q_SIGNALS:
-    void wantsKeyboard();
 };
 
 namespace {
@@ -359,5 +355,3 @@ TEST_F(RailCoordinatorTest, WithoutCompositingThePanelsShowOnlyTheirRects)
 }
 
 } // namespace
-
-#include "RailCoordinatorTest.moc"

@@ -8,10 +8,9 @@ from __future__ import annotations
 import ctypes
 import ctypes.util
 import re
-import time
 from dataclasses import dataclass, field
 from pathlib import Path
-from typing import Callable, Optional
+from typing import Callable
 
 import railapp
 from harness import Desktop, HarnessError

@@ -79,9 +79,31 @@ void decode(benchmark::State &state)
     state.counters["noteCharacters"] = double(note.text().size());
 }
 
+// A document of another program in code page 936, as WordPad writes Chinese: every
+// character two \'hh escapes under a font of that character set, a paragraph now and then.
+void decodeDoubleByte(benchmark::State &state)
+{
+    QByteArray rtf("{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fnil\\fcharset134 SimSun;}}"
+                   "\\f0\\fs24 ");
+    const QByteArray word("\\'c4\\'e3\\'ba\\'c3\\'ca\\'c0\\'bd\\'e7 "); // 你好世界
+    for (qsizetype i = 0; rtf.size() < state.range(0); ++i)
+        rtf += i % 40 == 39 ? QByteArray("\\par\n") : word;
+    rtf += "}";
+    qsizetype characters = 0;
+    for (auto _ : state) {
+        const StyledText decoded = RichTextCoder::decode(rtf);
+        characters = decoded.text().size();
+        benchmark::DoNotOptimize(decoded.text().constData());
+    }
+    state.SetBytesProcessed(state.iterations() * rtf.size());
+    state.counters["rtfBytes"] = double(rtf.size());
+    state.counters["noteCharacters"] = double(characters);
+}
+
 } // namespace
 
 BENCHMARK(encode)->Arg(10 * 1024)->Arg(1024 * 1024)->Unit(benchmark::kMicrosecond);
 BENCHMARK(decode)->Arg(10 * 1024)->Arg(1024 * 1024)->Unit(benchmark::kMicrosecond);
+BENCHMARK(decodeDoubleByte)->Arg(10 * 1024)->Arg(1024 * 1024)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -17,6 +17,7 @@ mkdir -p "$out/corpus"
 sources=(
     "$root/fuzz/rtf_fuzzer.cpp"
     "$root/src/model/RtfReader.cpp"
+    "$root/src/model/RtfCodePage.cpp"
     "$root/src/model/RtfWriter.cpp"
     "$root/src/model/StyledText.cpp"
     "$root/src/model/Windows1252.cpp"
@@ -33,9 +34,9 @@ if [ "$stale" -eq 1 ]; then
     "$cxx" -std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
         -DQT_NO_KEYWORDS_IN_HEADERS -I"$root/src" \
-        $(pkg-config --cflags Qt6Gui Qt6Core) \
+        $(pkg-config --cflags Qt6Gui Qt6Core icu-uc) \
         "${sources[@]}" -o "$binary" \
-        $(pkg-config --libs Qt6Gui Qt6Core)
+        $(pkg-config --libs Qt6Gui Qt6Core icu-uc)
 fi
 
 echo "fuzz.sh: fuzzing the RTF reader for ${seconds}s"

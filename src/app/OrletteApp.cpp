@@ -32,8 +32,8 @@ void onTerminationSignal(int)
     [[maybe_unused]] const auto written = ::write(terminationPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT (logging out, `kill`, Ctrl-C) end the event loop normally, so the
-// termination sequence runs and no pending edit is lost.
+// SIGTERM, SIGINT and SIGHUP (logging out, `kill`, Ctrl-C, the launching terminal closed)
+// end the event loop normally, so the termination sequence runs and no pending edit is lost.
 void quitOnTerminationSignals(QObject *owner)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, terminationPipe) != 0)
@@ -50,6 +50,7 @@ void quitOnTerminationSignals(QObject *owner)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 // Told once at start-up where the rails cannot stand at the screen edges; not modal, so

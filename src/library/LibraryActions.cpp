@@ -90,6 +90,7 @@ void LibraryActions::perform(Item item, LibraryFilter section, Note *note)
 void LibraryActions::markDone(Note *note)
 {
     note->setCompletedAt(now());
+    takeOffDesktop(note);
     save();
 }
 
@@ -98,6 +99,7 @@ void LibraryActions::archive(Note *note, LibraryFilter section)
     if (section == LibraryFilter::completed)
         note->setCompletedAt(std::nullopt);
     note->setIsArchived(true);
+    takeOffDesktop(note);
     save();
 }
 
@@ -114,13 +116,19 @@ void LibraryActions::returnToScreen(Note *note)
 void LibraryActions::moveToTrash(Note *note)
 {
     note->setDeletedAt(now());
-    if (note->isFloating()) {
-        // Restoring brings it back to its rail, not to a window.
-        note->setIsFloating(false);
-        if (m_floating)
-            m_floating->closeWindow(note);
-    }
+    takeOffDesktop(note);
     save();
+}
+
+void LibraryActions::takeOffDesktop(Note *note)
+{
+    if (!note->isFloating())
+        return;
+    // A note leaving "En pantalla" leaves the desktop too, as when its own window marks it
+    // done or trashes it; bringing it back puts it on its rail, not in a window.
+    note->setIsFloating(false);
+    if (m_floating)
+        m_floating->closeWindow(note);
 }
 
 void LibraryActions::restore(Note *note)

@@ -63,6 +63,7 @@ public:
 
 private:
     void save();
+    void takeOffDesktop(Note *note);
 
     QPointer<ModelContext> m_context;
     FloatingWindows *m_floating;

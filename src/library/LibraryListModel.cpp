@@ -108,6 +108,7 @@ void LibraryListModel::setQuery(LibraryFilter filter, const QString &search)
     // fail, the list is empty instead of still showing the previous section's notes.
     m_query = new LiveQuery(m_context, filter.fetchDescriptor(search), this);
     connect(m_query, &LiveQuery::resultsChanged, this, &LibraryListModel::followResults);
+    connect(m_query, &LiveQuery::fetchFailed, this, &LibraryListModel::queryFailed);
     resetTo(m_query->results());
     Q_EMIT listChanged();
 }
@@ -142,6 +143,22 @@ QVariant LibraryListModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+}
+
+void LibraryListModel::refresh()
+{
+    if (m_query)
+        m_query->refresh();
+}
+
+void LibraryListModel::queryFailed()
+{
+    // Rows the store can no longer confirm would be stale: the section shows itself empty
+    // until a fetch works again.
+    if (m_notes.isEmpty())
+        return;
+    resetTo({});
+    Q_EMIT listChanged();
 }
 
 void LibraryListModel::followResults()

@@ -35,6 +35,10 @@ public:
     // A new section or search is a new list with a query of its own.
     void setQuery(LibraryFilter filter, const QString &search);
 
+    // Fetches again, to show changes that are in the context but did not reach the store
+    // (a failed save).
+    void refresh();
+
     const QList<Note *> &notes() const { return m_notes; }
     Note *noteAt(int row) const;
     QModelIndex indexOf(const Note *note) const;
@@ -48,6 +52,7 @@ Q_SIGNALS:
 
 private:
     void followResults();
+    void queryFailed();
     void resetTo(const QList<Note *> &notes);
     // Brings `m_notes` to `next` with few row operations; false when that would take so
     // many that a reset is cheaper, in which case nothing was changed.

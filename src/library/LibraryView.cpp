@@ -14,17 +14,21 @@
 #include <QAction>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -48,7 +52,6 @@ LibraryView::LibraryView(ModelContainer *container, FloatingWindows *floating, Q
       m_actions(m_context, floating)
 {
     setObjectName(windowId);
-    setWindowTitle(windowTitleText);
     resize(defaultSize);
 
     m_model = new LibraryListModel(m_context, this);
@@ -228,8 +231,14 @@ bool LibraryView::showsEmptyView() const
     return m_stack->currentWidget() == m_empty;
 }
 
+QString LibraryView::titleFor(LibraryFilter filter)
+{
+    return QStringLiteral("%1 — %2").arg(filter.title(), windowTitleText);
+}
+
 void LibraryView::applyQuery()
 {
+    setWindowTitle(titleFor(m_filter));
     m_sectionTitle->setText(m_filter.title());
     m_empty->setSection(m_filter);
     m_model->setQuery(m_filter, search());
@@ -258,8 +267,12 @@ std::unique_ptr<QMenu> LibraryView::contextMenu(Note *note)
         if (entry.destructive)
             action->setIcon(LibrarySymbols::icon(LibrarySymbols::trash, destructive));
         connect(action, &QAction::triggered, this, [this, item = entry.item, section, target] {
-            if (target)
-                m_actions.perform(item, section, target);
+            if (!target)
+                return;
+            m_actions.perform(item, section, target);
+            // A successful save refreshes the list by itself; after a failed one the note
+            // has still changed in the context and must leave its section all the same.
+            m_model->refresh();
         });
     }
     return menu;
@@ -283,6 +296,7 @@ void LibraryView::emptyTrash()
     if (!LibraryActions::offersEmptyTrash(m_filter, m_model->notes().size()))
         return;
     m_actions.emptyTrash(m_model->notes());
+    m_model->refresh();
 }
 
 void LibraryView::followNoteFont()
@@ -311,6 +325,26 @@ void LibraryView::paletteDidChange()
         buttonColors.setColor(QPalette::ButtonText, destructiveColor(colors));
         button->setPalette(buttonColors);
     }
+}
+
+void LibraryView::showEvent(QShowEvent *event)
+{
+    // Opened again after it was closed: fresh, as a new window would be, so that no note
+    // looks missing behind a section or a search left from last time.
+    if (!event->spontaneous() && std::exchange(m_startsFreshOnShow, false)) {
+        setSearch(QString());
+        setFilter(LibraryFilter::pinned);
+        m_list->scrollToTop();
+    }
+    QMainWindow::showEvent(event);
+}
+
+void LibraryView::hideEvent(QHideEvent *event)
+{
+    // A spontaneous hide is the window minimised or on another desktop: not closed.
+    if (!event->spontaneous())
+        m_startsFreshOnShow = true;
+    QMainWindow::hideEvent(event);
 }
 
 void LibraryView::changeEvent(QEvent *event)

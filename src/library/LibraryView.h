@@ -42,10 +42,14 @@ public:
     static constexpr int sidebarIdealWidth = 180;
     static constexpr int sidebarMaximumWidth = 240;
 
-    // Starts on the notes on screen with an empty search. `floating` may be null; it must
-    // outlive the window, and so must `container`.
+    // Starts on the notes on screen with an empty search, and starts so again each time
+    // it is shown after being closed. `floating` may be null; it must outlive the window,
+    // and so must `container`.
     LibraryView(ModelContainer *container, FloatingWindows *floating, QWidget *parent = nullptr);
     ~LibraryView() override;
+
+    // The window's title: the section's, then the window's name.
+    static QString titleFor(LibraryFilter filter);
 
     LibraryFilter filter() const { return m_filter; }
     void setFilter(LibraryFilter filter);
@@ -75,6 +79,8 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void buildToolbar();
@@ -89,6 +95,7 @@ private:
     QPointer<ModelContext> m_context;
     LibraryActions m_actions;
     LibraryFilter m_filter = LibraryFilter::pinned;
+    bool m_startsFreshOnShow = false;
 
     LibraryListModel *m_model = nullptr;
     LibraryRow *m_row = nullptr;

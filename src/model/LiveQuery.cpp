@@ -3,6 +3,8 @@
 
 #include "model/ModelContext.h"
 
+#include <utility>
+
 LiveQuery::LiveQuery(ModelContext *context, const FetchDescriptor &descriptor, QObject *parent)
     : QObject(parent), m_context(context), m_descriptor(descriptor)
 {
@@ -22,8 +24,14 @@ void LiveQuery::refresh()
     if (!m_context)
         return;
     const auto fetched = m_context->fetch(m_descriptor);
-    if (!fetched || *fetched == m_results)
+    if (!fetched) {
+        m_failed = true;
+        Q_EMIT fetchFailed();
         return;
+    }
+    if (*fetched == m_results && !std::exchange(m_failed, false))
+        return;
+    m_failed = false;
     m_results = *fetched;
     Q_EMIT resultsChanged();
 }

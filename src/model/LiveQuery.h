@@ -23,14 +23,17 @@ public:
     const QList<Note *> &results() const { return m_results; }
     const FetchDescriptor &descriptor() const { return m_descriptor; }
     void setDescriptor(const FetchDescriptor &descriptor);
-    // A failed fetch keeps the last good results.
+    // A failed fetch keeps the last good results and says so with `fetchFailed`; the next
+    // good fetch reports its results even when they equal those.
     void refresh();
 
 Q_SIGNALS:
     void resultsChanged();
+    void fetchFailed();
 
 private:
     QPointer<ModelContext> m_context;
     FetchDescriptor m_descriptor;
     QList<Note *> m_results;
+    bool m_failed = false;
 };

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/RtfReader.h"
 
-#include "model/Windows1252.h"
+#include "model/RtfCodePage.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QList>
 
@@ -188,12 +189,19 @@ enum class Keyword
     alternatives,
     unicodeAlternative,
     skippedDestination,
+    attachment,
+    hidden,
+    documentCodePage,
+    ansiCodePage,
+    fontCharacterSet,
+    fontCodePage,
 };
 
 struct KeywordEntry
 {
     Keyword keyword;
     char16_t character = 0;
+    int codePage = 0;
 };
 
 // Groups whose content is not body text, separated by spaces.
@@ -242,6 +250,17 @@ const KeywordEntry *lookUp(std::string_view word)
             {"colortbl", {Keyword::colourTable}},
             {"upr", {Keyword::alternatives}},
             {"ud", {Keyword::unicodeAlternative}},
+            // TextEdit's attached file: a group with the file's name, then one character
+            // standing in for it in the text.
+            {"NeXTGraphic", {Keyword::attachment}},
+            {"v", {Keyword::hidden}},
+            {"ansi", {Keyword::documentCodePage, 0, RtfCodePage::windowsLatin}},
+            {"mac", {Keyword::documentCodePage, 0, RtfCodePage::macRoman}},
+            {"pc", {Keyword::documentCodePage, 0, RtfCodePage::pcUnitedStates}},
+            {"pca", {Keyword::documentCodePage, 0, RtfCodePage::pcMultilingual}},
+            {"ansicpg", {Keyword::ansiCodePage}},
+            {"fcharset", {Keyword::fontCharacterSet}},
+            {"cpg", {Keyword::fontCodePage}},
             // Paragraph and section ends; table rows end like paragraphs, cells like tabs.
             {"par", {Keyword::character, u'\n'}},
             {"sect", {Keyword::character, u'\n'}},
@@ -300,6 +319,7 @@ struct CharacterState
     bool italic = false;
     bool underline = false;
     bool strikethrough = false;
+    bool hidden = false;
     int font = -1;      // the document's default font
     int halfPoints = 0; // the surface's default size
     int colour = -1;    // the surface's default colour
@@ -314,6 +334,7 @@ struct GroupState
     // skipped, the \ud one holds it in Unicode and is read into `resume`.
     bool isAlternative = false;
     Destination resume = Destination::text;
+    bool isAttachment = false;
 };
 
 class Parser
@@ -325,6 +346,8 @@ public:
     {
         for (;;) {
             const Token token = m_tokens.next();
+            if (!carriesBytes(token))
+                flushBytes();
             switch (token.kind) {
             case Token::Kind::end:
                 return finish();
@@ -363,7 +386,7 @@ public:
                 controlSymbol(token.value);
                 break;
             case Token::Kind::hexByte:
-                put(Windows1252::toUnicode(token.value));
+                pushByte(token.value);
                 break;
             case Token::Kind::byte:
                 byte(token.value);
@@ -377,8 +400,58 @@ public:
 private:
     GroupState &state() { return m_stack.back(); }
 
+    // Bytes of the document's code pages are gathered while they follow each other and
+    // decoded together, so a double-byte character written as two escapes stays whole.
+    // Anything else that comes (a control word, a group) may change the code page or the
+    // attributes, so the gathered bytes are decoded before it.
+    static bool carriesBytes(const Token &token)
+    {
+        switch (token.kind) {
+        case Token::Kind::byte:
+        case Token::Kind::hexByte:
+            return true;
+        case Token::Kind::controlSymbol:
+            // An escaped brace or backslash is also the trail byte of some characters in
+            // the double-byte code pages.
+            return token.value == '\\' || token.value == '{' || token.value == '}';
+        default:
+            return false;
+        }
+    }
+
+    void pushByte(unsigned char value)
+    {
+        const Destination destination = state().destination;
+        if (destination == Destination::text || destination == Destination::fontTable)
+            m_pendingBytes.append(char(value));
+    }
+
+    void flushBytes()
+    {
+        if (m_pendingBytes.isEmpty() || m_stack.empty())
+            return;
+        const QString text = m_decoder.decode(codePage(), m_pendingBytes);
+        m_pendingBytes.clear();
+        for (const QChar unit : text)
+            put(unit.unicode());
+    }
+
+    int codePage() const
+    {
+        const GroupState &group = m_stack.back();
+        int fromFont = 0;
+        if (group.destination == Destination::fontTable) {
+            fromFont = m_fontEntryCodePage ? m_fontEntryCodePage : m_fontEntryCharsetCodePage;
+        } else {
+            const int font = group.characters.font >= 0 ? group.characters.font : m_defaultFont;
+            fromFont = m_fontCodePages.value(font, 0);
+        }
+        return fromFont ? fromFont : m_documentCodePage;
+    }
+
     void openGroup()
     {
+        m_dropAttachmentMark = false;
         m_fallbackToSkip = 0;
         m_ignorableNext = false;
         if (m_overflow > 0 || m_stack.size() >= std::size_t(RtfReader::maximumGroupDepth)) {
@@ -391,6 +464,7 @@ private:
         }
         GroupState child = m_stack.back();
         child.isAlternative = false;
+        child.isAttachment = false;
         if (child.destination == Destination::alternatives) {
             child.destination = Destination::skipped;
             child.isAlternative = true;
@@ -411,7 +485,9 @@ private:
             return false;
         if (state().destination == Destination::fontTable)
             commitFont();
+        const bool wasAttachment = state().isAttachment;
         m_stack.pop_back();
+        m_dropAttachmentMark = wasAttachment && !m_stack.empty() && !(m_stack.back().isAttachment);
         m_attributesChanged = true;
         return !m_stack.empty();
     }
@@ -513,6 +589,29 @@ private:
         case Keyword::skippedDestination:
             group.destination = Destination::skipped;
             return;
+        case Keyword::attachment:
+            group.destination = Destination::skipped;
+            group.isAttachment = true;
+            return;
+        case Keyword::hidden:
+            characters.hidden = on;
+            return;
+        case Keyword::documentCodePage:
+            m_documentCodePage = entry.codePage;
+            return;
+        case Keyword::ansiCodePage:
+            if (token.hasParameter && token.parameter > 0)
+                m_documentCodePage = token.parameter;
+            return;
+        case Keyword::fontCharacterSet:
+            if (group.destination == Destination::fontTable && token.hasParameter)
+                m_fontEntryCharsetCodePage = RtfCodePage::forCharacterSet(token.parameter);
+            return;
+        case Keyword::fontCodePage:
+            if (group.destination == Destination::fontTable && token.hasParameter &&
+                token.parameter > 0)
+                m_fontEntryCodePage = token.parameter;
+            return;
         case Keyword::binary:
             return;
         }
@@ -525,7 +624,7 @@ private:
         case '\\':
         case '{':
         case '}':
-            put(symbol);
+            pushByte(symbol);
             break;
         case '~':
             put(u'\u00A0');
@@ -553,16 +652,16 @@ private:
     {
         switch (state().destination) {
         case Destination::text:
-            if (value == '\t')
-                appendText(u'\t');
-            else if (value >= 0x20)
-                appendText(Windows1252::toUnicode(value));
+            if (value == '\t' || value >= 0x20)
+                pushByte(value);
             break;
         case Destination::fontTable:
-            if (value == ';')
+            if (value == ';') {
+                flushBytes();
                 commitFont();
-            else if (value >= 0x20)
-                m_fontName += QChar(Windows1252::toUnicode(value));
+            } else if (value >= 0x20) {
+                pushByte(value);
+            }
             break;
         case Destination::colourTable:
             if (value == ';')
@@ -578,6 +677,12 @@ private:
     {
         switch (state().destination) {
         case Destination::text:
+            if (state().characters.hidden)
+                break;
+            // The character after an attachment only stands in for it.
+            if (std::exchange(m_dropAttachmentMark, false) &&
+                (unit == u'\u00AC' || unit == u'\uFFFC'))
+                break;
             appendText(unit);
             break;
         case Destination::fontTable:
@@ -671,10 +776,17 @@ private:
 
     void commitFont()
     {
-        if (m_fontNumber >= 0)
+        if (m_fontNumber >= 0) {
             m_fonts.insert(m_fontNumber, m_fontName.trimmed());
+            const int codePage =
+                m_fontEntryCodePage ? m_fontEntryCodePage : m_fontEntryCharsetCodePage;
+            if (codePage)
+                m_fontCodePages.insert(m_fontNumber, codePage);
+        }
         m_fontNumber = -1;
         m_fontName.clear();
+        m_fontEntryCodePage = 0;
+        m_fontEntryCharsetCodePage = 0;
     }
 
     void commitColour()
@@ -687,6 +799,7 @@ private:
 
     StyledText finish()
     {
+        flushBytes();
         if (m_heldHighSurrogate) {
             m_heldHighSurrogate = 0;
             appendUnit(replacement);
@@ -705,6 +818,15 @@ private:
     int m_overflow = 0;
     int m_fallbackToSkip = 0;
     bool m_ignorableNext = false;
+
+    RtfCodePageDecoder m_decoder;
+    QByteArray m_pendingBytes;
+    int m_documentCodePage = RtfCodePage::windowsLatin;
+    QHash<int, int> m_fontCodePages;
+    // What the font table says of the font being read: its \cpg and its \fcharset.
+    int m_fontEntryCodePage = 0;
+    int m_fontEntryCharsetCodePage = 0;
+    bool m_dropAttachmentMark = false;
 
     int m_defaultFont = 0;
     QHash<int, QString> m_fonts;

@@ -6,8 +6,10 @@
 #include <QByteArrayView>
 
 // Reads the text and character attributes of an RTF document, as written by common word
-// processors and by RtfWriter. Paragraph and document formatting, pictures, objects and
-// the other destinations a note cannot show are skipped.
+// processors and by RtfWriter. Bytes are read in the code page the document declares
+// (\ansicpg, \mac, \pc, \pca) or that of their font (\fcharset, \cpg), double-byte ones
+// included. Paragraph and document formatting, pictures, objects, attachments, hidden
+// text and the other destinations a note cannot show are skipped.
 //
 // Input is untrusted: anything that does not start like an RTF document gives empty
 // text, a truncated or malformed document gives what could be read before the damage,

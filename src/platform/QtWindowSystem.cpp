@@ -363,11 +363,15 @@ void QtWindowSystem::applyActivationPolicy(QWidget *window, bool mapped) const
     const auto native = xcb_window_t(window->internalWinId());
     if (!m_x11 || native == XCB_WINDOW_NONE)
         return;
-    const bool skip = m_policy == ActivationPolicy::accessory;
+    // The library, settings and tour windows stay in the window switcher whatever the
+    // policy, so that a covered one can be found again; window managers leave windows that
+    // skip the task bar out of Alt+Tab, so they skip neither. Only the rails and floating
+    // notes (panels) stay out, and without the Dock icon the application has no entry of
+    // its own once its windows are closed.
     if (mapped)
-        X11WindowHints::setSkipTaskbarMapped(*m_x11, native, skip);
+        X11WindowHints::setSkipTaskbarMapped(*m_x11, native, false);
     else
-        X11WindowHints::prepareUnmapped(*m_x11, native, {skip, skip, false});
+        X11WindowHints::prepareUnmapped(*m_x11, native, {false, false, false});
 }
 
 bool QtWindowSystem::eventFilter(QObject *watched, QEvent *event)

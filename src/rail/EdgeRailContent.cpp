@@ -767,8 +767,12 @@ void EdgeRailContent::mousePressEvent(QMouseEvent *event)
         return;
     }
     const Card &card = m_cards[*index];
-    m_gesture = Gesture{card.note, card.noteID, event->position()};
     event->accept();
+    // On the open card only its own controls act: a press on its paper or tab neither
+    // starts a drag nor reaches what lies behind.
+    if (card.noteID == m_previewNoteID)
+        return;
+    m_gesture = Gesture{card.note, card.noteID, event->position()};
 }
 
 void EdgeRailContent::mouseMoveEvent(QMouseEvent *event)

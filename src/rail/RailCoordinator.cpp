@@ -10,6 +10,7 @@
 #include "rail/EdgeRailPanel.h"
 #include "rail/EdgeRailRoot.h"
 #include "rail/EdgeRailView.h"
+#include "rail/OwnMenus.h"
 #include "rail/PassthroughHostingView.h"
 #include "rail/RailEnvironment.h"
 #include "rail/RailFocus.h"
@@ -29,7 +30,8 @@ RailCoordinator::RailCoordinator(WindowSystem &windows, UserDefaults &defaults,
                                  SyncWatcher *sync, RailContentFactory makeContent, QObject *parent)
     : QObject(parent), m_windows(windows), m_defaults(defaults), m_container(container),
       m_floatingNotes(floatingNotes), m_focus(std::make_unique<RailFocus>()), m_sync(sync),
-      m_makeContent(std::move(makeContent)), m_lastKnownEdge(AppSettings::defaultEdge(defaults))
+      m_makeContent(std::move(makeContent)), m_lastKnownEdge(AppSettings::defaultEdge(defaults)),
+      m_ownMenus(std::make_unique<OwnMenus>(windows))
 {
 }
 
@@ -178,6 +180,10 @@ void RailCoordinator::samplePointer()
 
 void RailCoordinator::pointerClicked(const QPointF &location)
 {
+    // A press on one of Orlette's menus, or the one that dismisses it, was not made on
+    // the desktop: it must not close the card a menu of another tab left open.
+    if (m_ownMenus && m_ownMenus->claimPress())
+        return;
     for (const auto &controller : m_controllers)
         controller->host().handleClick(location);
 }

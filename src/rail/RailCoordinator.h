@@ -20,6 +20,7 @@
 class EdgeRailController;
 class FloatingWindows;
 class ModelContainer;
+class OwnMenus;
 class Note;
 
 class RailFocus;
@@ -112,4 +113,5 @@ private:
     std::optional<ScreenInfo> m_currentScreen;
     std::map<quint64, Subscription> m_revealTasks;
     quint64 m_nextRevealTask = 0;
+    std::unique_ptr<OwnMenus> m_ownMenus;
 };

@@ -43,7 +43,25 @@ std::optional<double> number(QStringView piece)
     return value;
 }
 
+// Two numbers under `name`, as `parse` reads them.
+std::optional<QPointF> pair(const UserDefaults &defaults, const QString &name)
+{
+    const QVariant value = defaults.value(name);
+    if (!value.isValid())
+        return std::nullopt;
+    // An INI value written by hand without quotes comes back as a list split at the
+    // commas; it is the same pair.
+    if (value.metaType().id() == QMetaType::QStringList)
+        return parse(value.toStringList().join(QLatin1Char(',')));
+    return parse(value.toString());
+}
+
 } // namespace
+
+QString sizeKey(const QUuid &noteId)
+{
+    return QStringLiteral("floatingNoteSize.") + noteId.toString(QUuid::WithoutBraces).toUpper();
+}
 
 QString key(const QUuid &noteId)
 {
@@ -71,14 +89,28 @@ std::optional<QPointF> parse(const QString &stored)
 
 std::optional<QPointF> load(const QUuid &noteId, const UserDefaults &defaults)
 {
-    const QVariant value = defaults.value(key(noteId));
-    if (!value.isValid())
+    return pair(defaults, key(noteId));
+}
+
+std::optional<QSizeF> loadSize(const QUuid &noteId, const QSizeF &minimum,
+                               const UserDefaults &defaults)
+{
+    const std::optional<QPointF> stored = pair(defaults, sizeKey(noteId));
+    if (!stored || stored->x() < minimum.width() || stored->y() < minimum.height())
         return std::nullopt;
-    // An INI value written by hand without quotes comes back as a list split at the
-    // commas; it is the same position.
-    if (value.metaType().id() == QMetaType::QStringList)
-        return parse(value.toStringList().join(QLatin1Char(',')));
-    return parse(value.toString());
+    return QSizeF(stored->x(), stored->y());
+}
+
+void saveFrame(const QUuid &noteId, const QRectF &frame, UserDefaults &defaults)
+{
+    const auto write = [&defaults](const QString &name, const QPointF &value) {
+        const std::optional<QString> text = format(value);
+        if (text && defaults.value(name).toString() != *text)
+            defaults.setValue(name, *text);
+    };
+    write(key(noteId), frame.topLeft());
+    if (frame.width() > 0 && frame.height() > 0)
+        write(sizeKey(noteId), QPointF(frame.width(), frame.height()));
 }
 
 void save(const QUuid &noteId, const QPointF &origin, UserDefaults &defaults)
@@ -90,6 +122,7 @@ void save(const QUuid &noteId, const QPointF &origin, UserDefaults &defaults)
 void forget(const QUuid &noteId, UserDefaults &defaults)
 {
     defaults.remove(key(noteId));
+    defaults.remove(sizeKey(noteId));
 }
 
 std::optional<QPointF> load(const QUuid &noteId)

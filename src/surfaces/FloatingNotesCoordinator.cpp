@@ -13,6 +13,14 @@
 #include "surfaces/NoteWindowView.h"
 
 #include <QDateTime>
+#include <QEvent>
+
+namespace {
+
+// On the content of each window: the note it shows, for the resize events it sends.
+constexpr char noteIdProperty[] = "orletteFloatingNoteId";
+
+} // namespace
 
 FloatingNotesCoordinator::FloatingNotesCoordinator(ModelContainer *container, WindowSystem &windows,
                                                    const NoteSurfaceEnvironment &environment,
@@ -30,6 +38,7 @@ FloatingNotesCoordinator::FloatingNotesCoordinator(ModelContainer *container, Wi
 
 FloatingNotesCoordinator::~FloatingNotesCoordinator()
 {
+    writePlaces();
     // The windows go first, while everything their editors write through still exists.
     const QList<FloatingNotePanel *> panels =
         findChildren<FloatingNotePanel *>(QString(), Qt::FindDirectChildrenOnly);
@@ -49,14 +58,26 @@ void FloatingNotesCoordinator::open(Note *note)
     const QPointF origin =
         FloatingNotePositions::load(id, settings())
             .value_or(FloatingNotePositions::defaultOrigin(m_panels.size(), windowSize, m_windows));
+    // The origin is the bottom-left corner: with the size it was given, the window's top
+    // edge comes back where it was too.
+    const QSizeF size =
+        FloatingNotePositions::loadSize(id, FloatingNotePanel::minimumSize, settings())
+            .value_or(windowSize);
 
     auto view = std::make_unique<NoteWindowView>(note, actions(note), m_environment);
-    auto *window =
-        new FloatingNotePanel(m_windows, QRectF(origin, windowSize), std::move(view), this);
-    window->onMoved = [defaults = QPointer<UserDefaults>(&settings()), id](const QPointF &moved) {
-        if (defaults)
-            FloatingNotePositions::save(id, moved, *defaults);
+    NoteWindowView *content = view.get();
+    auto *window = new FloatingNotePanel(m_windows, QRectF(origin, size), std::move(view), this);
+    const QPointer<FloatingNotesCoordinator> self(this);
+    window->onMoved = [self, id](const QPointF &) {
+        if (self)
+            self->placeChanged(id);
     };
+    // A resize that keeps the bottom-left corner (the right or the top edge dragged) is not
+    // a move: the content's resize tells.
+    if (content != nullptr) {
+        content->setProperty(noteIdProperty, id);
+        content->installEventFilter(this);
+    }
     // A note whose object goes away (its context closed) takes its window with it.
     connect(note, &QObject::destroyed, window, [this, id, window] {
         if (panel(id) == window)
@@ -75,9 +96,14 @@ void FloatingNotesCoordinator::closeWindow(Note *note)
 
 void FloatingNotesCoordinator::close(const QUuid &noteId)
 {
+    // A window closed right after a move keeps that place.
+    if (m_unwrittenPlaces.contains(noteId))
+        writePlace(noteId);
     FloatingNotePanel *window = m_panels.take(noteId);
     if (window == nullptr)
         return;
+    if (window->view())
+        window->view()->removeEventFilter(this);
     // A window on its way out does not store its place again.
     window->onMoved = nullptr;
     window->orderOut();
@@ -86,6 +112,7 @@ void FloatingNotesCoordinator::close(const QUuid &noteId)
 
 void FloatingNotesCoordinator::closeAll()
 {
+    writePlaces();
     const QList<QUuid> ids = m_panels.keys();
     for (const QUuid &id : ids)
         close(id);
@@ -100,8 +127,12 @@ std::optional<QList<Note *>> floatingNotes(ModelContainer *container)
     if (context == nullptr)
         return std::nullopt;
     FetchDescriptor descriptor;
+    // Done and archived notes are off the desktop as trashed ones are, even when they were
+    // marked so on another computer while they floated here.
     descriptor.predicate = NotePredicate::equals(Note::Field::isFloating, true) &&
-                           NotePredicate::isNull(Note::Field::deletedAt);
+                           NotePredicate::isNull(Note::Field::deletedAt) &&
+                           NotePredicate::isNull(Note::Field::completedAt) &&
+                           NotePredicate::equals(Note::Field::isArchived, false);
     return context->fetch(descriptor);
 }
 
@@ -138,6 +169,51 @@ void FloatingNotesCoordinator::followStore()
     m_floatingInStore = floating;
 }
 
+void FloatingNotesCoordinator::writePlaces()
+{
+    m_placeTimer.reset();
+    writeUnwrittenPlaces();
+}
+
+void FloatingNotesCoordinator::writeUnwrittenPlaces()
+{
+    const QList<QUuid> ids(m_unwrittenPlaces.cbegin(), m_unwrittenPlaces.cend());
+    for (const QUuid &id : ids)
+        writePlace(id);
+}
+
+bool FloatingNotesCoordinator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize) {
+        const QVariant id = watched->property(noteIdProperty);
+        if (id.isValid())
+            placeChanged(id.toUuid());
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FloatingNotesCoordinator::placeChanged(const QUuid &noteId)
+{
+    if (!m_panels.contains(noteId))
+        return;
+    m_unwrittenPlaces.insert(noteId);
+    // Every step of a move or resize starts the wait again; the write comes once it ends.
+    const QPointer<FloatingNotesCoordinator> self(this);
+    m_placeTimer = m_windows.scheduleOnce(settleDelay, [self] {
+        if (self)
+            self->writeUnwrittenPlaces();
+    });
+}
+
+void FloatingNotesCoordinator::writePlace(const QUuid &noteId)
+{
+    m_unwrittenPlaces.remove(noteId);
+    const FloatingNotePanel *window = panel(noteId);
+    if (window == nullptr)
+        return;
+    FloatingNotePositions::saveFrame(noteId, window->panel().frame(), settings());
+}
+
 FloatingNotePanel *FloatingNotesCoordinator::panel(const QUuid &noteId) const
 {
     return m_panels.value(noteId, nullptr);
@@ -155,6 +231,7 @@ NoteCardActions FloatingNotesCoordinator::actions(Note *note)
     actions.close = [weak, target] {
         if (!weak || !target)
             return;
+        weak->m_unwrittenPlaces.remove(target->id());
         target->setIsFloating(false);
         FloatingNotePositions::forget(target->id(), weak->settings());
         weak->dock(target);

@@ -5,6 +5,7 @@
 #include "model/Note.h"
 #include "model/RichTextCoder.h"
 #include "model/UserDefaults.h"
+#include "surfaces/NoteScrollIndicator.h"
 #include "surfaces/StyledTextDocument.h"
 #include "surfaces/WithOpacity.h"
 
@@ -23,6 +24,8 @@ NoteEditorView::NoteEditorView(Note *note, const NotePaint &paint, bool autoFocu
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The hidden scroll bar still tracks the scrolling; the indicator shows it on the paper.
+    m_scrollIndicator = new NoteScrollIndicator(verticalScrollBar(), this);
     setAttribute(Qt::WA_TranslucentBackground);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
@@ -146,6 +149,13 @@ void NoteEditorView::applyPaint()
     palette.setColor(QPalette::Highlight, withOpacity(m_paint.ink, 0.22));
     palette.setColor(QPalette::HighlightedText, ink);
     setPalette(palette);
+    m_scrollIndicator->setInk(m_paint.ink);
+}
+
+void NoteEditorView::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    m_scrollIndicator->place(viewport()->geometry());
 }
 
 void NoteEditorView::applyFont()

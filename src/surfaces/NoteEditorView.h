@@ -12,6 +12,7 @@
 #include <chrono>
 
 class Note;
+class NoteScrollIndicator;
 
 // The editor of a note's body: styled text on the note's paper, in the note font, written to
 // the note a short pause after the last change and at once when the editor goes away.
@@ -47,6 +48,8 @@ public:
     void setSaveDelay(std::chrono::milliseconds delay);
     // Whether a write is waiting for the pause to end.
     bool hasPendingSave() const { return m_saveTimer.isActive(); }
+    // Where the text is, when it is longer than the card.
+    NoteScrollIndicator *scrollIndicator() const { return m_scrollIndicator; }
 
 public Q_SLOTS:
     // Writes what is pending now; does nothing when nothing changed.
@@ -59,6 +62,7 @@ Q_SIGNALS:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
@@ -72,6 +76,7 @@ private:
     NoteSurfaceEnvironment m_environment;
     std::chrono::milliseconds m_saveDelay;
     QTimer m_saveTimer;
+    NoteScrollIndicator *m_scrollIndicator = nullptr;
     // The text as last loaded or written: a commit without a change since writes nothing.
     StyledText m_baseline;
 };

@@ -22,6 +22,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -349,6 +350,21 @@ void SettingsView::changeLoginItem(bool enabled)
     }
     m_loginError->setText(m_launchError.value_or(QString()));
     m_loginError->setVisible(m_launchError.has_value());
+}
+
+void SettingsView::showEvent(QShowEvent *event)
+{
+    // Opened again: the login item may have been changed outside Orlette meanwhile, and an
+    // error from last time is no longer news. Coming back from minimised is not opening.
+    if (!event->spontaneous()) {
+        m_launchesAtLogin = m_deps.loginItem.isEnabled();
+        m_launchError.reset();
+        const QSignalBlocker blocker(m_loginSwitch);
+        m_loginSwitch->setChecked(m_launchesAtLogin);
+        m_loginError->clear();
+        m_loginError->hide();
+    }
+    QWidget::showEvent(event);
 }
 
 void SettingsView::applyDockIcon()

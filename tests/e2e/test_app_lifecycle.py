@@ -4,6 +4,8 @@ notes, the quick-note hot key, one instance per person, and floating notes that 
 where they were left."""
 
 import configparser
+import os
+import signal
 import sqlite3
 from contextlib import closing
 import time
@@ -124,6 +126,20 @@ def floating_window(desktop: Desktop, pid: int) -> int:
     return desktop.wait_for(find, "the floating note's window", timeout=20)
 
 
+def insert_floating_note(desktop: Desktop) -> str:
+    """Adds a floating note to the store of a stopped application; returns its id."""
+    note_id = str(uuid.uuid4()).upper()
+    now = int(time.time() * 1000)
+    with closing(sqlite3.connect(store_path(desktop), timeout=5)) as db, db:
+        db.execute(
+            "INSERT INTO Note (pk, id, title, richText, plainText, colorToken, edgeToken,"
+            " sortIndex, createdAt, updatedAt, isArchived, isFloating, searchTitle,"
+            " searchBody, rowVersion) VALUES (?, ?, 'Suelta', x'', 'flotando', 'sky',"
+            " 'right', 0, ?, ?, 0, 1, 'suelta', 'flotando', 1)",
+            (4242, note_id, now, now))
+    return note_id
+
+
 def test_a_moved_floating_note_comes_back_where_it_was(args):
     with Desktop(args.artifacts, "floating") as desktop:
         write_settings(desktop, {"hasSeenTour": "true", "hasSeededWelcomeNotes": "true"})
@@ -131,15 +147,7 @@ def test_a_moved_floating_note_comes_back_where_it_was(args):
         desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
         app.stop()
 
-        note_id = str(uuid.uuid4()).upper()
-        now = int(time.time() * 1000)
-        with closing(sqlite3.connect(store_path(desktop), timeout=5)) as db, db:
-            db.execute(
-                "INSERT INTO Note (pk, id, title, richText, plainText, colorToken, edgeToken,"
-                " sortIndex, createdAt, updatedAt, isArchived, isFloating, searchTitle,"
-                " searchBody, rowVersion) VALUES (?, ?, 'Suelta', x'', 'flotando', 'sky',"
-                " 'right', 0, ?, ?, 0, 1, 'suelta', 'flotando', 1)",
-                (4242, note_id, now, now))
+        note_id = insert_floating_note(desktop)
 
         app = desktop.launch(args.binary)
         window = floating_window(desktop, app.pid)
@@ -154,6 +162,31 @@ def test_a_moved_floating_note_comes_back_where_it_was(args):
         window = floating_window(desktop, app.pid)
         after = desktop.geometry(window)
         assert (after["x"], after["y"]) == (before["x"], before["y"]), (before, after)
+
+
+def test_a_closed_terminal_ends_orlette_through_the_termination_sequence(args):
+    """SIGHUP, sent when the launching terminal closes, ends Orlette as SIGTERM does: the
+    event loop ends, the edit typed a moment before is saved, the exit is a normal one."""
+    for number, name in ((signal.SIGHUP, "sighup"), (signal.SIGTERM, "sigterm")):
+        with Desktop(args.artifacts, name) as desktop:
+            write_settings(desktop, {"hasSeenTour": "true", "hasSeededWelcomeNotes": "true"})
+            app = desktop.launch(args.binary)
+            desktop.wait_for(lambda: store_path(desktop).exists(), "the store", timeout=20)
+            app.stop()
+            note_id = insert_floating_note(desktop)
+
+            app = desktop.launch(args.binary)
+            window = floating_window(desktop, app.pid)
+            size = desktop.geometry(window)
+            desktop.click(size["x"] + size["width"] // 2, size["y"] + size["height"] // 2)
+            desktop.wait_for(lambda: desktop.active_window() == window, "the focused note",
+                             timeout=10)
+            desktop.type_text(" y algo mas")
+            # Well within the editor's pause before saving.
+            os.kill(app.pid, number)
+            assert app.wait(timeout=15) == 0, f"{name} should end Orlette normally"
+            text = next(n["plainText"] for n in notes(desktop) if n["id"] == note_id)
+            assert "y algo mas" in text, (name, text)
 
 
 def test_changing_the_default_edge_gathers_every_note_there(args):

@@ -36,8 +36,8 @@ def test_moving_a_floating_note_to_the_trash_in_the_library_closes_its_window(ar
         desktop.wait_for_accessible("Hecha", role="push button", timeout=20)
 
         desktop.launch(args.binary, "--library")
-        row = desktop.wait_for_accessible("Suelta", role="list item", window="Biblioteca",
-                                          timeout=20)
+        row = desktop.wait_for_accessible("Suelta", role="list item",
+                                          window="En pantalla — Biblioteca", timeout=20)
         desktop.click(row["x"] + 100, row["y"] + row["height"] // 2, button=3)
         time.sleep(0.5)  # the menu opens
         # Pop-up menus are not in the accessibility tree: the menu of the section "En

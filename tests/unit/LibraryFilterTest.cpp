@@ -233,6 +233,30 @@ TEST_F(LibraryTest, TrashingAFloatingNoteClosesItsWindowAndRestoresItToTheRail)
     EXPECT_EQ(floating.closed.size(), 1);
 }
 
+TEST_F(LibraryTest, MarkingDoneOrArchivingAFloatingNoteClosesItsWindow)
+{
+    Note *done = add("hecha");
+    done->setIsFloating(true);
+    Note *archived = add("archivada");
+    archived->setIsFloating(true);
+    Note *doneThenArchived = add("hecha y luego archivada");
+    doneThenArchived->setCompletedAt(t0);
+    doneThenArchived->setIsFloating(true);
+    ASSERT_TRUE(context->save());
+
+    actions.perform(Item::markDone, LibraryFilter::pinned, done);
+    actions.perform(Item::archive, LibraryFilter::pinned, archived);
+    actions.perform(Item::archive, LibraryFilter::completed, doneThenArchived);
+
+    EXPECT_EQ(floating.closed, (QList<Note *>{done, archived, doneThenArchived}));
+    for (Note *note : {done, archived, doneThenArchived})
+        EXPECT_FALSE(saved(note)->isFloating()) << note->title().toStdString();
+    // Back on the screen it is on its rail, not in a window.
+    actions.perform(Item::returnToScreen, LibraryFilter::completed, done);
+    EXPECT_TRUE(NoteActions::railNotes(ScreenEdge::right, *context).contains(done));
+    EXPECT_TRUE(floating.opened.isEmpty());
+}
+
 TEST_F(LibraryTest, EmptyingTheTrashDeletesOnlyTheListedTrashedNotesInOneSave)
 {
     const QStringList titles{"xilófono", "caja", "éxito", "Xavier"};

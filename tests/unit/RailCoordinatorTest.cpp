@@ -8,6 +8,7 @@
 #include "model/NoteActions.h"
 #include "rail/EdgeRailController.h"
 #include "rail/InteractiveRegions.h"
+#include "rail/OwnMenus.h"
 #include "rail/PassthroughHostingView.h"
 #include "rail/RailCoordinator.h"
 #include "rail/RailEnvironment.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QMenu>
 #include <QSignalSpy>
 
 using namespace std::chrono_literals;
@@ -278,6 +280,43 @@ TEST_F(RailCoordinatorTest, AClickOnALeftTabIsOutsideOnlyForTheRightRail)
     windows.click(QPointF(960, 500), PointerEventType::rightMouseDown);
     EXPECT_EQ(rail(ScreenEdge::left).pointer().outsideClicks(), 1);
     EXPECT_EQ(rail(ScreenEdge::right).pointer().outsideClicks(), 2);
+}
+
+TEST_F(RailCoordinatorTest, PressesOnOrlettesOwnMenusAreNotOutsideClicks)
+{
+    coordinator->start();
+    const auto outsideClicks = [this] {
+        return rail(ScreenEdge::left).pointer().outsideClicks() +
+               rail(ScreenEdge::right).pointer().outsideClicks();
+    };
+
+    // A tab's context menu: the press on its item, then the one that dismisses it,
+    // reported once the menu has gone.
+    QMenu menu;
+    menu.addAction(QStringLiteral("Mover al borde izquierdo"));
+    menu.popup(QPoint(900, 500));
+    QCoreApplication::processEvents();
+    windows.click(QPointF(910, 500));
+    EXPECT_EQ(outsideClicks(), 0);
+    menu.hide();
+    windows.click(QPointF(10, 10));
+    EXPECT_EQ(outsideClicks(), 0);
+
+    // A moment later a press is a press on the desktop again.
+    windows.advance(OwnMenus::dismissGrace);
+    windows.click(QPointF(960, 500));
+    EXPECT_EQ(outsideClicks(), 2);
+
+    // The tray menu, drawn by the tray host: no widget shows, only the menu's signals tell.
+    QMenu tray;
+    tray.addAction(QStringLiteral("Biblioteca…"));
+    Q_EMIT tray.aboutToShow();
+    windows.click(QPointF(1900, 10));
+    EXPECT_EQ(outsideClicks(), 2);
+    Q_EMIT tray.aboutToHide();
+    windows.advance(OwnMenus::dismissGrace);
+    windows.click(QPointF(960, 500));
+    EXPECT_EQ(outsideClicks(), 4);
 }
 
 TEST_F(RailCoordinatorTest, MovesReachEveryRailAndClickThroughFollowsThePointer)

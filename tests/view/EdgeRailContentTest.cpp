@@ -272,6 +272,28 @@ TEST_F(EdgeRailContentTest, AClickIntoTheOpenEditorAsksForTheKeyboard)
     EXPECT_EQ(content()->previewNoteID(), first->id());
 }
 
+TEST_F(EdgeRailContentTest, TheOpenCardDoesNotTakeTheRailsDrag)
+{
+    wakeUp();
+    clickCard(first);
+    harness.settle();
+    ASSERT_EQ(content()->previewNoteID(), first->id());
+    // The card's paper just inside its top edge: no control of the card lies there.
+    const QRectF frame = content()->card(first->id())->cardFrame();
+    const QPointF paper(frame.center().x(), frame.top() + 3);
+    ASSERT_EQ(content()->cardIndexAt(paper), 0);
+
+    QTest::mousePress(rail->window(), Qt::LeftButton, {}, paper.toPoint());
+    QTest::mouseMove(rail->window(), (paper + QPointF(0, 60)).toPoint());
+    EXPECT_FALSE(content()->draggingNoteID().has_value());
+    QTest::mouseMove(rail->window(), (paper + QPointF(0, 240)).toPoint());
+    QTest::mouseRelease(rail->window(), Qt::LeftButton, {}, (paper + QPointF(0, 240)).toPoint());
+
+    EXPECT_EQ(harness.storedSortIndex(first->id()), 0);
+    EXPECT_EQ(content()->notes(), (QList<Note *>{first, second, third}));
+    EXPECT_EQ(content()->previewNoteID(), first->id());
+}
+
 TEST_F(EdgeRailContentTest, DraggingByLessThanHalfASlotKeepsTheOrder)
 {
     wakeUp();

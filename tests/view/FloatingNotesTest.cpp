@@ -189,16 +189,33 @@ TEST_F(FloatingNotesTest, WithoutAnyScreenTheWindowGoesToAFixedPlace)
     EXPECT_EQ(fakePanel(note)->frame().topLeft(), QPointF(200, 200));
 }
 
-TEST_F(FloatingNotesTest, EveryMoveIsWrittenAtOnceAndComesBackAfterAClose)
+TEST_F(FloatingNotesTest, AMoveIsWrittenOnceItEndsAndComesBackAfterAClose)
 {
     Note *note = floatingNote(QStringLiteral("Movida"));
     coordinator->open(note);
     FakePanel *panel = fakePanel(note);
+    int writes = 0;
+    const auto counter =
+        QObject::connect(&defaults.defaults(), &UserDefaults::didChange, [&] { ++writes; });
 
-    panel->setFrameOrigin(QPointF(300, 400.25));
-    EXPECT_EQ(storedPosition(note), QStringLiteral("300.0,400.25"));
+    // The steps of one drag: nothing is written while the window keeps moving.
+    for (int step = 1; step <= 20; ++step) {
+        panel->setFrameOrigin(QPointF(300 + step, 400.25));
+        windows.advance(FloatingNotesCoordinator::settleDelay / 4);
+    }
+    EXPECT_EQ(writes, 0);
+    EXPECT_FALSE(positionStored(note));
+    windows.advance(FloatingNotesCoordinator::settleDelay);
+    EXPECT_EQ(storedPosition(note), QStringLiteral("320.0,400.25"));
+    const int afterFirstMove = writes;
+    EXPECT_GE(afterFirstMove, 1);
+    EXPECT_LE(afterFirstMove, 2) << "the place, and the size";
+
     panel->setFrameOrigin(QPointF(-120, 64));
+    windows.advance(FloatingNotesCoordinator::settleDelay);
     EXPECT_EQ(storedPosition(note), QStringLiteral("-120.0,64.0"));
+    EXPECT_EQ(writes, afterFirstMove + 1) << "an unchanged size is not written again";
+    QObject::disconnect(counter);
 
     // As after quitting and starting again: the windows go, the note still floats.
     coordinator->closeAll();
@@ -209,11 +226,70 @@ TEST_F(FloatingNotesTest, EveryMoveIsWrittenAtOnceAndComesBackAfterAClose)
     EXPECT_EQ(fakePanel(note)->frame().topLeft(), QPointF(-120, 64));
 }
 
+TEST_F(FloatingNotesTest, AResizedWindowComesBackAtItsSizeAndPlace)
+{
+    Note *note = floatingNote(QStringLiteral("Agrandada"));
+    coordinator->open(note);
+    shownView(note);
+    FakePanel *panel = fakePanel(note);
+    const QRectF opened = panel->frame();
+
+    // The top edge dragged up: the bottom-left corner stays, so nothing "moved".
+    const QRectF taller(opened.topLeft(), QSizeF(opened.width(), opened.height() + 120));
+    panel->setFrame(taller);
+    QCoreApplication::processEvents();
+    windows.advance(FloatingNotesCoordinator::settleDelay);
+    // Then the bottom-right corner: the origin goes down by what the height grows.
+    const QRectF wider(taller.x(), taller.y() - 60, taller.width() + 90, taller.height() + 60);
+    panel->setFrame(wider);
+    QCoreApplication::processEvents();
+
+    // Quitting within the pause still keeps it.
+    coordinator->closeAll();
+    deleteClosedWindows();
+    coordinator->restore();
+    ASSERT_NE(fakePanel(note), nullptr);
+    EXPECT_EQ(fakePanel(note)->frame(), wider);
+
+    // A size below the window's minimum, or unreadable, is not used.
+    coordinator->closeAll();
+    deleteClosedWindows();
+    defaults.defaults().setValue(FloatingNotePositions::sizeKey(note->id()),
+                                 QStringLiteral("100,50"));
+    coordinator->restore();
+    EXPECT_EQ(fakePanel(note)->frame().size(), FloatingNotesCoordinator::windowSize);
+
+    // "Cerrar" forgets the size with the place.
+    view(note)->body()->actionsBar()->closeButton()->click();
+    EXPECT_FALSE(defaults.defaults().value(FloatingNotePositions::sizeKey(note->id())).isValid());
+}
+
+TEST_F(FloatingNotesTest, DoneArchivedAndTrashedNotesAreNotReopenedAtLaunch)
+{
+    // Marked so on another computer, or by an earlier version, while they floated.
+    Note *kept = floatingNote(QStringLiteral("Sigue"));
+    Note *done = floatingNote(QStringLiteral("Hecha"));
+    done->setCompletedAt(QDateTime::currentDateTimeUtc());
+    Note *archived = floatingNote(QStringLiteral("Archivada"));
+    archived->setIsArchived(true);
+    Note *trashed = floatingNote(QStringLiteral("Tirada"));
+    trashed->setDeletedAt(QDateTime::currentDateTimeUtc());
+    ASSERT_TRUE(context->save());
+
+    coordinator->restore();
+    EXPECT_NE(fakePanel(kept), nullptr);
+    EXPECT_EQ(fakePanel(done), nullptr);
+    EXPECT_EQ(fakePanel(archived), nullptr);
+    EXPECT_EQ(fakePanel(trashed), nullptr);
+    EXPECT_EQ(windows.panels().size(), 1);
+}
+
 TEST_F(FloatingNotesTest, TheCloseActionDocksTheNoteAndForgetsItsPlace)
 {
     Note *note = floatingNote(QStringLiteral("Cerrada"));
     coordinator->open(note);
     fakePanel(note)->setFrameOrigin(QPointF(50, 60));
+    windows.advance(FloatingNotesCoordinator::settleDelay);
     ASSERT_TRUE(positionStored(note));
     FakePanel *panel = fakePanel(note);
 
@@ -316,7 +392,7 @@ TEST_F(FloatingNotesTest, RecolouringRepaintsTheOpenWindow)
     EXPECT_GT(ViewTest::distance(lavender, citrus), 30);
 }
 
-TEST_F(FloatingNotesTest, RestoreOpensEveryFloatingNoteThatIsNotInTheTrash)
+TEST_F(FloatingNotesTest, RestoreOpensEveryFloatingNoteThatIsStillOnTheDesktop)
 {
     Note *floating = floatingNote(QStringLiteral("Flotante"));
     Note *done = floatingNote(QStringLiteral("Flotante y hecha"));
@@ -330,9 +406,8 @@ TEST_F(FloatingNotesTest, RestoreOpensEveryFloatingNoteThatIsNotInTheTrash)
 
     QList<QUuid> opened = coordinator->noteIds();
     std::sort(opened.begin(), opened.end());
-    QList<QUuid> expected{floating->id(), done->id()};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(opened, expected);
+    EXPECT_EQ(opened, QList<QUuid>{floating->id()});
+    EXPECT_EQ(coordinator->panel(done->id()), nullptr);
     EXPECT_EQ(coordinator->panel(trashed->id()), nullptr);
     EXPECT_EQ(coordinator->panel(docked->id()), nullptr);
     EXPECT_FALSE(context->hasChanges()) << "restoring changes no note";

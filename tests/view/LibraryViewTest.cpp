@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QHelpEvent>
+#include <QHideEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QShowEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolTip>
@@ -138,7 +140,7 @@ TEST_F(LibraryViewTest, OpensOnTheNotesOnScreenWithAnEmptySearch)
 {
     add("uno", {}, 1);
     auto view = makeView();
-    EXPECT_EQ(view->windowTitle(), "Biblioteca");
+    EXPECT_EQ(view->windowTitle(), "En pantalla — Biblioteca");
     EXPECT_EQ(view->objectName(), "library");
     EXPECT_EQ(view->size(), QSize(840, 540));
     EXPECT_EQ(view->filter(), LibraryFilter::pinned);
@@ -346,6 +348,62 @@ TEST_F(LibraryViewTest, AFailingQueryShowsTheEmptySectionRatherThanAnotherSectio
     EXPECT_TRUE(view->showsEmptyView());
     EXPECT_EQ(view->emptyView()->text(), "Nada marcado como hecho");
     sabotage.repair();
+}
+
+TEST_F(LibraryViewTest, EachOpeningStartsOnTheNotesOnScreenWithAnEmptySearch)
+{
+    add("en pantalla");
+    add("hecha")->setCompletedAt(t0);
+    auto view = makeView();
+    view->show();
+    view->setFilter(LibraryFilter::completed);
+    view->setSearch("zzz");
+    EXPECT_EQ(view->windowTitle(), "Hechas — Biblioteca");
+    EXPECT_TRUE(listed(*view).isEmpty());
+
+    view->close();
+    view->show();
+    EXPECT_EQ(view->filter(), LibraryFilter::pinned);
+    EXPECT_EQ(view->search(), QString());
+    EXPECT_EQ(view->sidebar()->currentRow(), 0);
+    EXPECT_EQ(view->windowTitle(), "En pantalla — Biblioteca");
+    EXPECT_EQ(listed(*view), QStringList{"en pantalla"});
+}
+
+TEST_F(LibraryViewTest, TheListFollowsAnActionWhoseSaveFailed)
+{
+    Note *note = add("nota");
+    add("otra");
+    auto view = makeView();
+    ASSERT_EQ(listed(*view).size(), 2);
+    StoreSabotage sabotage(*container);
+    sabotage.failWrites();
+    const auto menu = view->contextMenu(note);
+    menuAction(*menu, "Marcar como hecha")->trigger();
+    ASSERT_TRUE(context->hasChanges()) << "the save was to fail";
+    EXPECT_EQ(listed(*view), QStringList{"otra"});
+    view->setFilter(LibraryFilter::completed);
+    EXPECT_EQ(listed(*view), QStringList{"nota"});
+    sabotage.repair();
+}
+
+TEST_F(LibraryViewTest, ARefreshThatFailsEmptiesTheListUntilTheStoreReadsAgain)
+{
+    add("uno");
+    add("dos");
+    auto view = makeView();
+    ASSERT_EQ(listed(*view).size(), 2);
+    StoreSabotage sabotage(*container);
+    sabotage.failReads();
+    Q_EMIT context->remoteChange();
+    EXPECT_TRUE(view->listedNotes().isEmpty());
+    EXPECT_TRUE(view->showsEmptyView());
+    EXPECT_EQ(view->emptyView()->text(), "No hay notas en los bordes");
+
+    sabotage.repair();
+    Q_EMIT context->remoteChange();
+    EXPECT_EQ(listed(*view).size(), 2);
+    EXPECT_FALSE(view->showsEmptyView());
 }
 
 TEST_F(LibraryViewTest, RowsStrikeDoneTitlesPinFloatingNotesAndSetTheExcerptInTheNoteFont)

@@ -8,13 +8,16 @@
 #include "surfaces/BundledFonts.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "surfaces/NoteEditorView.h"
+#include "surfaces/NoteScrollIndicator.h"
 #include "surfaces/NoteTitleField.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -199,6 +202,65 @@ TEST_F(NoteEditingTest, PasteKeepsOnlyWhatANoteStores)
     // What shows is what the note gets back next time.
     delete editor;
     EXPECT_EQ(RichTextCoder::decode(note->richText()), text);
+}
+
+TEST_F(NoteEditingTest, ALongNoteShowsWhereItIsScrolled)
+{
+    NoteEditorView *editor = makeEditor();
+    const NoteScrollIndicator *indicator = editor->scrollIndicator();
+    ASSERT_NE(indicator, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(indicator->isVisibleTo(editor)) << "a short text fits: no indicator";
+
+    QStringList lines;
+    for (int i = 0; i < 60; ++i)
+        lines << QStringLiteral("Línea %1").arg(i);
+    editor->setPlainText(lines.join(u'\n'));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(indicator->isVisibleTo(editor));
+    EXPECT_FALSE(editor->verticalScrollBar()->isVisible()) << "no scroll bar on the paper";
+    // Along the right edge of the text, inside the editor.
+    EXPECT_TRUE(editor->rect().contains(indicator->geometry()));
+    EXPECT_GE(indicator->geometry().right(), editor->viewport()->geometry().right() - 1);
+
+    editor->verticalScrollBar()->setValue(0);
+    const QRectF top = indicator->thumbRect();
+    ASSERT_FALSE(top.isEmpty());
+    EXPECT_LT(top.height(), indicator->height() / 2.0) << "sixty lines: a short bar";
+    editor->verticalScrollBar()->setValue(editor->verticalScrollBar()->maximum());
+    const QRectF bottom = indicator->thumbRect();
+    EXPECT_GT(bottom.top(), top.bottom());
+    EXPECT_NEAR(bottom.bottom(), indicator->height() - NoteScrollIndicator::inset, 0.5);
+    EXPECT_TRUE(indicator->isEmphasised()) << "it stands out while scrolling";
+
+    // Drawn in the note's ink, on the paper.
+    QImage picture(indicator->size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    const_cast<NoteScrollIndicator *>(indicator)->render(&picture);
+    const QPoint middle = bottom.center().toPoint();
+    EXPECT_GT(qAlpha(picture.pixel(middle)), 0);
+
+    // Back to a short text: the indicator goes.
+    editor->setPlainText(QStringLiteral("Corta"));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(indicator->isVisibleTo(editor));
+}
+
+TEST(NoteScrollIndicatorGeometry, TheBarMeasuresThePageAndFollowsTheValue)
+{
+    using Indicator = NoteScrollIndicator;
+    EXPECT_TRUE(Indicator::thumbRect(7, 200, 0, 0, 0, 100).isEmpty()) << "nothing to scroll";
+    // Half the text fits: a bar half the track long, at the top, then at the bottom.
+    const double track = 200 - 2 * Indicator::inset;
+    const QRectF first = Indicator::thumbRect(7, 200, 0, 100, 0, 100);
+    EXPECT_DOUBLE_EQ(first.height(), track / 2);
+    EXPECT_DOUBLE_EQ(first.top(), Indicator::inset);
+    EXPECT_DOUBLE_EQ(first.right(), 7 - Indicator::inset);
+    const QRectF last = Indicator::thumbRect(7, 200, 0, 100, 100, 100);
+    EXPECT_DOUBLE_EQ(last.bottom(), 200 - Indicator::inset);
+    // A very long text still gets a bar that can be seen.
+    EXPECT_DOUBLE_EQ(Indicator::thumbRect(7, 200, 0, 1'000'000, 0, 10).height(),
+                     Indicator::minimumLength);
 }
 
 TEST_F(NoteEditingTest, AutoFocusTakesTheCaretOnAppear)

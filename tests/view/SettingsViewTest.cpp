@@ -440,6 +440,39 @@ TEST_F(SettingsViewTest, ARefusedLoginItemShowsWhyAndTheSwitchGoesBack)
               SettingsForm::red(currentColorScheme()));
 }
 
+TEST_F(SettingsViewTest, OpeningAgainRereadsTheLoginItemAndForgetsTheLastError)
+{
+    QTemporaryDir home;
+    QFile blocker(home.filePath("file"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto scoped = std::make_unique<ScopedConfigHome>(home.filePath("file/config"));
+    SettingsView::Dependencies dependencies;
+    dependencies.windowSystem = &windows;
+    SettingsView view(defaults.defaults(), dependencies);
+    view.show();
+    view.loginSwitch()->click();
+    ASSERT_TRUE(view.launchError().has_value());
+    view.close();
+
+    // Meanwhile the entry appears by other means (a session manager, another copy).
+    scoped.reset();
+    scoped = std::make_unique<ScopedConfigHome>(home.filePath("config"));
+    ASSERT_EQ(LoginItem().change(true).errorMessage, std::nullopt);
+    SettingsView::Dependencies fixed;
+    fixed.windowSystem = &windows;
+    SettingsView reopened(defaults.defaults(), fixed);
+    ASSERT_TRUE(reopened.loginSwitch()->isChecked());
+    ASSERT_EQ(LoginItem().change(false).errorMessage, std::nullopt);
+    reopened.show();
+    EXPECT_FALSE(reopened.loginSwitch()->isChecked()) << "read again when shown";
+    EXPECT_FALSE(reopened.launchesAtLogin());
+
+    view.show();
+    EXPECT_EQ(view.launchError(), std::nullopt);
+    EXPECT_FALSE(view.loginErrorLabel()->isVisibleTo(&view));
+}
+
 TEST_F(SettingsViewTest, TheTourButtonMarksTheTourSeenAndAsksForItsWindow)
 {
     const auto view = makeView();

@@ -3,6 +3,8 @@
 
 #include <QGuiApplication>
 
+#include <xcb/xfixes.h>
+
 std::optional<X11Connection> X11Connection::ofApplication()
 {
     const auto *application = qGuiApp;
@@ -62,6 +64,23 @@ std::optional<quint8> X11Connection::firstEventOf(const QByteArray &extensionNam
 void X11Connection::flush() const
 {
     xcb_flush(m_connection);
+}
+
+std::optional<quint8> X11Connection::watchSelectionOwner(xcb_atom_t selection) const
+{
+    const xcb_query_extension_reply_t *xfixes = extension(&xcb_xfixes_id);
+    if (xfixes == nullptr)
+        return std::nullopt;
+    // XFixes requests need the version handshake on the connection first.
+    const X11Reply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+        m_connection, xcb_xfixes_query_version(m_connection, 5, 0), nullptr));
+    if (!version)
+        return std::nullopt;
+    xcb_xfixes_select_selection_input(m_connection, m_root, selection,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    return quint8(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
 }
 
 std::optional<quint16> X11Connection::pointerButtonMask() const

@@ -12,18 +12,9 @@ X11TrayHost::X11TrayHost(QObject *parent) : QObject(parent)
         return;
     m_selection = m_x11->atom("_NET_SYSTEM_TRAY_S" + QByteArray::number(m_x11->screenNumber()));
     m_colors = m_x11->atom("_NET_SYSTEM_TRAY_COLORS");
-    if (const xcb_query_extension_reply_t *xfixes = m_x11->extension(&xcb_xfixes_id)) {
-        const X11Reply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
-            m_x11->connection(), xcb_xfixes_query_version(m_x11->connection(), 5, 0), nullptr));
-        if (version) {
-            m_xfixesEvent = quint8(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
-            xcb_xfixes_select_selection_input(
-                m_x11->connection(), m_x11->root(), m_selection,
-                XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                    XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                    XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-            QCoreApplication::instance()->installNativeEventFilter(this);
-        }
+    if (const std::optional<quint8> event = m_x11->watchSelectionOwner(m_selection)) {
+        m_xfixesEvent = *event;
+        QCoreApplication::instance()->installNativeEventFilter(this);
     }
     // Asked after selecting the events, so a host that starts in between is not missed.
     follow(queryOwner());

@@ -251,7 +251,7 @@ class Session:
         # A second start hands over to the running program, which opens the library.
         second = self.desktop.launch(self.args.binary, "--library")
         assert second.wait(20) == 0, second.output()
-        self.desktop.wait_for_window(name="^Biblioteca$", pid=self.app.pid, timeout=15)
+        self.desktop.wait_for_window(name="Biblioteca$", pid=self.app.pid, timeout=15)
 
     def run(self) -> None:
         seed(self.desktop, self.args.binary, SEEDED)

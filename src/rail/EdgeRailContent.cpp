@@ -757,7 +757,11 @@ std::optional<int> EdgeRailContent::cardIndexAt(const QPointF &point) const
 
 void EdgeRailContent::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton || m_gesture || m_retired) {
+    // A new press means the button went up since the last one, even when that release
+    // never reached us (another program grabbed the pointer mid-drag).
+    if (event->button() == Qt::LeftButton && m_gesture)
+        abandonGesture();
+    if (event->button() != Qt::LeftButton || m_retired) {
         event->ignore();
         return;
     }
@@ -782,6 +786,10 @@ void EdgeRailContent::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     event->accept();
+    if (!event->buttons().testFlag(Qt::LeftButton)) {
+        abandonGesture();
+        return;
+    }
     if (m_drag.change(m_gesture->noteID, event->position().y() - m_gesture->start.y()))
         refresh();
 }
@@ -794,6 +802,14 @@ void EdgeRailContent::mouseReleaseEvent(QMouseEvent *event)
     }
     event->accept();
     finishGesture(event->position().y() - m_gesture->start.y());
+}
+
+void EdgeRailContent::abandonGesture()
+{
+    // Where the button went up is unknown: nothing moves and nothing opens.
+    m_gesture.reset();
+    m_drag.reset();
+    refresh();
 }
 
 void EdgeRailContent::finishGesture(double dy)

@@ -164,6 +164,7 @@ private:
     void dropCard(Card &card);
     NoteSurfaceEnvironment surfaceEnvironment() const;
     void watchEditor(NoteFormView *view);
+    void abandonGesture();
     void finishGesture(double dy);
     bool anyMouseButtonPressed() const;
     std::optional<QPointF> pointerLocation() const;

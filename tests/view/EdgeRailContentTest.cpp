@@ -9,8 +9,10 @@
 #include "surfaces/NotePreviewBody.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QGraphicsView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -295,6 +297,32 @@ TEST_F(EdgeRailContentTest, TheOpenCardDoesNotTakeTheRailsDrag)
     EXPECT_EQ(harness.storedSortIndex(first->id()), 0);
     EXPECT_EQ(content()->notes(), (QList<Note *>{first, second, third}));
     EXPECT_EQ(content()->previewNoteID(), first->id());
+}
+
+TEST_F(EdgeRailContentTest, ALostReleaseEndsTheDragAndTheNextClickActs)
+{
+    wakeUp();
+    // A drag whose release never arrives (another program took the pointer).
+    QTest::mousePress(rail->window(), Qt::LeftButton, {}, cardCentre(first).toPoint());
+    // Less than half a slot: the other cards stay where they are.
+    QTest::mouseMove(rail->window(), (cardCentre(first) + QPointF(0, 20)).toPoint());
+    ASSERT_EQ(content()->draggingNoteID(), first->id());
+
+    // The next click is a click of its own, not the end of the old drag. Sent by hand:
+    // QTest would release the button it believes is still down first.
+    const QPointF global = rail->window()->mapToGlobal(cardCentre(second).toPoint());
+    const QPointF at = content()->mapFromGlobal(global);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(content(), &press);
+    EXPECT_FALSE(content()->draggingNoteID().has_value());
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(content(), &release);
+    harness.settle();
+    EXPECT_EQ(harness.storedSortIndex(first->id()), 0);
+    EXPECT_EQ(content()->notes(), (QList<Note *>{first, second, third}));
+    EXPECT_EQ(content()->previewNoteID(), second->id());
 }
 
 TEST_F(EdgeRailContentTest, DraggingByLessThanHalfASlotKeepsTheOrder)

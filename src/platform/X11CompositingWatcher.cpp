@@ -25,8 +25,7 @@ X11CompositingWatcher::~X11CompositingWatcher()
         return;
     if (auto *application = QCoreApplication::instance())
         application->removeNativeEventFilter(this);
-    xcb_xfixes_select_selection_input(m_x11->connection(), m_x11->root(), m_selection, 0);
-    m_x11->flush();
+    m_x11->unwatchSelectionOwner(m_selection);
 }
 
 bool X11CompositingWatcher::queryOwner() const

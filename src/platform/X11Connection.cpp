@@ -83,6 +83,12 @@ std::optional<quint8> X11Connection::watchSelectionOwner(xcb_atom_t selection) c
     return quint8(xfixes->first_event + XCB_XFIXES_SELECTION_NOTIFY);
 }
 
+void X11Connection::unwatchSelectionOwner(xcb_atom_t selection) const
+{
+    xcb_xfixes_select_selection_input(m_connection, m_root, selection, 0);
+    flush();
+}
+
 std::optional<quint16> X11Connection::pointerButtonMask() const
 {
     const X11Reply<xcb_query_pointer_reply_t> reply(

@@ -39,6 +39,7 @@ public:
     // Asks the server for an event whenever `selection` gets a new owner or its owner goes
     // away (XFixes); the code of that event, absent when the server lacks XFixes 5.
     std::optional<quint8> watchSelectionOwner(xcb_atom_t selection) const;
+    void unwatchSelectionOwner(xcb_atom_t selection) const;
 
     // The X button state of the pointer (the Button1Mask... bits of the core protocol).
     std::optional<quint16> pointerButtonMask() const;

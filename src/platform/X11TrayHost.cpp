@@ -27,8 +27,7 @@ X11TrayHost::~X11TrayHost()
         return;
     if (auto *application = QCoreApplication::instance())
         application->removeNativeEventFilter(this);
-    xcb_xfixes_select_selection_input(m_x11->connection(), m_x11->root(), m_selection, 0);
-    m_x11->flush();
+    m_x11->unwatchSelectionOwner(m_selection);
 }
 
 std::optional<QColor> X11TrayHost::foregroundOf(const quint32 *values, int count)

@@ -5,6 +5,7 @@
 // views the offscreen platform, the bundled fonts and settings of a throwaway folder, so a
 // run never reads or writes the person's own.
 
+#include "model/Expected.h"
 #include "model/UserDefaults.h"
 #include "surfaces/BundledFonts.h"
 
@@ -15,6 +16,13 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+
+// A set-up step that failed would leave a benchmark timing nothing: stop instead.
+template <typename E> void mustSucceed(const Expected<void, E> &done)
+{
+    if (!done)
+        qFatal("%s", qPrintable(done.error().description));
+}
 
 inline int runBenchmarks(int argc, char **argv)
 {

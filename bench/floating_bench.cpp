@@ -27,15 +27,14 @@ struct Store
 {
     Store()
     {
-        StoreError error;
-        container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
+        container = ModelContainer::create(ModelConfiguration::inMemory()).value();
         context = container->mainContext();
         note = context->insert(
             Note::make(QStringLiteral("Lista de la compra"),
                        StyledText::plain(QStringLiteral("Pan, tomates y aceite.\nLlamar a Marta.")),
                        NoteColor::sky, ScreenEdge::right, 0));
         note->setIsFloating(true);
-        context->save();
+        mustSucceed(context->save());
     }
     std::unique_ptr<ModelContainer> container;
     ModelContext *context = nullptr;

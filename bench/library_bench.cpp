@@ -29,8 +29,7 @@ const QDateTime t0 = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, Qt::UTC);
 // Notes on screen with texts of one to a few lines; one in ten is done.
 std::unique_ptr<ModelContainer> filledStore(int count)
 {
-    StoreError error;
-    auto container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
+    auto container = ModelContainer::create(ModelConfiguration::inMemory()).value();
     ModelContext *context = container->mainContext();
     for (int i = 0; i < count; ++i) {
         auto note = std::make_unique<Note>();
@@ -100,7 +99,7 @@ void BM_SaveMovesOneNoteToTheTop(benchmark::State &state)
     for (auto _ : state) {
         Note *last = view.listedNotes().last();
         last->setUpdatedAt(t0.addSecs(1'000'000 + ++step));
-        context->save();
+        mustSucceed(context->save());
         settle(view);
     }
 }

@@ -35,8 +35,7 @@ struct RailFixture
 {
     explicit RailFixture(int count, bool awake)
     {
-        StoreError error;
-        container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
+        container = ModelContainer::create(ModelConfiguration::inMemory()).value();
         ModelContext *context = container->mainContext();
         const QList<NoteColor> colors{NoteColor::citrus,   NoteColor::coral, NoteColor::rose,
                                       NoteColor::lavender, NoteColor::sky,   NoteColor::mint};
@@ -45,7 +44,7 @@ struct RailFixture
             context->insert(Note::make(title, StyledText::plain(title), colors[i % colors.size()],
                                        ScreenEdge::right, i * 1024.0));
         }
-        context->save();
+        mustSucceed(context->save());
 
         RailEnvironment environment;
         environment.container = container.get();

@@ -61,13 +61,13 @@ ModelContainer &store(int count, bool onDisk)
     auto &slot = stores[{count, onDisk}];
     if (!slot) {
         slot = std::make_unique<Store>();
-        StoreError error;
         const auto configuration =
             onDisk ? ModelConfiguration::onDisk(slot->dir.filePath("default.store"), true)
                    : ModelConfiguration::inMemory();
-        slot->container = ModelContainer::create(configuration, &error);
-        if (!slot->container)
-            qFatal("%s", qPrintable(error.description));
+        auto created = ModelContainer::create(configuration);
+        if (!created)
+            qFatal("%s", qPrintable(created.error().description));
+        slot->container = std::move(created).value();
         fill(*slot->container, count);
     }
     return *slot->container;
@@ -122,7 +122,7 @@ void BM_LibrarySearchColdContext(benchmark::State &state)
     ModelContainer &container = store(int(state.range(0)), true);
     const FetchDescriptor descriptor = LibraryFilter(LibraryFilter::pinned).fetchDescriptor("cafe");
     for (auto _ : state) {
-        const auto context = container.makeContext();
+        const auto context = container.makeContext().value();
         benchmark::DoNotOptimize(context->fetch(descriptor));
     }
 }

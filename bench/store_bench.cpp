@@ -34,9 +34,9 @@ Fixture &storeWith(int count)
     if (slot)
         return *slot;
     slot = std::make_unique<Fixture>();
-    StoreError error;
     slot->container = ModelContainer::create(
-        ModelConfiguration::onDisk(slot->dir.filePath("default.store"), true), &error);
+                          ModelConfiguration::onDisk(slot->dir.filePath("default.store"), true))
+                          .value();
     ModelContext *context = slot->container->mainContext();
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-400);
     for (int i = 0; i < count; ++i) {
@@ -54,7 +54,7 @@ Fixture &storeWith(int count)
             note->setIsArchived(true);
         context->insert(std::move(note));
     }
-    context->save();
+    mustSucceed(context->save());
     return *slot;
 }
 
@@ -71,13 +71,13 @@ void BM_RailQuery(benchmark::State &state)
 void BM_MakeNoteAndSave(benchmark::State &state)
 {
     Fixture &fixture = storeWith(int(state.range(0)));
-    auto context = fixture.container->makeContext();
+    auto context = fixture.container->makeContext().value();
     for (auto _ : state) {
         Note *note = NoteActions::makeNote(*context, ScreenEdge::left);
-        context->save();
+        mustSucceed(context->save());
         state.PauseTiming();
         context->remove(note);
-        context->save();
+        mustSucceed(context->save());
         state.ResumeTiming();
     }
 }
@@ -85,7 +85,7 @@ void BM_MakeNoteAndSave(benchmark::State &state)
 void BM_CountAll(benchmark::State &state)
 {
     Fixture &fixture = storeWith(int(state.range(0)));
-    auto context = fixture.container->makeContext();
+    auto context = fixture.container->makeContext().value();
     for (auto _ : state)
         benchmark::DoNotOptimize(context->fetchCount({}));
 }
@@ -93,7 +93,7 @@ void BM_CountAll(benchmark::State &state)
 void BM_NewestUpdatedAt(benchmark::State &state)
 {
     Fixture &fixture = storeWith(int(state.range(0)));
-    auto context = fixture.container->makeContext();
+    auto context = fixture.container->makeContext().value();
     const FetchDescriptor newest{{}, {SortDescriptor{Note::Field::updatedAt, false}}, 1};
     for (auto _ : state)
         benchmark::DoNotOptimize(context->fetch(newest));
@@ -102,7 +102,7 @@ void BM_NewestUpdatedAt(benchmark::State &state)
 void BM_AccentInsensitiveSearch(benchmark::State &state)
 {
     Fixture &fixture = storeWith(int(state.range(0)));
-    auto context = fixture.container->makeContext();
+    auto context = fixture.container->makeContext().value();
     // A selective needle, as a person types one, and with an accent the notes lack.
     const FetchDescriptor search{NotePredicate::contains(Note::Field::title, "MÉDICO12") ||
                                      NotePredicate::contains(Note::Field::plainText, "MÉDICO12"),

@@ -22,8 +22,7 @@ namespace {
 
 std::unique_ptr<ModelContainer> storeWith(int count)
 {
-    StoreError error;
-    auto container = ModelContainer::create(ModelConfiguration::inMemory(), &error);
+    auto container = ModelContainer::create(ModelConfiguration::inMemory()).value();
     ModelContext *context = container->mainContext();
     for (int i = 0; i < count; ++i) {
         auto note = std::make_unique<Note>();
@@ -34,7 +33,7 @@ std::unique_ptr<ModelContainer> storeWith(int count)
         note->setSortIndex(i * 1024.0);
         context->insert(std::move(note));
     }
-    context->save();
+    mustSucceed(context->save());
     return container;
 }
 

@@ -17,6 +17,7 @@ mkdir -p "$out/corpus"
 sources=(
     "$root/fuzz/rtf_fuzzer.cpp"
     "$root/src/model/RtfReader.cpp"
+    "$root/src/model/RtfTokenizer.cpp"
     "$root/src/model/RtfCodePage.cpp"
     "$root/src/model/RtfWriter.cpp"
     "$root/src/model/StyledText.cpp"

@@ -37,6 +37,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
+#include <tuple>
 
 AppDelegate::AppDelegate(WindowSystem &windows, UserDefaults &defaults, Options options,
                          QObject *parent)
@@ -226,7 +227,7 @@ void AppDelegate::applicationWillTerminate()
     if (m_floatingNotes)
         m_floatingNotes->closeAll();
     // Whatever an editor had not written yet goes out before the store closes.
-    container()->mainContext()->save();
+    std::ignore = container()->mainContext()->save();
     // Edits of the last seconds go to the other computers now, not at the next launch.
     m_syncEngine->pushPendingChanges(std::chrono::seconds(3));
     m_syncEngine->stop();
@@ -240,7 +241,7 @@ void AppDelegate::quickNote()
 {
     ModelContext *context = container()->mainContext();
     Note *note = NoteActions::makeNote(*context, AppSettings::defaultEdge(m_defaults));
-    context->save();
+    std::ignore = context->save();
     if (m_rails)
         m_rails->reveal(*note);
     else if (!m_options.startsRails)

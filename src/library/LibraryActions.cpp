@@ -5,6 +5,7 @@
 #include "model/ModelContext.h"
 #include "model/Note.h"
 #include "model/NoteActions.h"
+#include <tuple>
 
 namespace {
 
@@ -164,5 +165,5 @@ int LibraryActions::emptyTrash(const QList<Note *> &listed)
 void LibraryActions::save()
 {
     if (m_context)
-        m_context->save();
+        std::ignore = m_context->save();
 }

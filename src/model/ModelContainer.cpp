@@ -44,8 +44,8 @@ ModelContainer::~ModelContainer()
     m_mainContext.reset();
 }
 
-std::unique_ptr<ModelContainer> ModelContainer::create(const ModelConfiguration &configuration,
-                                                       StoreError *error)
+Expected<std::unique_ptr<ModelContainer>, StoreError>
+ModelContainer::create(const ModelConfiguration &configuration)
 {
     QString uri;
     if (configuration.storage == ModelConfiguration::Storage::inMemory) {
@@ -55,97 +55,75 @@ std::unique_ptr<ModelContainer> ModelContainer::create(const ModelConfiguration 
         uri = QStringLiteral("file:/orlette-memory-%1?vfs=memdb")
                   .arg(QUuid::createUuid().toString(QUuid::Id128));
     } else {
-        if (configuration.path.isEmpty()) {
-            if (error)
-                *error = makeError(1, QStringLiteral("No se indicó dónde guardar las notas."));
-            return nullptr;
-        }
+        if (configuration.path.isEmpty())
+            return Unexpected(
+                makeError(1, QStringLiteral("No se indicó dónde guardar las notas.")));
         const QFileInfo info(configuration.path);
         if (!PrivateFiles::makeFolder(info.absolutePath())) {
-            if (error) {
-                *error = makeError(
-                    1, QStringLiteral("No se pudo crear la carpeta %1.").arg(info.absolutePath()));
-            }
-            return nullptr;
+            return Unexpected(makeError(
+                1, QStringLiteral("No se pudo crear la carpeta %1.").arg(info.absolutePath())));
         }
-        if (info.exists() && !info.isFile()) {
-            if (error) {
-                *error =
-                    makeError(1, QStringLiteral("%1 no es un archivo.").arg(configuration.path));
-            }
-            return nullptr;
-        }
+        if (info.exists() && !info.isFile())
+            return Unexpected(
+                makeError(1, QStringLiteral("%1 no es un archivo.").arg(configuration.path)));
         uri = info.absoluteFilePath();
         // Made here rather than by SQLite, whose new files follow the umask: the WAL and
         // shared-memory files take the main file's mode, so all three stay the owner's.
-        if (!info.exists() && !PrivateFiles::makeFile(uri)) {
-            if (error) {
-                *error = makeError(1, QStringLiteral("No se pudo crear el archivo %1.").arg(uri));
-            }
-            return nullptr;
-        }
+        if (!info.exists() && !PrivateFiles::makeFile(uri))
+            return Unexpected(
+                makeError(1, QStringLiteral("No se pudo crear el archivo %1.").arg(uri)));
     }
 
     std::unique_ptr<ModelContainer> container(new ModelContainer(configuration, uri));
-    if (!container->initialise(error))
-        return nullptr;
+    if (const auto initialised = container->initialise(); !initialised)
+        return Unexpected(initialised.error());
     return container;
 }
 
-bool ModelContainer::initialise(StoreError *error)
+Expected<void, StoreError> ModelContainer::initialise()
 {
     const bool onDisk = m_configuration.storage == ModelConfiguration::Storage::onDisk;
     const bool existed = onDisk && QFileInfo(m_uri).size() > 0;
-    StoreError failure;
-    if (!m_anchor.open(m_uri, SqliteDatabase::OpenMode::readWriteCreate, &failure)) {
-        if (error)
-            *error = failure;
-        return false;
-    }
+    if (auto opened = m_anchor.open(m_uri, SqliteDatabase::OpenMode::readWriteCreate); !opened)
+        return opened;
 
     // Everything up to the version check only reads, so a file that is not ours, is
     // damaged or comes from a newer version is left exactly as it was.
     if (existed) {
-        const QVariant tables =
-            m_anchor.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"), &failure);
-        if (!tables.isValid()) {
-            if (error) {
-                *error = makeError(failure.code,
-                                   QStringLiteral("El archivo %1 no se puede leer como almacén de "
-                                                  "notas (%2).")
-                                       .arg(m_uri, failure.description));
-            }
-            return false;
+        const auto tables = m_anchor.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        if (!tables || !tables.value().isValid()) {
+            const StoreError failure = tables ? StoreError{} : tables.error();
+            return Unexpected(makeError(
+                failure.code, QStringLiteral("El archivo %1 no se puede leer como almacén de "
+                                             "notas (%2).")
+                                  .arg(m_uri, failure.description)));
         }
-        if (tables.toInt() > 0) {
-            const QVariant version = m_anchor.scalar(
-                QStringLiteral("SELECT value FROM metadata WHERE key = 'schemaVersion'"), &failure);
+        if (tables.value().toInt() > 0) {
+            const QVariant version =
+                m_anchor
+                    .scalar(
+                        QStringLiteral("SELECT value FROM metadata WHERE key = 'schemaVersion'"))
+                    .value_or(QVariant());
             const QVariant entity =
-                m_anchor.scalar(QStringLiteral("SELECT value FROM metadata WHERE key = 'entity'"));
+                m_anchor.scalar(QStringLiteral("SELECT value FROM metadata WHERE key = 'entity'"))
+                    .value_or(QVariant());
             if (!version.isValid() || entity.toString() != entityName) {
-                if (error) {
-                    *error = makeError(
-                        1, QStringLiteral("El archivo %1 no es un almacén de notas de Orlette.")
-                               .arg(m_uri));
-                }
-                return false;
+                return Unexpected(makeError(
+                    1, QStringLiteral("El archivo %1 no es un almacén de notas de Orlette.")
+                           .arg(m_uri)));
             }
             if (StoreSchema::compareVersions(version.toString(), schemaVersion) > 0) {
-                if (error) {
-                    *error = makeError(
-                        1, QStringLiteral("El almacén %1 lo escribió una versión más nueva de "
-                                          "Orlette (esquema %2; esta versión lee el %3).")
-                               .arg(m_uri, version.toString(), schemaVersion));
-                }
-                return false;
+                return Unexpected(makeError(
+                    1, QStringLiteral("El almacén %1 lo escribió una versión más nueva de "
+                                      "Orlette (esquema %2; esta versión lee el %3).")
+                           .arg(m_uri, version.toString(), schemaVersion)));
             }
         }
     }
 
-    if (onDisk && !m_anchor.exec(QStringLiteral("PRAGMA journal_mode=WAL"), &failure)) {
-        if (error)
-            *error = failure;
-        return false;
+    if (onDisk) {
+        if (auto journal = m_anchor.exec(QStringLiteral("PRAGMA journal_mode=WAL")); !journal)
+            return journal;
     }
     const QString storeIdentifier = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     const QString setup =
@@ -157,34 +135,31 @@ bool ModelContainer::initialise(StoreError *error)
                        "COMMIT;")
             .arg(schemaVersion, entityName, storeIdentifier,
                  m_configuration.isMirrored ? QStringLiteral("1") : QStringLiteral("0"));
-    if (!m_anchor.exec(setup, &failure)) {
-        m_anchor.exec(QStringLiteral("ROLLBACK"));
-        if (error)
-            *error = failure;
-        return false;
+    if (auto created = m_anchor.exec(setup); !created) {
+        // Nothing to undo when the transaction never began; the outcome that counts is
+        // the setup's.
+        (void)m_anchor.exec(QStringLiteral("ROLLBACK"));
+        return created;
     }
     m_storeIdentifier =
         m_anchor.scalar(QStringLiteral("SELECT value FROM metadata WHERE key = 'storeIdentifier'"))
+            .value_or(QVariant())
             .toString();
 
-    m_mainContext.reset(new ModelContext(this, &failure));
-    if (!m_mainContext->isValid()) {
-        if (error)
-            *error = failure;
-        return false;
-    }
+    m_mainContext.reset(new ModelContext(this));
+    if (auto opened = m_mainContext->open(); !opened)
+        return opened;
     connect(m_mainContext.get(), &ModelContext::remoteChange, this, &ModelContainer::remoteChange);
     if (onDisk)
         watchFiles();
-    return true;
+    return {};
 }
 
-std::unique_ptr<ModelContext> ModelContainer::makeContext()
+Expected<std::unique_ptr<ModelContext>, StoreError> ModelContainer::makeContext()
 {
-    StoreError error;
-    std::unique_ptr<ModelContext> context(new ModelContext(this, &error));
-    if (!context->isValid())
-        return nullptr;
+    std::unique_ptr<ModelContext> context(new ModelContext(this));
+    if (auto opened = context->open(); !opened)
+        return Unexpected(opened.error());
     return context;
 }
 

@@ -54,8 +54,8 @@ public:
 
     // Fails with a readable error; never rewrites, truncates or deletes an existing file
     // that it cannot read or that a newer schema version wrote.
-    static std::unique_ptr<ModelContainer> create(const ModelConfiguration &configuration,
-                                                  StoreError *error);
+    static Expected<std::unique_ptr<ModelContainer>, StoreError>
+    create(const ModelConfiguration &configuration);
     ~ModelContainer() override;
 
     const ModelConfiguration &configuration() const { return m_configuration; }
@@ -67,7 +67,7 @@ public:
     // The context for the main thread, used by every command and view.
     ModelContext *mainContext() const { return m_mainContext.get(); }
     // A separate context, for the thread that calls this.
-    std::unique_ptr<ModelContext> makeContext();
+    Expected<std::unique_ptr<ModelContext>, StoreError> makeContext();
 
 Q_SIGNALS:
     // Any context of this container saved.
@@ -79,7 +79,7 @@ Q_SIGNALS:
 
 private:
     ModelContainer(const ModelConfiguration &configuration, const QString &uri);
-    bool initialise(StoreError *error);
+    Expected<void, StoreError> initialise();
     void watchFiles();
 
     ModelConfiguration m_configuration;

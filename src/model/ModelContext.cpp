@@ -106,24 +106,29 @@ QDateTime fromMilliseconds(qint64 ms)
 
 } // namespace
 
-ModelContext::ModelContext(ModelContainer *container, StoreError *error) : m_container(container)
+ModelContext::ModelContext(ModelContainer *container) : m_container(container) {}
+
+Expected<void, StoreError> ModelContext::open()
 {
-    if (!m_database.open(container->databaseUri(), SqliteDatabase::OpenMode::readWriteExisting,
-                         error))
-        return;
-    // Reading through a memory map avoids copying pages for every search over the notes.
-    m_database.exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+    if (auto opened = m_database.open(m_container->databaseUri(),
+                                      SqliteDatabase::OpenMode::readWriteExisting);
+        !opened)
+        return opened;
+    // Reading through a memory map avoids copying pages for every search over the notes;
+    // without it reads are only slower.
+    (void)m_database.exec(QStringLiteral("PRAGMA mmap_size=268435456"));
     sqlite3_create_function_v2(m_database.handle(), "orlette_fold", 1,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, foldFunction, nullptr,
                                nullptr, nullptr);
     m_lastDataVersion = dataVersion();
-    connect(container, &ModelContainer::contextDidSave, this,
+    connect(m_container, &ModelContainer::contextDidSave, this,
             [this](ModelContext *origin, const SavedChanges &changes) {
                 if (origin != this)
                     mergeChanges(changes);
             });
-    connect(container, &ModelContainer::storeFilesMayHaveChanged, this,
+    connect(m_container, &ModelContainer::storeFilesMayHaveChanged, this,
             [this] { processExternalChanges(false); });
+    return {};
 }
 
 ModelContext::~ModelContext() = default;
@@ -245,8 +250,7 @@ Note *ModelContext::materialise(const SqliteStatement &row)
     return note;
 }
 
-std::optional<QList<Note *>> ModelContext::fetch(const FetchDescriptor &descriptor,
-                                                 StoreError *error)
+Expected<QList<Note *>, StoreError> ModelContext::fetch(const FetchDescriptor &descriptor)
 {
     QVariantList bindings;
     QString sql = QStringLiteral("SELECT %1 FROM Note WHERE %2")
@@ -263,16 +267,17 @@ std::optional<QList<Note *>> ModelContext::fetch(const FetchDescriptor &descript
     if (descriptor.fetchLimit && !pending)
         sql += QStringLiteral(" LIMIT %1").arg(qMax(0, *descriptor.fetchLimit));
 
-    auto statement = m_database.prepare(sql, error);
-    if (!statement)
-        return std::nullopt;
+    const auto prepared = m_database.prepare(sql);
+    if (!prepared)
+        return Unexpected(prepared.error());
+    SqliteStatement &statement = **prepared;
     for (int i = 0; i < bindings.size(); ++i)
-        statement->bind(i + 1, bindings[i]);
+        statement.bind(i + 1, bindings[i]);
 
     QList<Note *> results;
     QSet<Note *> seen;
-    while (statement->step()) {
-        Note *note = materialise(*statement);
+    while (statement.step()) {
+        Note *note = materialise(statement);
         if (m_deleted.contains(note))
             continue;
         if (m_updated.contains(note) && !descriptor.predicate.evaluate(*note))
@@ -280,11 +285,8 @@ std::optional<QList<Note *>> ModelContext::fetch(const FetchDescriptor &descript
         results << note;
         seen.insert(note);
     }
-    if (statement->failed()) {
-        if (error)
-            *error = m_database.lastError(QStringLiteral("No se pudieron leer las notas"));
-        return std::nullopt;
-    }
+    if (statement.failed())
+        return Unexpected(m_database.lastError(QStringLiteral("No se pudieron leer las notas")));
     if (!pending)
         return results;
 
@@ -313,29 +315,28 @@ std::optional<QList<Note *>> ModelContext::fetch(const FetchDescriptor &descript
     return results;
 }
 
-std::optional<int> ModelContext::fetchCount(const NotePredicate &predicate, StoreError *error)
+Expected<int, StoreError> ModelContext::fetchCount(const NotePredicate &predicate)
 {
     if (hasChanges()) {
-        const auto notes = fetch(FetchDescriptor{predicate, {}, std::nullopt}, error);
-        return notes ? std::optional<int>(int(notes->size())) : std::nullopt;
+        const auto notes = fetch(FetchDescriptor{predicate, {}, std::nullopt});
+        if (!notes)
+            return Unexpected(notes.error());
+        return int(notes->size());
     }
     QVariantList bindings;
-    auto statement = m_database.prepare(
-        QStringLiteral("SELECT count(*) FROM Note WHERE %1").arg(compile(predicate, bindings)),
-        error);
-    if (!statement)
-        return std::nullopt;
+    const auto prepared = m_database.prepare(
+        QStringLiteral("SELECT count(*) FROM Note WHERE %1").arg(compile(predicate, bindings)));
+    if (!prepared)
+        return Unexpected(prepared.error());
+    SqliteStatement &statement = **prepared;
     for (int i = 0; i < bindings.size(); ++i)
-        statement->bind(i + 1, bindings[i]);
-    if (!statement->step()) {
-        if (error)
-            *error = m_database.lastError(QStringLiteral("No se pudieron contar las notas"));
-        return std::nullopt;
-    }
-    return int(statement->int64(0));
+        statement.bind(i + 1, bindings[i]);
+    if (!statement.step())
+        return Unexpected(m_database.lastError(QStringLiteral("No se pudieron contar las notas")));
+    return int(statement.int64(0));
 }
 
-bool ModelContext::writeNote(Note *note, quint32 fields, bool isNew, StoreError *error)
+Expected<void, StoreError> ModelContext::writeNote(Note *note, quint32 fields, bool isNew)
 {
     // An update writes only the fields this context changed, so a concurrent change of
     // another field by another context or process is not overwritten with an old value.
@@ -366,90 +367,97 @@ bool ModelContext::writeNote(Note *note, quint32 fields, bool isNew, StoreError 
         if (m_guardRows)
             sql += QStringLiteral(" AND rowVersion = ?");
     }
-    auto statement = m_database.prepare(sql, error);
-    if (!statement)
-        return false;
+    const auto prepared = m_database.prepare(sql);
+    if (!prepared)
+        return Unexpected(prepared.error());
+    SqliteStatement &statement = **prepared;
     int index = 1;
     for (const Note::Field field : written)
-        statement->bind(index++, StoreSchema::toStorage(field, note->value(field)));
+        statement.bind(index++, StoreSchema::toStorage(field, note->value(field)));
     if (titleChanged)
-        statement->bindText(index++, SearchFolding::fold(note->title()));
+        statement.bindText(index++, SearchFolding::fold(note->title()));
     if (bodyChanged)
-        statement->bindText(index++, SearchFolding::fold(note->plainText()));
+        statement.bindText(index++, SearchFolding::fold(note->plainText()));
     const qint64 version = newRowVersion();
-    statement->bindInt64(index++, version);
-    statement->bindInt64(index++, note->persistentModelID().value);
+    statement.bindInt64(index++, version);
+    statement.bindInt64(index++, note->persistentModelID().value);
     if (m_guardRows && !isNew)
-        statement->bindInt64(index, note->m_rowVersion);
-    if (statement->step() || statement->failed()) {
-        if (error)
-            *error = m_database.lastError(QStringLiteral("No se pudo guardar la nota"));
-        return false;
-    }
+        statement.bindInt64(index, note->m_rowVersion);
+    if (statement.step() || statement.failed())
+        return Unexpected(m_database.lastError(QStringLiteral("No se pudo guardar la nota")));
     if (m_guardRows && !isNew && m_database.changes() != 1)
-        return rowChanged(error);
+        return Unexpected(rowChanged());
     // Taken back if the transaction fails, so the next load is not skipped.
     m_pendingVersions.insert(note, version);
-    return true;
+    return {};
 }
 
-bool ModelContext::rowChanged(StoreError *error)
+StoreError ModelContext::rowChanged()
 {
-    if (error)
-        *error = StoreError{StoreError::rowChanged,
-                            QStringLiteral("La nota cambió mientras se guardaba")};
-    return false;
+    return StoreError{StoreError::rowChanged,
+                      QStringLiteral("La nota cambió mientras se guardaba")};
 }
 
-bool ModelContext::save(StoreError *error)
+Expected<void, StoreError> ModelContext::deleteRows()
+{
+    if (m_deleted.isEmpty())
+        return {};
+    const auto prepared = m_database.prepare(
+        m_guardRows ? QStringLiteral("DELETE FROM Note WHERE pk = ? AND rowVersion = ?")
+                    : QStringLiteral("DELETE FROM Note WHERE pk = ?"));
+    if (!prepared)
+        return Unexpected(prepared.error());
+    SqliteStatement &statement = **prepared;
+    for (const Note *note : std::as_const(m_deleted)) {
+        statement.reset();
+        statement.bindInt64(1, note->persistentModelID().value);
+        if (m_guardRows)
+            statement.bindInt64(2, note->m_rowVersion);
+        statement.step();
+        if (statement.failed())
+            return Unexpected(m_database.lastError(QStringLiteral("No se pudo borrar la nota")));
+        if (m_guardRows && m_database.changes() != 1)
+            return Unexpected(rowChanged());
+    }
+    return {};
+}
+
+Expected<void, StoreError> ModelContext::writeChanges()
+{
+    constexpr quint32 allFields = (1u << Note::fieldCount) - 1;
+    for (Note *note : std::as_const(m_inserted)) {
+        if (auto written = writeNote(note, allFields, true); !written)
+            return written;
+    }
+    for (auto it = m_updated.cbegin(); it != m_updated.cend(); ++it) {
+        if (auto written = writeNote(it.key(), it.value(), false); !written)
+            return written;
+    }
+    return deleteRows();
+}
+
+Expected<void, StoreError> ModelContext::save()
 {
     if (!hasChanges())
-        return true;
+        return {};
 
-    constexpr quint32 allFields = (1u << Note::fieldCount) - 1;
-    if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"), error))
-        return false;
-    bool ok = true;
+    if (auto began = m_database.exec(QStringLiteral("BEGIN IMMEDIATE")); !began)
+        return began;
     m_pendingVersions.clear();
-    for (Note *note : std::as_const(m_inserted)) {
-        if (!(ok = writeNote(note, allFields, true, error)))
-            break;
-    }
-    if (ok) {
-        for (auto it = m_updated.cbegin(); it != m_updated.cend(); ++it) {
-            if (!(ok = writeNote(it.key(), it.value(), false, error)))
-                break;
-        }
-    }
-    if (ok && !m_deleted.isEmpty()) {
-        auto statement = m_database.prepare(
-            m_guardRows ? QStringLiteral("DELETE FROM Note WHERE pk = ? AND rowVersion = ?")
-                        : QStringLiteral("DELETE FROM Note WHERE pk = ?"),
-            error);
-        ok = statement != nullptr;
-        for (const Note *note : std::as_const(m_deleted)) {
-            if (!ok)
-                break;
-            statement->reset();
-            statement->bindInt64(1, note->persistentModelID().value);
-            if (m_guardRows)
-                statement->bindInt64(2, note->m_rowVersion);
-            statement->step();
-            if (statement->failed()) {
-                ok = false;
-                if (error)
-                    *error = m_database.lastError(QStringLiteral("No se pudo borrar la nota"));
-            } else if (m_guardRows && m_database.changes() != 1) {
-                ok = rowChanged(error);
-            }
-        }
-    }
-    if (ok)
-        ok = m_database.exec(QStringLiteral("COMMIT"), error);
-    if (!ok) {
-        m_database.exec(QStringLiteral("ROLLBACK"));
+    auto saved = writeChanges();
+    if (saved)
+        saved = m_database.exec(QStringLiteral("COMMIT"));
+    if (!saved) {
+        // The failure that counts is the write's; a rollback that fails leaves nothing
+        // committed either.
+        (void)m_database.exec(QStringLiteral("ROLLBACK"));
         m_pendingVersions.clear();
-        return false;
+        // Most callers keep the change for the next save and say nothing; the log is
+        // where a save that keeps failing shows.
+        if (saved.error().code != StoreError::rowChanged)
+            qWarning("Orlette: no se pudieron guardar las notas: %s",
+                     qPrintable(saved.error().description));
+        return saved;
     }
     for (auto it = m_pendingVersions.cbegin(); it != m_pendingVersions.cend(); ++it)
         it.key()->m_rowVersion = it.value();
@@ -471,7 +479,7 @@ bool ModelContext::save(StoreError *error)
     m_lastDataVersion = dataVersion();
     Q_EMIT didSave();
     Q_EMIT m_container->contextDidSave(this, changes);
-    return true;
+    return {};
 }
 
 qint64 ModelContext::storedVersion(const Note *note) const
@@ -481,8 +489,8 @@ qint64 ModelContext::storedVersion(const Note *note) const
 
 qint64 ModelContext::dataVersion()
 {
-    auto statement = m_database.prepare(QStringLiteral("PRAGMA data_version"));
-    return statement && statement->step() ? statement->int64(0) : 0;
+    const auto statement = m_database.prepare(QStringLiteral("PRAGMA data_version"));
+    return statement && (*statement)->step() ? (*statement)->int64(0) : 0;
 }
 
 void ModelContext::forget(Note *note)
@@ -503,18 +511,19 @@ void ModelContext::mergeChanges(const SavedChanges &changes)
     }
     for (qsizetype start = 0; start < reload.size(); start += 500) {
         const QList<qint64> chunk = reload.mid(start, 500);
-        auto statement = m_database.prepare(
+        const auto prepared = m_database.prepare(
             QStringLiteral("SELECT %1 FROM Note WHERE pk IN (%2)")
                 .arg(StoreSchema::selectColumns(),
                      QStringLiteral("?, ").repeated(chunk.size() - 1) + QStringLiteral("?")));
-        if (!statement)
+        if (!prepared)
             break;
+        SqliteStatement &statement = **prepared;
         for (int i = 0; i < chunk.size(); ++i)
-            statement->bindInt64(i + 1, chunk[i]);
-        while (statement->step()) {
-            Note *note = m_registered.value(statement->int64(0));
+            statement.bindInt64(i + 1, chunk[i]);
+        while (statement.step()) {
+            Note *note = m_registered.value(statement.int64(0));
             if (note && !m_deleted.contains(note))
-                loadRow(note, *statement);
+                loadRow(note, statement);
         }
     }
     for (const qint64 key : changes.deleted) {
@@ -536,20 +545,21 @@ void ModelContext::processExternalChanges(bool force)
     // store are gone for the context too, unless it has its own unsaved edits of them.
     QSet<qint64> present;
     if (!m_registered.isEmpty()) {
-        auto statement = m_database.prepare(
+        const auto prepared = m_database.prepare(
             QStringLiteral("SELECT %1 FROM Note").arg(StoreSchema::selectColumns()));
-        if (!statement)
+        if (!prepared)
             return;
-        while (statement->step()) {
-            const qint64 key = statement->int64(0);
+        SqliteStatement &statement = **prepared;
+        while (statement.step()) {
+            const qint64 key = statement.int64(0);
             Note *note = m_registered.value(key);
             if (!note)
                 continue;
             present.insert(key);
             if (!m_deleted.contains(note))
-                loadRow(note, *statement);
+                loadRow(note, statement);
         }
-        if (statement->failed())
+        if (statement.failed())
             return;
         for (auto it = m_registered.begin(); it != m_registered.end();) {
             Note *note = it.value();

@@ -33,13 +33,12 @@ public:
     // Deletes the record at the next save. The object stays valid while the context lives.
     void remove(Note *note);
 
-    std::optional<QList<Note *>> fetch(const FetchDescriptor &descriptor,
-                                       StoreError *error = nullptr);
-    std::optional<int> fetchCount(const NotePredicate &predicate, StoreError *error = nullptr);
+    Expected<QList<Note *>, StoreError> fetch(const FetchDescriptor &descriptor);
+    Expected<int, StoreError> fetchCount(const NotePredicate &predicate);
     // The object of a record, if this context holds it.
     Note *registeredModel(PersistentIdentifier identifier) const;
 
-    bool save(StoreError *error = nullptr);
+    Expected<void, StoreError> save();
     // From now on a save writes nothing, and fails with `StoreError::rowChanged`, when a
     // row it updates or deletes changed in the store since this context loaded it: a
     // writer that merged its values from an earlier read must not overwrite a newer save.
@@ -62,15 +61,18 @@ Q_SIGNALS:
 private:
     friend class ModelContainer;
     friend class Note;
-    ModelContext(ModelContainer *container, StoreError *error);
+    explicit ModelContext(ModelContainer *container);
+    Expected<void, StoreError> open();
 
     void noteDidChange(Note *note, Note::Field field);
     void mergeChanges(const SavedChanges &changes);
     void forget(Note *note);
     Note *materialise(const SqliteStatement &row);
     void loadRow(Note *note, const SqliteStatement &row);
-    bool writeNote(Note *note, quint32 fields, bool isNew, StoreError *error);
-    static bool rowChanged(StoreError *error);
+    Expected<void, StoreError> writeChanges();
+    Expected<void, StoreError> writeNote(Note *note, quint32 fields, bool isNew);
+    Expected<void, StoreError> deleteRows();
+    static StoreError rowChanged();
     qint64 newRowVersion();
     qint64 dataVersion();
     qint64 newPrimaryKey();

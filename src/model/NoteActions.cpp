@@ -5,6 +5,8 @@
 #include "model/Note.h"
 #include "model/StyledText.h"
 
+#include <tuple>
+
 namespace NoteActions {
 
 QList<Note *> railNotes(ScreenEdge edge, ModelContext &context)
@@ -61,7 +63,7 @@ void gather(ScreenEdge edge, ModelContext &context)
         ordered[i]->setEdgeToken(token);
         ordered[i]->setSortIndex(double(i) * sortIndexStep);
     }
-    context.save();
+    std::ignore = context.save();
 }
 
 } // namespace NoteActions

@@ -7,6 +7,7 @@
 #include "model/NoteActions.h"
 
 #include <QPointer>
+#include <tuple>
 
 NoteCommands NoteCommands::forRail(ScreenEdge edge, ModelContext *context,
                                    FloatingWindows *floating)
@@ -15,7 +16,7 @@ NoteCommands NoteCommands::forRail(ScreenEdge edge, ModelContext *context,
     auto now = [] { return QDateTime::currentDateTimeUtc(); };
     auto save = [weak] {
         if (weak)
-            weak->save();
+            std::ignore = weak->save();
     };
 
     NoteCommands commands;
@@ -35,7 +36,7 @@ NoteCommands NoteCommands::forRail(ScreenEdge edge, ModelContext *context,
         if (!weak)
             return std::nullopt;
         Note *note = NoteActions::makeNote(*weak, edge);
-        weak->save();
+        std::ignore = weak->save();
         return note->id();
     };
     commands.open = [save, floating](Note *note) {

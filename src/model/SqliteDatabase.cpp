@@ -23,7 +23,7 @@ SqliteDatabase &SqliteDatabase::operator=(SqliteDatabase &&other) noexcept
     return *this;
 }
 
-bool SqliteDatabase::open(const QString &uri, OpenMode mode, StoreError *error)
+Expected<void, StoreError> SqliteDatabase::open(const QString &uri, OpenMode mode)
 {
     close();
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX;
@@ -31,17 +31,14 @@ bool SqliteDatabase::open(const QString &uri, OpenMode mode, StoreError *error)
         flags |= SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(uri.toUtf8().constData(), &m_db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        if (error) {
-            error->code = rc;
-            error->description = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
-                                      : QString::fromUtf8(sqlite3_errstr(rc));
-        }
+        const StoreError error{rc, m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
+                                        : QString::fromUtf8(sqlite3_errstr(rc))};
         close();
-        return false;
+        return Unexpected(error);
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, 5000);
-    return true;
+    return {};
 }
 
 void SqliteDatabase::close()
@@ -52,49 +49,46 @@ void SqliteDatabase::close()
     }
 }
 
-bool SqliteDatabase::exec(const QString &sql, StoreError *error)
+Expected<void, StoreError> SqliteDatabase::exec(const QString &sql)
 {
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
-        if (error) {
-            error->code = rc;
-            error->description = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
-        }
+        const StoreError error{rc, QString::fromUtf8(message ? message : sqlite3_errstr(rc))};
         sqlite3_free(message);
-        return false;
+        return Unexpected(error);
     }
-    return true;
+    return {};
 }
 
-std::unique_ptr<SqliteStatement> SqliteDatabase::prepare(const QString &sql, StoreError *error)
+Expected<std::unique_ptr<SqliteStatement>, StoreError> SqliteDatabase::prepare(const QString &sql)
 {
     sqlite3_stmt *statement = nullptr;
     const QByteArray utf8 = sql.toUtf8();
     const int rc =
         sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement, nullptr);
     if (rc != SQLITE_OK) {
-        if (error)
-            *error = lastError();
+        StoreError error = lastError();
         sqlite3_finalize(statement);
-        return nullptr;
+        return Unexpected(std::move(error));
     }
     return std::make_unique<SqliteStatement>(statement);
 }
 
-QVariant SqliteDatabase::scalar(const QString &sql, StoreError *error)
+Expected<QVariant, StoreError> SqliteDatabase::scalar(const QString &sql)
 {
-    auto statement = prepare(sql, error);
+    const auto statement = prepare(sql);
     if (!statement)
-        return {};
-    if (!statement->step()) {
-        if (statement->failed() && error)
-            *error = lastError();
-        return {};
+        return Unexpected(statement.error());
+    SqliteStatement &row = **statement;
+    if (!row.step()) {
+        if (row.failed())
+            return Unexpected(lastError());
+        return QVariant();
     }
-    if (statement->isNull(0))
-        return {};
-    return statement->text(0);
+    if (row.isNull(0))
+        return QVariant();
+    return QVariant(row.text(0));
 }
 
 StoreError SqliteDatabase::lastError(const QString &context) const

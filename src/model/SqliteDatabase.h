@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/Expected.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -40,14 +42,14 @@ public:
     SqliteDatabase &operator=(SqliteDatabase &&other) noexcept;
 
     // `uri` may be a path or a "file:" URI.
-    bool open(const QString &uri, OpenMode mode, StoreError *error);
+    Expected<void, StoreError> open(const QString &uri, OpenMode mode);
     bool isOpen() const { return m_db != nullptr; }
     void close();
 
-    bool exec(const QString &sql, StoreError *error = nullptr);
-    std::unique_ptr<SqliteStatement> prepare(const QString &sql, StoreError *error = nullptr);
-    // First column of the first row, or an invalid variant.
-    QVariant scalar(const QString &sql, StoreError *error = nullptr);
+    Expected<void, StoreError> exec(const QString &sql);
+    Expected<std::unique_ptr<SqliteStatement>, StoreError> prepare(const QString &sql);
+    // First column of the first row as text, or an invalid variant without a row or for NULL.
+    Expected<QVariant, StoreError> scalar(const QString &sql);
     StoreError lastError(const QString &context = {}) const;
     qint64 changes() const;
     sqlite3 *handle() const { return m_db; }

@@ -12,14 +12,13 @@ QString StoreOpening::fatalMessage() const
 StoreOpening StoreOpening::open(const QString &storePath)
 {
     StoreOpening result;
-    StoreError diskError;
-    result.container =
-        ModelContainer::create(ModelConfiguration::onDisk(storePath, true), &diskError);
-    if (result.container)
+    auto onDisk = ModelContainer::create(ModelConfiguration::onDisk(storePath, true));
+    if (onDisk) {
+        result.container = std::move(onDisk).value();
         return result;
-    result.onDiskError = diskError;
-    StoreError memoryError;
-    result.container = ModelContainer::create(ModelConfiguration::inMemory(), &memoryError);
+    }
+    result.onDiskError = onDisk.error();
+    result.container = ModelContainer::create(ModelConfiguration::inMemory()).value_or(nullptr);
     return result;
 }
 

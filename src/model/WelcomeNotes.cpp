@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <tuple>
 
 namespace WelcomeNotes {
 
@@ -96,7 +97,7 @@ bool seed(ModelContext &context, ScreenEdge edge)
         note->setText(StyledText::plain(notes[i].body));
         context.insert(std::move(note));
     }
-    context.save();
+    std::ignore = context.save();
     return true;
 }
 
@@ -133,7 +134,7 @@ int removeRepeatedCopies(ModelContext &context)
         }
     }
     if (deleted > 0)
-        context.save();
+        std::ignore = context.save();
     return deleted;
 }
 

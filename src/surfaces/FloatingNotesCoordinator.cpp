@@ -14,6 +14,7 @@
 
 #include <QDateTime>
 #include <QEvent>
+#include <tuple>
 
 namespace {
 
@@ -133,7 +134,10 @@ std::optional<QList<Note *>> floatingNotes(ModelContainer *container)
                            NotePredicate::isNull(Note::Field::deletedAt) &&
                            NotePredicate::isNull(Note::Field::completedAt) &&
                            NotePredicate::equals(Note::Field::isArchived, false);
-    return context->fetch(descriptor);
+    auto fetched = context->fetch(descriptor);
+    if (!fetched)
+        return std::nullopt;
+    return std::move(fetched).value();
 }
 
 } // namespace
@@ -275,5 +279,5 @@ void FloatingNotesCoordinator::dock(Note *note)
 void FloatingNotesCoordinator::save()
 {
     if (m_container)
-        m_container->mainContext()->save();
+        std::ignore = m_container->mainContext()->save();
 }

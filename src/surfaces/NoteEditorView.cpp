@@ -13,6 +13,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <tuple>
 
 NoteEditorView::NoteEditorView(Note *note, const NotePaint &paint, bool autoFocus,
                                const StyledText &initialText,
@@ -105,7 +106,7 @@ void NoteEditorView::commit()
         m_environment.context ? m_environment.context.data() : m_note->modelContext();
     // A failed save keeps the change in the context; the next save that succeeds takes it.
     if (context != nullptr)
-        context->save();
+        std::ignore = context->save();
     Q_EMIT wrote();
 }
 

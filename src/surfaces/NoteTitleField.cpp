@@ -5,6 +5,7 @@
 #include "model/Note.h"
 #include "surfaces/NoteChromeFonts.h"
 #include "surfaces/WithOpacity.h"
+#include <tuple>
 
 NoteTitleField::NoteTitleField(Note *note, const NotePaint &paint,
                                const NoteSurfaceEnvironment &environment, QWidget *parent)
@@ -86,7 +87,7 @@ void NoteTitleField::commit()
         m_environment.context ? m_environment.context.data() : m_note->modelContext();
     // A failed save keeps the change in the context for the next save that succeeds.
     if (context != nullptr)
-        context->save();
+        std::ignore = context->save();
     Q_EMIT wrote();
 }
 

@@ -19,6 +19,8 @@
 #include <QProcess>
 #include <QThread>
 
+#include <tuple>
+
 #include <sqlite3.h>
 
 namespace StoreCheck {
@@ -54,23 +56,22 @@ Folding foldWriteAheadLog(const QString &storePath, std::chrono::milliseconds wa
     file.close();
 
     SqliteDatabase database;
-    StoreError error;
-    if (!database.open(storePath, SqliteDatabase::OpenMode::readWriteExisting, &error))
+    if (!database.open(storePath, SqliteDatabase::OpenMode::readWriteExisting))
         return Folding::unreadable;
     sqlite3_busy_timeout(database.handle(), 100);
     // A first read lets SQLite finish whatever a crash interrupted (a hot journal, an
     // unindexed log) before the mode changes.
-    database.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    std::ignore = database.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        StoreError failure;
-        const QVariant mode =
-            database.scalar(QStringLiteral("PRAGMA journal_mode=DELETE"), &failure);
-        if (mode.toString().compare(QStringLiteral("delete"), Qt::CaseInsensitive) == 0)
+        const auto mode = database.scalar(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        if (mode && mode->toString().compare(QStringLiteral("delete"), Qt::CaseInsensitive) == 0)
             return Folding::folded;
-        const int primary = failure.code & 0xff;
-        const bool busy = mode.isValid() || primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+        const int primary = mode ? 0 : mode.error().code & 0xff;
+        // A mode other than "delete" means another connection still holds the log.
+        const bool busy =
+            (mode && mode->isValid()) || primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
         if (!busy)
             return Folding::unreadable;
         if (waited.elapsed() >= wait.count())

@@ -273,17 +273,20 @@ std::optional<SyncError> SyncImporter::apply()
         return std::nullopt;
     }
 
-    std::unique_ptr<ModelContext> context = m_container ? m_container->makeContext() : nullptr;
-    if (!context)
+    if (!m_container)
         return SyncPassErrors::database(
             StoreError{0, QStringLiteral("No se pudo abrir un contexto.")});
+    auto opened = m_container->makeContext();
+    if (!opened)
+        return SyncPassErrors::database(opened.error());
+    const std::unique_ptr<ModelContext> context = std::move(opened).value();
     // Rows are merged from the scan at the start of the pass; a save made since then
     // must win over the merge, not be overwritten by it.
     context->setSavesOnlyUnchangedRows(true);
     QHash<qint64, Note *> notes;
-    const auto all = context->fetch(FetchDescriptor{}, &failure);
+    const auto all = context->fetch(FetchDescriptor{});
     if (!all)
-        return SyncPassErrors::database(failure);
+        return SyncPassErrors::database(all.error());
     for (Note *note : *all)
         notes.insert(note->persistentModelID().value, note);
     if (auto error = applyToStore(*context, notes))
@@ -354,7 +357,8 @@ std::optional<SyncError> SyncImporter::applyToStore(ModelContext &context,
     StoreError failure;
     if (!m_env.state.save(m_intents, &failure))
         return SyncPassErrors::database(failure);
-    if (!context.save(&failure)) {
+    if (const auto saved = context.save(); !saved) {
+        failure = saved.error();
         // Nothing reached the store: the intents go, and the next pass reads again.
         undoIntents();
         if (failure.code == StoreError::rowChanged) {

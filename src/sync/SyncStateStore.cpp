@@ -5,6 +5,8 @@
 
 #include <QJsonDocument>
 
+#include <tuple>
+
 namespace {
 
 QByteArray recordText(const SyncRecord &record)
@@ -12,38 +14,47 @@ QByteArray recordText(const SyncRecord &record)
     return QJsonDocument(record.toJson()).toJson(QJsonDocument::Compact);
 }
 
+// Hands a failure to the caller's error, if it asked for one.
+template <typename T> bool succeeded(const Expected<T, StoreError> &result, StoreError *error)
+{
+    if (!result && error)
+        *error = result.error();
+    return result.has_value();
+}
+
 } // namespace
 
 bool SyncStateStore::open(const QString &databaseUri, StoreError *error)
 {
-    if (!m_database.open(databaseUri, SqliteDatabase::OpenMode::readWriteExisting, error))
+    if (!succeeded(m_database.open(databaseUri, SqliteDatabase::OpenMode::readWriteExisting),
+                   error))
         return false;
-    return m_database.exec(
-        QStringLiteral("CREATE TABLE IF NOT EXISTS syncState ("
-                       " recordName TEXT PRIMARY KEY,"
-                       " pk INTEGER,"
-                       " observedRowVersion INTEGER NOT NULL DEFAULT 0,"
-                       " record TEXT NOT NULL,"
-                       " remoteTag TEXT,"
-                       " remoteHash TEXT,"
-                       " agreedBodyHash TEXT,"
-                       " pending TEXT,"
-                       " pendingPk INTEGER);"
-                       "CREATE UNIQUE INDEX IF NOT EXISTS syncState_pk ON syncState (pk)"
-                       " WHERE pk IS NOT NULL;"
-                       "CREATE TABLE IF NOT EXISTS syncMeta (key TEXT PRIMARY KEY,"
-                       " value TEXT NOT NULL);"),
-        error);
+    return succeeded(m_database.exec(QStringLiteral(
+                         "CREATE TABLE IF NOT EXISTS syncState ("
+                         " recordName TEXT PRIMARY KEY,"
+                         " pk INTEGER,"
+                         " observedRowVersion INTEGER NOT NULL DEFAULT 0,"
+                         " record TEXT NOT NULL,"
+                         " remoteTag TEXT,"
+                         " remoteHash TEXT,"
+                         " agreedBodyHash TEXT,"
+                         " pending TEXT,"
+                         " pendingPk INTEGER);"
+                         "CREATE UNIQUE INDEX IF NOT EXISTS syncState_pk ON syncState (pk)"
+                         " WHERE pk IS NOT NULL;"
+                         "CREATE TABLE IF NOT EXISTS syncMeta (key TEXT PRIMARY KEY,"
+                         " value TEXT NOT NULL);")),
+                     error);
 }
 
 std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *error)
 {
-    auto statement = m_database.prepare(
+    auto prepared = m_database.prepare(
         QStringLiteral("SELECT recordName, pk, observedRowVersion, record, remoteTag, remoteHash,"
-                       " agreedBodyHash, pending, pendingPk FROM syncState"),
-        error);
-    if (!statement)
+                       " agreedBodyHash, pending, pendingPk FROM syncState"));
+    if (!succeeded(prepared, error))
         return std::nullopt;
+    const std::unique_ptr<SqliteStatement> statement = std::move(prepared).value();
     QHash<QString, SyncStateEntry> entries;
     QHash<QString, Parsed> parsed;
     parsed.reserve(m_parsed.size());
@@ -102,19 +113,21 @@ bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *erro
 {
     if (entries.isEmpty())
         return true;
-    if (!m_database.exec(QStringLiteral("BEGIN IMMEDIATE"), error))
+    if (!succeeded(m_database.exec(QStringLiteral("BEGIN IMMEDIATE")), error))
         return false;
-    auto statement = m_database.prepare(
+    auto prepared = m_database.prepare(
         QStringLiteral("INSERT OR REPLACE INTO syncState (recordName, pk, observedRowVersion,"
                        " record, remoteTag, remoteHash, agreedBodyHash, pending, pendingPk)"
-                       " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        error);
-    bool ok = statement != nullptr;
+                       " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    bool ok = succeeded(prepared, error);
+    const std::unique_ptr<SqliteStatement> statement = ok ? std::move(prepared).value() : nullptr;
     // A row handed from one record to another must leave its old entry first, or the
     // unique index refuses the write.
-    auto release = m_database.prepare(
-        QStringLiteral("UPDATE syncState SET pk = NULL WHERE pk = ? AND recordName <> ?"), error);
-    ok = ok && release != nullptr;
+    auto preparedRelease = m_database.prepare(
+        QStringLiteral("UPDATE syncState SET pk = NULL WHERE pk = ? AND recordName <> ?"));
+    ok = ok && succeeded(preparedRelease, error);
+    const std::unique_ptr<SqliteStatement> release =
+        ok ? std::move(preparedRelease).value() : nullptr;
     for (const SyncStateEntry &entry : entries) {
         if (!ok)
             break;
@@ -162,9 +175,9 @@ bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *erro
         }
     }
     if (ok)
-        ok = m_database.exec(QStringLiteral("COMMIT"), error);
+        ok = succeeded(m_database.exec(QStringLiteral("COMMIT")), error);
     if (!ok)
-        m_database.exec(QStringLiteral("ROLLBACK"));
+        std::ignore = m_database.exec(QStringLiteral("ROLLBACK"));
     return ok;
 }
 
@@ -173,14 +186,15 @@ bool SyncStateStore::holdsMirroredNotes()
     return m_database
                .scalar(QStringLiteral("SELECT count(*) FROM syncState"
                                       " WHERE pk IS NOT NULL AND remoteTag IS NOT NULL"))
+               .value_or(QVariant())
                .toLongLong() > 0;
 }
 
 bool SyncStateStore::forgetRemote(StoreError *error)
 {
-    return m_database.exec(QStringLiteral("UPDATE syncState SET remoteTag = NULL,"
-                                          " remoteHash = NULL, agreedBodyHash = NULL"),
-                           error);
+    return succeeded(m_database.exec(QStringLiteral("UPDATE syncState SET remoteTag = NULL,"
+                                                    " remoteHash = NULL, agreedBodyHash = NULL")),
+                     error);
 }
 
 void SyncStateStore::remove(const QStringList &recordNames)
@@ -197,9 +211,11 @@ void SyncStateStore::removeWhere(const QString &condition, const QStringList &re
 {
     if (recordNames.isEmpty())
         return;
-    auto statement = m_database.prepare(QStringLiteral("DELETE FROM syncState WHERE ") + condition);
-    if (!statement)
+    const auto prepared =
+        m_database.prepare(QStringLiteral("DELETE FROM syncState WHERE ") + condition);
+    if (!prepared)
         return;
+    SqliteStatement *statement = prepared->get();
     for (const QString &name : recordNames) {
         statement->reset();
         statement->bindText(1, name);
@@ -210,10 +226,11 @@ void SyncStateStore::removeWhere(const QString &condition, const QStringList &re
 std::optional<SyncStateStore::NoteRow> SyncStateStore::readNote(const QString &recordName,
                                                                 qint64 pk)
 {
-    auto statement = m_database.prepare(
+    const auto prepared = m_database.prepare(
         QStringLiteral("SELECT %1 FROM Note WHERE pk = ?").arg(StoreSchema::selectColumns()));
-    if (!statement)
+    if (!prepared)
         return std::nullopt;
+    SqliteStatement *statement = prepared->get();
     statement->bindInt64(1, pk);
     if (!statement->step())
         return std::nullopt;
@@ -223,9 +240,10 @@ std::optional<SyncStateStore::NoteRow> SyncStateStore::readNote(const QString &r
 
 std::optional<QList<SyncStateStore::NoteVersion>> SyncStateStore::noteVersions(StoreError *error)
 {
-    auto rows = m_database.prepare(QStringLiteral("SELECT pk, rowVersion FROM Note"), error);
-    if (!rows)
+    const auto prepared = m_database.prepare(QStringLiteral("SELECT pk, rowVersion FROM Note"));
+    if (!succeeded(prepared, error))
         return std::nullopt;
+    SqliteStatement *rows = prepared->get();
     QList<NoteVersion> versions;
     while (rows->step())
         versions.append({rows->int64(0), rows->int64(1)});
@@ -239,19 +257,22 @@ std::optional<QList<SyncStateStore::NoteVersion>> SyncStateStore::noteVersions(S
 
 QString SyncStateStore::meta(const QString &key)
 {
-    auto statement = m_database.prepare(QStringLiteral("SELECT value FROM syncMeta WHERE key = ?"));
-    if (!statement)
+    const auto prepared =
+        m_database.prepare(QStringLiteral("SELECT value FROM syncMeta WHERE key = ?"));
+    if (!prepared)
         return {};
+    SqliteStatement *statement = prepared->get();
     statement->bindText(1, key);
     return statement->step() ? statement->text(0) : QString();
 }
 
 bool SyncStateStore::setMeta(const QString &key, const QString &value, StoreError *error)
 {
-    auto statement = m_database.prepare(
-        QStringLiteral("INSERT OR REPLACE INTO syncMeta (key, value) VALUES (?, ?)"), error);
-    if (!statement)
+    const auto prepared = m_database.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO syncMeta (key, value) VALUES (?, ?)"));
+    if (!succeeded(prepared, error))
         return false;
+    SqliteStatement *statement = prepared->get();
     statement->bindText(1, key);
     statement->bindText(2, value);
     statement->step();

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <QTimer>
+#include <tuple>
 
 namespace {
 
@@ -137,7 +138,7 @@ void SyncStatus::syncNow(ModelContext *context, WatcherCheck watcherCheck)
         return;
     setIsSyncing(true);
     if (context && context->hasChanges())
-        context->save();
+        std::ignore = context->save();
     // The button promises a transfer even when nothing was waiting to be saved.
     if (m_mirroring && m_mirroring->isConfigured())
         m_mirroring->requestPass();

@@ -81,9 +81,10 @@ SyncWatcher::Fingerprint SyncWatcher::fingerprint(ModelContainer *container)
     Fingerprint result;
     if (!container)
         return result;
-    const std::unique_ptr<ModelContext> context = container->makeContext();
-    if (!context)
+    auto opened = container->makeContext();
+    if (!opened)
         return result;
+    const std::unique_ptr<ModelContext> context = std::move(opened).value();
     result.count = context->fetchCount(NotePredicate::all()).value_or(0);
     const auto newest = context->fetch(
         FetchDescriptor{NotePredicate::all(), {SortDescriptor{Note::Field::updatedAt, false}}, 1});

@@ -21,8 +21,8 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
 
 std::unique_ptr<ModelContainer> makeMemoryContainer()
 {
-    StoreError error;
-    return ModelContainer::create(ModelConfiguration::inMemory(), &error);
+    auto container = ModelContainer::create(ModelConfiguration::inMemory());
+    return container ? std::move(container).value() : nullptr;
 }
 
 ScopedDefaults::ScopedDefaults()

@@ -61,7 +61,7 @@ protected:
     // What another context reads from the store: proof that the action saved.
     Note *saved(Note *note)
     {
-        m_reader = container->makeContext();
+        m_reader = container->makeContext().value();
         const auto notes = m_reader->fetch(
             FetchDescriptor{NotePredicate::equals(Note::Field::id, note->id()), {}, std::nullopt});
         return notes && !notes->isEmpty() ? notes->first() : nullptr;
@@ -104,7 +104,7 @@ TEST_F(LibraryTest, EveryNoteIsListedInExactlyOneSection)
     EXPECT_EQ(sectionOf(doneAndTrashed), LibraryFilter::trashed);
 
     // Marked done elsewhere: it leaves "Archivadas" for "Hechas".
-    auto elsewhere = container->makeContext();
+    auto elsewhere = container->makeContext().value();
     const auto copy = elsewhere->fetch(
         FetchDescriptor{NotePredicate::equals(Note::Field::id, archived->id()), {}, {}});
     ASSERT_TRUE(copy && copy->size() == 1);

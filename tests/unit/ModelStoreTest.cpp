@@ -26,7 +26,7 @@ Note *addNote(ModelContext &context, const QString &title, double sortIndex = 0,
     return context.insert(std::move(note));
 }
 
-QStringList titles(const std::optional<QList<Note *>> &notes)
+QStringList titles(const Expected<QList<Note *>, StoreError> &notes)
 {
     QStringList out;
     if (notes) {
@@ -47,11 +47,9 @@ protected:
     QString storePath() const { return m_dir.filePath("default.store"); }
     std::unique_ptr<ModelContainer> open()
     {
-        StoreError error;
-        auto container =
-            ModelContainer::create(ModelConfiguration::onDisk(storePath(), true), &error);
-        EXPECT_TRUE(container) << error.description.toStdString();
-        return container;
+        auto container = ModelContainer::create(ModelConfiguration::onDisk(storePath(), true));
+        EXPECT_TRUE(container) << (container ? "" : container.error().description.toStdString());
+        return container ? std::move(container).value() : nullptr;
     }
     QTemporaryDir m_dir;
 };
@@ -105,14 +103,14 @@ TEST(ModelStore, FailedSaveKeepsTheChangesForTheNextSave)
     sabotage.failWrites();
 
     addNote(*context, "no se pierde");
-    StoreError error;
-    EXPECT_FALSE(context->save(&error));
-    EXPECT_FALSE(error.description.isEmpty());
+    const auto saved = context->save();
+    ASSERT_FALSE(saved);
+    EXPECT_FALSE(saved.error().description.isEmpty());
     EXPECT_TRUE(context->hasChanges());
     EXPECT_EQ(titles(context->fetch({})), QStringList{"no se pierde"})
         << "unsaved inserts stay visible to the context";
 
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     EXPECT_EQ(other->fetchCount({}), 0) << "nothing half-written reached the store";
 
     sabotage.repair();
@@ -125,7 +123,7 @@ TEST(ModelStore, SecondContextSeesSavedChangesAndDeletions)
 {
     auto container = makeMemoryContainer();
     ModelContext *main = container->mainContext();
-    auto background = container->makeContext();
+    auto background = container->makeContext().value();
     Note *note = addNote(*main, "uno");
     EXPECT_EQ(background->fetchCount({}), 0) << "unsaved work is private to its context";
     ASSERT_TRUE(main->save());
@@ -173,7 +171,7 @@ TEST(ModelStore, UnsavedEditsTakePartInFetchesAndWinOverRefreshes)
 
     // Another context changes the record this one is editing: the local edit of the
     // field wins, the other field follows the store.
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     const auto theirs = other->fetch(byTitle(NotePredicate::equals(Note::Field::title, "c")));
     ASSERT_TRUE(theirs && theirs->size() == 1);
     theirs->first()->setSortIndex(99);
@@ -197,7 +195,7 @@ TEST(ModelStore, ASaveWritesOnlyTheFieldsItChanged)
 
     // An import changes the colour while this context is editing the title.
     note->setTitle("mi título");
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     Note *theirs = other->fetch({})->first();
     theirs->setColorToken("mint");
     theirs->setTitle("su título");
@@ -206,7 +204,7 @@ TEST(ModelStore, ASaveWritesOnlyTheFieldsItChanged)
     EXPECT_EQ(note->title(), "mi título") << "the unsaved edit stays";
 
     ASSERT_TRUE(main->save());
-    auto reader = container->makeContext();
+    auto reader = container->makeContext().value();
     const Note *stored = reader->fetch({})->first();
     EXPECT_EQ(stored->title(), "mi título");
     EXPECT_EQ(stored->colorToken(), "mint") << "the other change is not overwritten";
@@ -282,7 +280,7 @@ TEST(ModelStore, LiveQueryFollowsSavesOfAnyContext)
     ASSERT_TRUE(context->save());
     EXPECT_EQ(changed.count(), 1) << "a field change that keeps the list is not a list change";
 
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     const auto notes = other->fetch({});
     notes->first()->setIsArchived(true);
     ASSERT_TRUE(other->save());

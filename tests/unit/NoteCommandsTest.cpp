@@ -65,7 +65,7 @@ TEST_F(NoteCommandsTest, MakeNoteFollowsTheLastNoteOfTheTargetRailOnly)
     add("left", 9000, NoteColor::sky);
     Note *trashed = add("right", 50000, NoteColor::lavender);
     trashed->setDeletedAt(QDateTime::currentDateTimeUtc());
-    context->save();
+    EXPECT_TRUE(context->save());
 
     Note *made = NoteActions::makeNote(*context, ScreenEdge::right);
     EXPECT_EQ(made->color(), NoteColor::citrus) << "after mint comes citrus";
@@ -79,7 +79,7 @@ TEST_F(NoteCommandsTest, MakeNoteFollowsTheLastNoteOfTheTargetRailOnly)
 TEST_F(NoteCommandsTest, FailedFetchTreatsTheRailAsEmpty)
 {
     add("right", 3000, NoteColor::mint);
-    context->save();
+    EXPECT_TRUE(context->save());
     StoreSabotage sabotage(*container);
     sabotage.failReads();
 
@@ -104,7 +104,7 @@ TEST_F(NoteCommandsTest, GatherRepairsTokensThatReadAsTheTargetEdge)
     Note *left = add("left", 0);
     Note *right = add("right", 512);
     Note *oddToken = add("Left", 100); // reads as right, so it counts as already there
-    context->save();
+    EXPECT_TRUE(context->save());
 
     NoteActions::gather(ScreenEdge::right, *context);
     EXPECT_EQ(oddToken->sortIndex(), 0);
@@ -121,7 +121,7 @@ TEST_F(NoteCommandsTest, GatherExample)
     Note *left1024 = add("left", 1024);
     Note *trashedRight = add("right", 512);
     trashedRight->setDeletedAt(QDateTime::currentDateTimeUtc());
-    context->save();
+    EXPECT_TRUE(context->save());
 
     NoteActions::gather(ScreenEdge::right, *context);
     const QList<Note *> expected{right0, trashedRight, left0, left1024};
@@ -140,7 +140,7 @@ TEST_F(NoteCommandsTest, CommandsChangeOnlyTheirFieldsAndSave)
     const QDateTime past = QDateTime::fromSecsSinceEpoch(1000, Qt::UTC);
     Note *note = add("right", 0);
     note->setUpdatedAt(past);
-    context->save();
+    EXPECT_TRUE(context->save());
 
     commands.complete(note);
     EXPECT_TRUE(note->isCompleted());
@@ -175,7 +175,7 @@ TEST_F(NoteCommandsTest, MoveAppendsOnTheTargetRail)
     const auto commands = NoteCommands::forRail(ScreenEdge::left, context, nullptr);
     Note *a = add("left", 0);
     add("right", 2048);
-    context->save();
+    EXPECT_TRUE(context->save());
 
     commands.move(a, ScreenEdge::right);
     EXPECT_EQ(a->edgeToken(), "right");
@@ -193,7 +193,7 @@ TEST_F(NoteCommandsTest, FailedSaveLeavesTheChangeInTheContext)
 {
     const auto commands = NoteCommands::forRail(ScreenEdge::right, context, nullptr);
     Note *note = add("right", 0);
-    context->save();
+    EXPECT_TRUE(context->save());
     StoreSabotage sabotage(*container);
     sabotage.failWrites();
     commands.complete(note);
@@ -202,6 +202,6 @@ TEST_F(NoteCommandsTest, FailedSaveLeavesTheChangeInTheContext)
     EXPECT_FALSE(commands.create() == std::nullopt) << "create still answers its note";
     sabotage.repair();
     EXPECT_TRUE(context->save());
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     EXPECT_EQ(other->fetchCount(NotePredicate::isNotNull(Note::Field::completedAt)), 1);
 }

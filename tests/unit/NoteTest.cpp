@@ -165,7 +165,7 @@ TEST(Note, EqualityIsTheStoredRecordNotTheId)
     EXPECT_FALSE(*a == *b) << "same id, different records";
     EXPECT_NE(qHash(*a), qHash(*b));
 
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     const auto fetched = other->fetch({});
     ASSERT_TRUE(fetched);
     ASSERT_EQ(fetched->size(), 2);

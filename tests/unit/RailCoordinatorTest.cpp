@@ -65,7 +65,7 @@ protected:
     {
         Note *note = NoteActions::makeNote(*container->mainContext(), edge);
         note->setSortIndex(sortIndex);
-        container->mainContext()->save();
+        EXPECT_TRUE(container->mainContext()->save());
         return note;
     }
 

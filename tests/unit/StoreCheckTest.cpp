@@ -38,12 +38,12 @@ void writeFile(const QString &path, const QByteArray &bytes)
 
 QStringList titlesIn(const QString &storePath)
 {
-    StoreError error;
-    auto container = ModelContainer::create(ModelConfiguration::onDisk(storePath, true), &error);
-    EXPECT_TRUE(container) << error.description.toStdString();
+    auto created = ModelContainer::create(ModelConfiguration::onDisk(storePath, true));
+    EXPECT_TRUE(created) << (created ? "" : created.error().description.toStdString());
     QStringList titles;
-    if (!container)
+    if (!created)
         return titles;
+    const auto container = std::move(created).value();
     const auto notes = container->mainContext()->fetch(
         FetchDescriptor{{}, {SortDescriptor{Note::Field::title, true}}, {}});
     for (const Note *note : notes.value_or(QList<Note *>()))
@@ -72,10 +72,10 @@ protected:
     void leaveStoreWithLog(const QString &folder, const QStringList &titles)
     {
         QTemporaryDir live;
-        StoreError error;
-        auto container = ModelContainer::create(
-            ModelConfiguration::onDisk(live.filePath("default.store"), true), &error);
-        ASSERT_TRUE(container);
+        auto created = ModelContainer::create(
+            ModelConfiguration::onDisk(live.filePath("default.store"), true));
+        ASSERT_TRUE(created);
+        const auto container = std::move(created).value();
         for (const QString &title : titles) {
             auto note = std::make_unique<Note>();
             note->setTitle(title);
@@ -183,10 +183,10 @@ TEST_F(StoreResetTest, OnlyARequestWithAStoreMakesABackup)
 TEST_F(StoreResetTest, AStoreClosedCleanlyIsOneFile)
 {
     {
-        StoreError error;
-        auto container = ModelContainer::create(
-            ModelConfiguration::onDisk(dataFile("default.store"), true), &error);
-        ASSERT_TRUE(container);
+        auto created =
+            ModelContainer::create(ModelConfiguration::onDisk(dataFile("default.store"), true));
+        ASSERT_TRUE(created);
+        const auto container = std::move(created).value();
         container->mainContext()->insert(std::make_unique<Note>());
         ASSERT_TRUE(container->mainContext()->save());
     }
@@ -202,10 +202,10 @@ TEST_F(StoreResetTest, WaitsForAPreviousInstanceToLetGoOfTheStore)
 {
     leaveStoreWithLog(data.path(), {"Compra"});
     SqliteDatabase previous;
-    StoreError error;
-    ASSERT_TRUE(previous.open(dataFile("default.store"),
-                              SqliteDatabase::OpenMode::readWriteExisting, &error));
-    ASSERT_TRUE(previous.scalar("SELECT count(*) FROM Note").isValid());
+    ASSERT_TRUE(
+        previous.open(dataFile("default.store"), SqliteDatabase::OpenMode::readWriteExisting));
+    const auto count = previous.scalar("SELECT count(*) FROM Note");
+    ASSERT_TRUE(count && count->isValid());
 
     {
         SCOPED_TRACE("it never lets go: no reset, nothing moved, the request kept");

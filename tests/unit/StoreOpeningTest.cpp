@@ -29,8 +29,7 @@ void write(const QString &path, const QByteArray &bytes)
 void writeNewerStore(const QString &path)
 {
     SqliteDatabase db;
-    StoreError error;
-    ASSERT_TRUE(db.open(path, SqliteDatabase::OpenMode::readWriteCreate, &error));
+    ASSERT_TRUE(db.open(path, SqliteDatabase::OpenMode::readWriteCreate));
     ASSERT_TRUE(db.exec("CREATE TABLE metadata (key TEXT PRIMARY KEY, value TEXT NOT NULL);"
                         "INSERT INTO metadata VALUES ('schemaVersion', '2.0.0');"
                         "INSERT INTO metadata VALUES ('entity', 'Note');"
@@ -66,9 +65,9 @@ TEST(StoreOpening, UnusableFilesFallBackToMemoryAndAreLeftUntouched)
         {"foreign database",
          [](const QString &p) {
              SqliteDatabase db;
-             StoreError error;
-             db.open(p, SqliteDatabase::OpenMode::readWriteCreate, &error);
-             db.exec("CREATE TABLE recipes (name TEXT); INSERT INTO recipes VALUES ('tortilla');");
+             ASSERT_TRUE(db.open(p, SqliteDatabase::OpenMode::readWriteCreate));
+             ASSERT_TRUE(db.exec(
+                 "CREATE TABLE recipes (name TEXT); INSERT INTO recipes VALUES ('tortilla');"));
          }},
     };
     for (const Case &c : cases) {
@@ -103,7 +102,7 @@ TEST(StoreOpening, NewerSchemaIsNamedInTheError)
     QTemporaryDir dir;
     const QString path = dir.filePath("default.store");
     writeNewerStore(path);
-    StoreError error;
-    EXPECT_FALSE(ModelContainer::create(ModelConfiguration::onDisk(path, true), &error));
-    EXPECT_TRUE(error.description.contains("2.0.0"));
+    const auto container = ModelContainer::create(ModelConfiguration::onDisk(path, true));
+    ASSERT_FALSE(container);
+    EXPECT_TRUE(container.error().description.contains("2.0.0"));
 }

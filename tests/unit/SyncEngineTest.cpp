@@ -342,7 +342,7 @@ TEST_F(SyncEngineTest, BetweenPollsAServerIsAskedCheaplyWhetherAnythingChanged)
         auto note = std::make_unique<Note>();
         note->setTitle(QStringLiteral("Recado"));
         a->container->mainContext()->insert(std::move(note));
-        a->container->mainContext()->save();
+        EXPECT_TRUE(a->container->mainContext()->save());
         const bool arrived = waitUntil([&] { return b->notes().size() == 1; }, 2000);
         EXPECT_EQ(arrived, serverKeepsFolderTags)
             << (serverKeepsFolderTags ? "the change is noticed between polls"

@@ -120,10 +120,10 @@ public:
     void sql(const QString &statement)
     {
         SqliteDatabase database;
-        StoreError error;
-        ASSERT_TRUE(database.open(container->databaseUri(),
-                                  SqliteDatabase::OpenMode::readWriteExisting, &error));
-        ASSERT_TRUE(database.exec(statement, &error)) << error.description.toStdString();
+        ASSERT_TRUE(
+            database.open(container->databaseUri(), SqliteDatabase::OpenMode::readWriteExisting));
+        const auto done = database.exec(statement);
+        ASSERT_TRUE(done) << (done ? "" : done.error().description.toStdString());
     }
 
     std::unique_ptr<ModelContainer> container;

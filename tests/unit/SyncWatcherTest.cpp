@@ -34,7 +34,7 @@ protected:
     }
 
     std::unique_ptr<ModelContainer> container = makeMemoryContainer();
-    std::unique_ptr<ModelContext> sync = container->makeContext();
+    std::unique_ptr<ModelContext> sync = container->makeContext().value();
 };
 
 } // namespace

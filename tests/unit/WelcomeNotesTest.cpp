@@ -33,7 +33,7 @@ protected:
     }
     QList<Note *> savedNotes()
     {
-        m_reader = container->makeContext();
+        m_reader = container->makeContext().value();
         return allNotes(*m_reader);
     }
     bool hasSeeded() const
@@ -60,7 +60,7 @@ protected:
         note->setCreatedAt(created);
         note->setId(id);
         Note *inserted = context->insert(std::move(note));
-        context->save();
+        EXPECT_TRUE(context->save());
         return inserted;
     }
 
@@ -137,7 +137,7 @@ TEST_F(WelcomeNotesTest, WhatArrivesDuringTheWaitPreventsTheSeeding)
     {
         SCOPED_TRACE("a trashed note arrives from the sync");
         WelcomeNotes::seedIfNeeded(&owner, context, &keyValues, 30ms);
-        auto sync = container->makeContext();
+        auto sync = container->makeContext().value();
         auto note = std::make_unique<Note>();
         note->setDeletedAt(QDateTime::currentDateTimeUtc());
         sync->insert(std::move(note));
@@ -302,7 +302,7 @@ TEST_F(WelcomeNotesTest, CopiesThatArriveLaterFromAnotherComputerAreRemovedToo)
 
     // The other computer made its copies a moment earlier; they come in through the
     // mirroring's own context.
-    auto mirroring = container->makeContext();
+    auto mirroring = container->makeContext().value();
     auto theirs = Note::make(first.title, StyledText::plain(first.body), NoteColor::citrus,
                              ScreenEdge::right, 0);
     theirs->setCreatedAt(t0.addSecs(-3));

@@ -13,10 +13,10 @@ namespace {
 // Lets store tests start this binary as "another process" writing the same store.
 int writeNoteAsChild(const QString &path, const QString &title)
 {
-    StoreError error;
-    auto container = ModelContainer::create(ModelConfiguration::onDisk(path, true), &error);
-    if (!container)
+    auto created = ModelContainer::create(ModelConfiguration::onDisk(path, true));
+    if (!created)
         return 2;
+    const auto container = std::move(created).value();
     auto note = std::make_unique<Note>();
     note->setTitle(title);
     container->mainContext()->insert(std::move(note));

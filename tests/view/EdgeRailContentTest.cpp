@@ -585,7 +585,7 @@ TEST_F(EdgeRailContentTest, FocusRequestsOpenTheNoteOnItsOwnRailOnly)
     // An archived note is on no rail: the request stays and nothing opens.
     Note *archived = harness.addNote(QStringLiteral("Archivada"), ScreenEdge::right, 4096);
     archived->setIsArchived(true);
-    harness.context()->save();
+    EXPECT_TRUE(harness.context()->save());
     harness.focus.setRequestedNoteID(archived->id());
     EXPECT_EQ(harness.focus.requestedNoteID(), archived->id());
     EXPECT_FALSE(content()->previewNoteID().has_value());
@@ -643,10 +643,10 @@ TEST_F(EdgeRailContentTest, AChangeHeldBackWhileEditingRebuildsOnceTheNoteCloses
 
     // Another process adds a note.
     {
-        const auto other = harness.container()->makeContext();
+        const auto other = harness.container()->makeContext().value();
         other->insert(Note::make(QStringLiteral("Remota"), StyledText::plain(QString()),
                                  NoteColor::mint, ScreenEdge::right, 9000));
-        other->save();
+        EXPECT_TRUE(other->save());
     }
     harness.sync.check();
     EXPECT_TRUE(harness.sync.isPending());

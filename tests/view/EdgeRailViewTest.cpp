@@ -24,7 +24,7 @@ TEST(EdgeRailViewTest, ShowsTheNotesOnItsEdgeInSortOrder)
     floating->setIsFloating(true);
     Note *trashed = harness.addNote(QStringLiteral("Papelera"), ScreenEdge::right, 4);
     trashed->setDeletedAt(QDateTime::currentDateTimeUtc());
-    harness.context()->save();
+    EXPECT_TRUE(harness.context()->save());
 
     Rail rail(harness, ScreenEdge::right);
     EXPECT_EQ(rail.content()->notes(), (QList<Note *>{firstNote, middle, last}));
@@ -34,7 +34,7 @@ TEST(EdgeRailViewTest, ShowsTheNotesOnItsEdgeInSortOrder)
     // A note coming back from the library joins at its place; cards stay with their notes.
     NoteFormView *kept = rail.content()->card(middle->id());
     archived->setIsArchived(false);
-    harness.context()->save();
+    EXPECT_TRUE(harness.context()->save());
     EXPECT_EQ(rail.content()->notes(), (QList<Note *>{firstNote, archived, middle, last}));
     EXPECT_EQ(rail.content()->card(middle->id()), kept);
 }
@@ -58,7 +58,7 @@ TEST(EdgeRailViewTest, ChangesWhoseSaveFailsStillShowOnTheRail)
 
     // Once the store takes writes again, the next save keeps both changes.
     sabotage.repair();
-    harness.context()->save();
+    EXPECT_TRUE(harness.context()->save());
     EXPECT_FALSE(harness.context()->hasChanges());
     EXPECT_EQ(harness.storedSortIndex(created->id()), 1024);
 }

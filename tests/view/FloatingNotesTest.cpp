@@ -48,7 +48,7 @@ protected:
             ViewTest::insertNote(*context, title, QStringLiteral("Cuerpo de ") + title, color);
         note->setIsFloating(true);
         note->setUpdatedAt(QDateTime::currentDateTimeUtc().addDays(-2));
-        context->save();
+        EXPECT_TRUE(context->save());
         return note;
     }
 
@@ -92,7 +92,7 @@ protected:
     std::unique_ptr<ModelContext> fresh = nullptr;
     Note *stored(const Note *note)
     {
-        fresh = container->makeContext();
+        fresh = container->makeContext().value();
         const auto notes = fresh->fetch(
             FetchDescriptor{NotePredicate::equals(Note::Field::id, note->id()), {}, std::nullopt});
         return notes && notes->size() == 1 ? notes->first() : nullptr;
@@ -351,7 +351,7 @@ TEST_F(FloatingNotesTest, ReopeningANoteMarkedDoneWhileFloatingKeepsItFloating)
     coordinator->open(note);
     // Marked done from the library while its window stays on the desktop.
     note->setCompletedAt(QDateTime::currentDateTimeUtc());
-    context->save();
+    EXPECT_TRUE(context->save());
     NoteTextButton *button = view(note)->body()->actionsBar()->completeButton();
     ASSERT_EQ(button->text(), QStringLiteral("Reabrir"));
 
@@ -400,7 +400,7 @@ TEST_F(FloatingNotesTest, RestoreOpensEveryFloatingNoteThatIsStillOnTheDesktop)
     Note *trashed = floatingNote(QStringLiteral("Flotante en la papelera"));
     trashed->setDeletedAt(QDateTime::currentDateTimeUtc());
     Note *docked = ViewTest::insertNote(*context, QStringLiteral("En el borde"), QString());
-    context->save();
+    EXPECT_TRUE(context->save());
 
     coordinator->restore();
 
@@ -418,7 +418,7 @@ TEST_F(FloatingNotesTest, FloatingDockingAndTrashingElsewhereOpenAndCloseWindows
     Note *first = ViewTest::insertNote(*context, QStringLiteral("Primera"), QString());
     Note *second = floatingNote(QStringLiteral("Segunda"));
     Note *third = floatingNote(QStringLiteral("Tercera"));
-    context->save();
+    EXPECT_TRUE(context->save());
     coordinator->restore();
     ASSERT_EQ(coordinator->count(), 2);
     // Closed here by hand while it stays floating: no change elsewhere reopens it.
@@ -426,7 +426,7 @@ TEST_F(FloatingNotesTest, FloatingDockingAndTrashingElsewhereOpenAndCloseWindows
 
     // Another computer's changes, arriving through another connection to the store.
     const auto elsewhere = [&](const std::function<void(Note *, Note *)> &change) {
-        std::unique_ptr<ModelContext> other = container->makeContext();
+        std::unique_ptr<ModelContext> other = container->makeContext().value();
         const auto notes = other->fetch(FetchDescriptor{});
         ASSERT_TRUE(notes);
         Note *otherFirst = nullptr;

@@ -51,7 +51,7 @@ protected:
         note = ViewTest::insertNote(*context, QStringLiteral("En el escritorio"),
                                     QStringLiteral("Texto"), NoteColor::mint);
         note->setIsFloating(true);
-        context->save();
+        EXPECT_TRUE(context->save());
     }
 
     void TearDown() override

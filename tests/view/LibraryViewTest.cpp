@@ -107,7 +107,7 @@ protected:
     }
     std::unique_ptr<LibraryView> makeView()
     {
-        context->save();
+        EXPECT_TRUE(context->save());
         auto view = std::make_unique<LibraryView>(container.get(), &floating);
         return view;
     }
@@ -121,9 +121,9 @@ protected:
         return nullptr;
     }
     // What another context reads from the store.
-    std::optional<QList<Note *>> stored(const FetchDescriptor &descriptor)
+    Expected<QList<Note *>, StoreError> stored(const FetchDescriptor &descriptor)
     {
-        m_reader = container->makeContext();
+        m_reader = container->makeContext().value();
         return m_reader->fetch(descriptor);
     }
 
@@ -199,7 +199,7 @@ TEST_F(LibraryViewTest, SectionsListTheirNotesNewestFirstAndFollowSavesFromElsew
     // Another context (the mirroring, a second window) marks the archived note done and
     // writes a new note: the open list follows without being asked.
     view->setFilter(LibraryFilter::completed);
-    auto other = container->makeContext();
+    auto other = container->makeContext().value();
     auto elsewhere = other->fetch(
         FetchDescriptor{NotePredicate::equals(Note::Field::id, archived->id()), {}, std::nullopt});
     ASSERT_TRUE(elsewhere && elsewhere->size() == 1);
@@ -229,10 +229,10 @@ TEST_F(LibraryViewTest, MovingOneNoteMovesOneRowInsteadOfRebuildingTheList)
     QSignalSpy removals(view->listModel(), &QAbstractItemModel::rowsRemoved);
 
     notes[3]->setUpdatedAt(t0.addSecs(60 * 100));
-    context->save();
+    EXPECT_TRUE(context->save());
     EXPECT_EQ(view->listedNotes().first(), notes[3]);
     notes[20]->setIsArchived(true);
-    context->save();
+    EXPECT_TRUE(context->save());
     EXPECT_FALSE(view->listedNotes().contains(notes[20]));
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(moves.count(), 1);
@@ -268,7 +268,7 @@ TEST_F(LibraryViewTest, RowsStayInStepWithTheStoreThroughRandomChanges)
                 break;
             }
         }
-        context->save();
+        EXPECT_TRUE(context->save());
         const auto expected =
             context->fetch(LibraryFilter(LibraryFilter::pinned).fetchDescriptor({}));
         ASSERT_TRUE(expected);
@@ -331,7 +331,7 @@ TEST_F(LibraryViewTest, EachEmptySectionSaysSoWithItsSymbol)
     // The first note saved anywhere replaces the empty text with the list.
     view->setFilter(LibraryFilter::pinned);
     add("primera");
-    context->save();
+    EXPECT_TRUE(context->save());
     EXPECT_FALSE(view->showsEmptyView());
     EXPECT_EQ(listed(*view), QStringList{"primera"});
 }
@@ -650,7 +650,7 @@ TEST_F(LibraryViewTest, Screenshot)
     Note *done =
         context->fetch(LibraryFilter(LibraryFilter::pinned).fetchDescriptor("dentista"))->first();
     done->setCompletedAt(t0);
-    context->save();
+    EXPECT_TRUE(context->save());
     view->setFilter(LibraryFilter::completed);
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->grab().save(artifactsDir() + "/library-done.png"));
@@ -660,7 +660,7 @@ TEST_F(LibraryViewTest, Screenshot)
         note->setDeletedAt(t0);
         note->setColor(NoteColor::rose);
     }
-    context->save();
+    EXPECT_TRUE(context->save());
     view->setFilter(LibraryFilter::trashed);
     QCoreApplication::processEvents();
     EXPECT_TRUE(view->emptyTrashAction()->isVisible());

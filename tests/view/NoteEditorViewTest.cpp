@@ -36,7 +36,7 @@ protected:
         note = ViewTest::insertNote(*context, QString(), QStringLiteral("Primera línea"));
         // A date well in the past, so any write shows.
         note->setUpdatedAt(QDateTime::currentDateTimeUtc().addDays(-3));
-        context->save();
+        EXPECT_TRUE(context->save());
         stamped = note->updatedAt();
         window.resize(360, 240);
         window.show();
@@ -65,7 +65,7 @@ protected:
     // What another reader of the store sees.
     QString storedPlainText()
     {
-        auto fresh = container->makeContext();
+        auto fresh = container->makeContext().value();
         const auto notes = fresh->fetch(FetchDescriptor{});
         return notes && !notes->isEmpty() ? notes->first()->plainText() : QString();
     }
@@ -151,7 +151,7 @@ TEST_F(NoteEditingTest, UnreadableStoredTextOpensOnThePlainCopyAndIsLeftAlone)
 {
     const QByteArray damaged("no es RTF");
     note->setRichText(damaged);
-    context->save();
+    EXPECT_TRUE(context->save());
     NoteEditorView *editor = makeEditor();
     EXPECT_EQ(editor->toPlainText(), QStringLiteral("Primera línea"));
     delete editor;
@@ -298,7 +298,7 @@ TEST_F(NoteEditingTest, ClearedTitleIsStoredEmptyAndPromptsWithTheBody)
 {
     note->setTitle(QStringLiteral("Viejo"));
     note->setText(StyledText::plain(QStringLiteral("\n\n  Comprar pan \nY leche")));
-    context->save();
+    EXPECT_TRUE(context->save());
     NoteTitleField *field = makeTitleField(40ms);
     EXPECT_EQ(field->text(), QStringLiteral("Viejo"));
     field->selectAll();
@@ -338,7 +338,7 @@ TEST_F(NoteEditingTest, TitleChangedElsewhereIsShownAndNeverWrittenBack)
     // Another computer renames the note while it is open here, untouched.
     note->setTitle(QStringLiteral("De otro ordenador"));
     const QDateTime remoteDate = note->updatedAt();
-    context->save();
+    EXPECT_TRUE(context->save());
     EXPECT_EQ(field->text(), QStringLiteral("De otro ordenador"));
     EXPECT_FALSE(field->hasPendingSave());
     delete field;

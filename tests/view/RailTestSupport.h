@@ -21,6 +21,8 @@
 #include <QTest>
 #include <QWindow>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <memory>
 
@@ -58,14 +60,14 @@ public:
     {
         Note *note = context()->insert(Note::make(
             title, StyledText::plain(title + QStringLiteral(" cuerpo")), color, edge, sortIndex));
-        context()->save();
+        EXPECT_TRUE(context()->save());
         return note;
     }
 
     // The stored sort index of the note `id`, read through a context of its own.
     double storedSortIndex(const QUuid &id) const
     {
-        const auto other = m_container->makeContext();
+        const auto other = m_container->makeContext().value();
         const auto notes = other->fetch(FetchDescriptor{});
         for (Note *note : notes.value_or(QList<Note *>())) {
             if (note->id() == id)

@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -17,7 +19,7 @@ Note *insertNote(ModelContext &context, const QString &title, const QString &bod
                  ScreenEdge edge)
 {
     Note *note = context.insert(Note::make(title, StyledText::plain(body), color, edge, 0));
-    context.save();
+    EXPECT_TRUE(context.save());
     return note;
 }
 

@@ -3,8 +3,9 @@
 # Installs what is missing, checks formatting and hygiene, builds and runs every test
 # (model, view and end-to-end) on the main build, then a short fuzzing run of the readers of
 # untrusted input. Extra arguments go to the ctest runs (for example `-R Sync`).
-#   ORLETTE_SANITIZED=1  also builds everything with clang under AddressSanitizer and
-#                        UndefinedBehaviorSanitizer and runs the model and view tests there
+# Everything is also built a second time, with clang under AddressSanitizer (leak checks
+# included) and UndefinedBehaviorSanitizer, and the model and view tests run there.
+#   ORLETTE_SANITIZED=0  skips that second build (a quicker local run)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -15,7 +16,7 @@ ORLETTE_PRESET=release ORLETTE_BUILD_DIR=$build "$root/scripts/build.sh"
 ctest --test-dir "$build" --output-on-failure -j"${ORLETTE_JOBS:-2}" "$@"
 "$root/scripts/check-package.sh"
 
-if [ "${ORLETTE_SANITIZED:-0}" = 1 ]; then
+if [ "${ORLETTE_SANITIZED:-1}" = 1 ]; then
     sanitized=$("$root/scripts/preset-dir.sh" sanitized)
     ORLETTE_PRESET=sanitized ORLETTE_BUILD_DIR=$sanitized "$root/scripts/build.sh"
     # The end-to-end tests drive the main build; under the sanitizers the model and view

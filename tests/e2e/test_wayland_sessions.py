@@ -40,9 +40,10 @@ _KWIN_SHAPE = ("KWin 5.27 swallows clicks that land inside an XWayland window bu
 _GNOME_KEY = ("GNOME lets no application grab a key on Wayland: the shortcut is a GNOME "
               "custom keybinding, added with consent in Ajustes and run by "
               "gnome-settings-daemon, which this test bed does not start")
-_MUTTER_SHAPE = ("in some runs mutter 43 sends the pointer to the whole XWayland surface "
-                 "of a rail, outside its X input shape too, and the click is lost; in others "
-                 "it honours the shape (the panel repaints after each change)")
+_MUTTER_SHAPE = ("in most runs mutter 43 sends the pointer to the whole XWayland surface "
+                 "of a rail, outside its X input shape too, and the click is lost, even after "
+                 "the panel has repainted since the shape changed; in a few runs it honours "
+                 "the shape")
 _KWIN_REWAKE = ("in some runs, once a card closed because a click on the native window took "
                 "the keyboard, the rail did not wake again at the edge on KWin (cause not "
                 "found)")

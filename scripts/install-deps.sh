@@ -38,6 +38,9 @@ packages=(
     # validators of the desktop entry and the AppStream metadata, lintian; rsvg-convert
     # renders the icon's PNG sizes again when its drawing changes.
     dpkg-dev fakeroot desktop-file-utils appstream lintian librsvg2-bin
+    # The quick-note key in Wayland sessions: GNOME's schema of custom keyboard shortcuts,
+    # and KDE's global-shortcut daemon, which the tests run on a private bus.
+    gnome-settings-daemon-common libkf5globalaccel-bin
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/GlobalHotKey.h"
+#include "app/QuickNoteKey.h"
 #include "library/LibraryView.h"
 #include "library/MenuBarContent.h"
 #include "library/MenuBarLabel.h"
@@ -15,7 +16,10 @@
 #include "model/StoreOpening.h"
 #include "model/UserDefaults.h"
 #include "model/WelcomeNotes.h"
+#include "platform/GnomeCustomKeybinding.h"
+#include "platform/KGlobalAccelHotKeyService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SessionKind.h"
 #include "platform/X11HotKeyService.h"
 #include "rail/RailCoordinator.h"
 #include "rail/WindowSystem.h"
@@ -36,6 +40,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QTimer>
 #include <tuple>
 
@@ -205,14 +210,45 @@ void AppDelegate::applicationDidFinishLaunching()
         m_rails->start();
     }
 
-    // 10. The quick-note hot key.
-    m_hotKeyService = std::make_unique<X11HotKeyService>();
+    // 10. The quick-note hot key. In a Wayland session an X grab through XWayland would see
+    // the key only while an X client has the keyboard: there KDE's global-shortcut service
+    // registers it where it runs, and GNOME adds a shortcut of its own with the person's
+    // consent (offered in the settings).
+    const SessionKind session(SessionKind::Environment::fromProcess());
+    KGlobalAccelHotKeyService *kde = nullptr;
+    if (!session.isWayland()) {
+        m_hotKeyService = std::make_unique<X11HotKeyService>();
+    } else if (auto service = std::make_unique<KGlobalAccelHotKeyService>();
+               service->isRunning() || (session.isDesktop("KDE") && service->isAvailable())) {
+        kde = service.get();
+        m_hotKeyService = std::move(service);
+    }
     const QPointer<AppDelegate> weak(this);
     m_quickNoteHotKey = GlobalHotKey::create(m_hotKeyService.get(), GlobalHotKey::quickNoteKeyCode,
                                              GlobalHotKey::quickNoteModifiers, [weak] {
                                                  if (weak)
                                                      weak->quickNote();
                                              });
+    if (!m_quickNoteHotKey && m_hotKeyService) {
+        m_hotKeyError = kde ? kde->lastError() : QString();
+        qWarning("The quick-note key Super+Alt+N could not be registered%s%s",
+                 m_hotKeyError.isEmpty() ? "" : ": ", qPrintable(m_hotKeyError));
+    }
+    if (session.isWayland() && session.isDesktop("GNOME"))
+        m_gnomeShortcut = std::make_unique<GnomeCustomKeybinding>(QuickNoteKey::gnomePath);
+}
+
+SettingsView::HotKeyStatus AppDelegate::quickNoteKeyStatus() const
+{
+    QuickNoteKey::Registration registration;
+    if (m_quickNoteHotKey)
+        registration.outcome = QuickNoteKey::Registration::Outcome::registered;
+    else if (m_hotKeyService)
+        registration = {QuickNoteKey::Registration::Outcome::refused, m_hotKeyError};
+    return QuickNoteKey::status(
+        registration, m_gnomeShortcut.get(),
+        QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
+                                   QStandardPaths::findExecutable(QStringLiteral("orlette"))));
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -286,6 +322,7 @@ QWidget *AppDelegate::window(const QString &windowID)
             dependencies.syncEngine = m_syncEngine.get();
             if (m_onDiskError)
                 dependencies.storeWarning = m_onDiskError->description;
+            dependencies.hotKeyStatus = [this] { return quickNoteKeyStatus(); };
             dependencies.setActivationPolicy = [this](ActivationPolicy policy) {
                 m_windows.setActivationPolicy(policy);
             };

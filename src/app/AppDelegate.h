@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/SqliteDatabase.h"
+#include "windows/SettingsView.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,7 @@
 
 class FloatingNotesCoordinator;
 class GlobalHotKey;
+class GnomeCustomKeybinding;
 class KeyValueStore;
 class KeychainCredentials;
 class LibraryView;
@@ -33,7 +35,7 @@ class UpdateWindow;
 class UserDefaults;
 class WelcomeTour;
 class WindowSystem;
-class X11HotKeyService;
+class HotKeyService;
 
 // Owns everything that lives as long as the process and runs the launch and termination
 // sequences. Main thread only.
@@ -82,6 +84,8 @@ public:
 
     // "Nueva nota" and the quick-note hot key: a note on the default edge, revealed.
     void quickNote();
+    // What the settings tell of the quick-note key, read afresh from the desktop.
+    SettingsView::HotKeyStatus quickNoteKeyStatus() const;
     // Opens the window "library", "settings" or "welcome"; other ids are ignored.
     void openWindow(const QString &windowID);
     // Command-line requests, from this start or handed over by a later one.
@@ -106,7 +110,11 @@ private:
     std::unique_ptr<SyncWatcher> m_syncWatcher;
     std::unique_ptr<FloatingNotesCoordinator> m_floatingNotes;
     std::unique_ptr<RailCoordinator> m_rails;
-    std::unique_ptr<X11HotKeyService> m_hotKeyService;
+    std::unique_ptr<HotKeyService> m_hotKeyService;
+    // Why the quick-note key could not be registered, when the service said.
+    QString m_hotKeyError;
+    // GNOME's custom shortcut, offered where it is the only way to the key.
+    std::unique_ptr<GnomeCustomKeybinding> m_gnomeShortcut;
     std::unique_ptr<GlobalHotKey> m_quickNoteHotKey;
     std::unique_ptr<KeyValueStore> m_keyValues;
     std::unique_ptr<MenuBarContent> m_menu;

@@ -146,6 +146,19 @@ void QtPanel::setMouseRects(const std::optional<QList<QRectF>> &rects)
         applyInputShape();
 }
 
+QList<QRectF> QtPanel::alwaysAcceptingRects() const
+{
+    return m_alwaysAccepting;
+}
+
+void QtPanel::setAlwaysAcceptingRects(const QList<QRectF> &rects)
+{
+    if (m_alwaysAccepting == rects)
+        return;
+    m_alwaysAccepting = rects;
+    applyInputShape();
+}
+
 std::optional<QRegion> QtPanel::visibleRegion() const
 {
     return m_visibleRegion;
@@ -266,15 +279,19 @@ void QtPanel::applyInputShape()
         const xcb_window_t window = nativeWindow();
         if (window == XCB_WINDOW_NONE)
             return; // applied when the native window is created
-        if (m_ignoresMouseEvents) {
-            X11InputShape::set(*m_x11, window, X11InputShape::Kind::input, {});
-        } else if (m_mouseRects) {
+        QList<QRectF> accepting = m_alwaysAccepting;
+        if (m_ignoresMouseEvents || m_mouseRects) {
+            if (!m_ignoresMouseEvents)
+                accepting << *m_mouseRects;
             X11InputShape::set(
                 *m_x11, window, X11InputShape::Kind::input,
-                X11InputShape::toDevicePixels(*m_mouseRects, m_window->devicePixelRatioF()));
+                X11InputShape::toDevicePixels(accepting, m_window->devicePixelRatioF()));
         } else {
             X11InputShape::reset(*m_x11, window, X11InputShape::Kind::input);
         }
+        // mutter applies the input shape of an XWayland window only with the window's next
+        // frame: without one, clicks keep landing on the shape that was.
+        m_window->update();
         return;
     }
     if (QWindow *handle = m_window->windowHandle())

@@ -49,6 +49,8 @@ public:
     void setIgnoresMouseEvents(bool ignores) override;
     std::optional<QList<QRectF>> mouseRects() const override;
     void setMouseRects(const std::optional<QList<QRectF>> &rects) override;
+    QList<QRectF> alwaysAcceptingRects() const override;
+    void setAlwaysAcceptingRects(const QList<QRectF> &rects) override;
 
     std::optional<QRegion> visibleRegion() const override;
     void setVisibleRegion(const std::optional<QRegion> &region) override;
@@ -82,6 +84,7 @@ private:
     const X11UserTime *m_userTime;
     bool m_ignoresMouseEvents = false;
     std::optional<QList<QRectF>> m_mouseRects;
+    QList<QRectF> m_alwaysAccepting;
     std::optional<QRegion> m_visibleRegion;
     bool m_isKey = false;
     bool m_shapedSinceMapping = false;

@@ -50,6 +50,16 @@ bool SessionKind::isWlroots() const
     return false;
 }
 
+bool SessionKind::isDesktop(const QByteArray &desktop) const
+{
+    const QList<QByteArray> desktops = m_environment.currentDesktop.toLower().split(':');
+    for (const QByteArray &named : desktops) {
+        if (named.trimmed() == desktop.toLower())
+            return true;
+    }
+    return false;
+}
+
 QByteArray SessionKind::platformToChoose() const
 {
     if (!m_environment.qtPlatform.isEmpty() || !isWayland() || m_environment.x11Display.isEmpty())
@@ -74,6 +84,16 @@ SessionKind::Rails SessionKind::rails() const
     if (isWlroots())
         return Rails::unplaceableCompositor;
     return platformIsX11() ? Rails::atEdges : Rails::unplaceableNativeWayland;
+}
+
+bool SessionKind::seesPointerOnlyOverOwnWindows() const
+{
+    return isWayland() && platformIsX11();
+}
+
+bool SessionKind::processSeesPointerOnlyOverOwnWindows()
+{
+    return SessionKind(Environment::fromProcess()).seesPointerOnlyOverOwnWindows();
 }
 
 void SessionKind::applyPlatformChoice() const

@@ -46,10 +46,18 @@ public:
     bool isWayland() const;
     // sway, Hyprland, labwc, river, Wayfire or another wlroots compositor.
     bool isWlroots() const;
+    // Whether XDG_CURRENT_DESKTOP names `desktop` ("GNOME", "KDE"), case aside.
+    bool isDesktop(const QByteArray &desktop) const;
     // The Qt platform to start on, or empty to leave Qt's own choice: "xcb" in a Wayland
     // session with XWayland unless the person set QT_QPA_PLATFORM.
     QByteArray platformToChoose() const;
     Rails rails() const;
+    // Whether the application learns where the pointer is, and of its clicks, only while
+    // the pointer is over one of its own windows: X11 clients in a Wayland session, through
+    // XWayland.
+    bool seesPointerOnlyOverOwnWindows() const;
+    // The same for this process, read from its environment after the platform choice.
+    static bool processSeesPointerOnlyOverOwnWindows();
 
     // Sets the chosen platform in the process environment, for QApplication to read.
     void applyPlatformChoice() const;

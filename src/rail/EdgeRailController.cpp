@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "rail/EdgeRailController.h"
 
+#include "platform/SessionKind.h"
+
 #include "rail/EdgeRailPanel.h"
 #include "rail/InteractiveRegions.h"
 #include "rail/PassthroughHostingView.h"
@@ -8,13 +10,30 @@
 #include "rail/RailRootView.h"
 #include "rail/WindowSystem.h"
 
+#include <QEvent>
 #include <QRegion>
 #include <QWidget>
 
+namespace {
+
+// A screen point no rail contains: where the pointer is taken to be once it has left a
+// rail for a window that the desktop does not report it over.
+constexpr QPointF nowhere(-1e9, -1e9);
+
+EdgeRailController::PointerReach reachOfSession()
+{
+    return SessionKind::processSeesPointerOnlyOverOwnWindows()
+               ? EdgeRailController::PointerReach::ownWindowsOnly
+               : EdgeRailController::PointerReach::everywhere;
+}
+
+} // namespace
+
 EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
                                        const ScreenInfo &screen,
-                                       const RootViewFactory &makeRootView, QObject *parent)
-    : QObject(parent), m_windows(windows), m_edge(edge),
+                                       const RootViewFactory &makeRootView, QObject *parent,
+                                       std::optional<PointerReach> reach)
+    : QObject(parent), m_windows(windows), m_edge(edge), m_reach(reach.value_or(reachOfSession())),
       m_regions(std::make_unique<InteractiveRegions>()), m_pointer(std::make_unique<RailPointer>()),
       m_panel(EdgeRailPanel::create(windows, EdgeRailPanel::frame(screen.visibleFrame, edge)))
 {
@@ -32,10 +51,22 @@ EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
     connect(&m_windows, &WindowSystem::compositingChanged, this,
             &EdgeRailController::updateVisibleRegion);
     updateVisibleRegion();
+
+    if (m_reach == PointerReach::ownWindowsOnly) {
+        m_host->installEventFilter(this);
+        connect(m_panel.get(), &Panel::keyChanged, this, &EdgeRailController::keyChanged);
+        connect(m_regions.get(), &InteractiveRegions::rectsChanged, this,
+                &EdgeRailController::updateAlwaysAccepting);
+        m_pressMonitor = m_windows.addLocalMonitor(
+            PointerEventType::leftMouseDown,
+            [this](const PointerEvent &event) { pressed(event.location); });
+        updateAlwaysAccepting();
+    }
 }
 
 EdgeRailController::~EdgeRailController()
 {
+    m_pressMonitor.reset();
     // The panel goes first, taking the hosting view and the content with it.
     m_panel.reset();
 }
@@ -43,6 +74,58 @@ EdgeRailController::~EdgeRailController()
 void EdgeRailController::takeKeyboard()
 {
     m_panel->makeKeyAndOrderFront();
+}
+
+bool EdgeRailController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_host)
+        return false;
+    switch (event->type()) {
+    case QEvent::Enter:
+        // The pointer may come back exactly where it left, which the sampler would take
+        // for no movement at all.
+        m_host->updatePointer(m_windows.pointerLocation());
+        break;
+    case QEvent::Leave:
+        // Past the panel the pointer is over a window the desktop does not report it over:
+        // its last known place is stale, and the rail would stay awake under it for good.
+        m_host->updatePointer(nowhere);
+        break;
+    case QEvent::Resize:
+        updateAlwaysAccepting();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+QRectF EdgeRailController::wakeZone(ScreenEdge edge, const QSizeF &size)
+{
+    const double x = edge == ScreenEdge::left ? 0 : size.width() - wakeZoneWidth;
+    return {x, 0, wakeZoneWidth, size.height()};
+}
+
+void EdgeRailController::updateAlwaysAccepting()
+{
+    m_panel->setAlwaysAcceptingRects(QList<QRectF>{wakeZone(m_edge, m_panel->frame().size())} +
+                                     m_regions->rects());
+}
+
+void EdgeRailController::keyChanged(bool isKey)
+{
+    // A click on another application's window cannot be seen, but it takes the keyboard
+    // from the panel whose card had it: the card closes as it would for the click.
+    if (!isKey)
+        m_pointer->addOutsideClick();
+}
+
+void EdgeRailController::pressed(const QPointF &screenPoint)
+{
+    // A card opened by a click would otherwise stay without the keyboard, and then nothing
+    // tells when the person clicks another application's window.
+    if (!m_panel->isKey() && m_regions->contains(m_panel->mapFromGlobal(screenPoint)))
+        takeKeyboard();
 }
 
 void EdgeRailController::updateVisibleRegion()

@@ -3,12 +3,16 @@
 
 #include "model/ScreenEdge.h"
 #include "model/ScreenSource.h"
+#include "platform/Subscription.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
+#include <QSizeF>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class InteractiveRegions;
 class Panel;
@@ -29,10 +33,30 @@ public:
     using RootViewFactory = std::function<std::unique_ptr<QWidget>(
         ScreenEdge edge, InteractiveRegions &regions, RailPointer &pointer)>;
 
+    // Where the desktop reports the pointer and its clicks to the application.
+    enum class PointerReach
+    {
+        // Everywhere on the screen (X11 sessions).
+        everywhere,
+        // Only over the application's own windows (X11 clients in a Wayland session): the
+        // panel keeps a strip at its screen edge and the rail's interactive regions taking
+        // the mouse at all times, so a dwell at the edge is seen and a tab is found by a
+        // pointer jumping onto it; the pointer counts as gone when it leaves the panel;
+        // and, since clicks on other clients go unseen, a press on the rail gives its
+        // panel the keyboard and losing the keyboard counts as a click elsewhere.
+        ownWindowsOnly,
+    };
+    // How wide the always accepting strip at the screen edge is, in points.
+    static constexpr double wakeZoneWidth = 2;
+    // The strip at the screen edge of a panel of `size`.
+    static QRectF wakeZone(ScreenEdge edge, const QSizeF &size);
+
     // Creates the panel (not shown) on `screen` with the content made by `makeRootView`.
     // A content that is a `RailRootView` gets the keyboard for its panel when it asks.
+    // Without `reach`, it is read from the session the process runs in.
     EdgeRailController(WindowSystem &windows, ScreenEdge edge, const ScreenInfo &screen,
-                       const RootViewFactory &makeRootView, QObject *parent = nullptr);
+                       const RootViewFactory &makeRootView, QObject *parent = nullptr,
+                       std::optional<PointerReach> reach = std::nullopt);
     ~EdgeRailController() override;
 
     ScreenEdge edge() const { return m_edge; }
@@ -40,17 +64,26 @@ public:
     InteractiveRegions &regions() const { return *m_regions; }
     RailPointer &pointer() const { return *m_pointer; }
     PassthroughHostingView &host() const { return *m_host; }
+    PointerReach pointerReach() const { return m_reach; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void takeKeyboard();
     void updateVisibleRegion();
+    void updateAlwaysAccepting();
+    void keyChanged(bool isKey);
+    void pressed(const QPointF &screenPoint);
 
     WindowSystem &m_windows;
     ScreenEdge m_edge;
+    PointerReach m_reach;
     // The regions and the pointer are declared before the panel so that they outlive the
     // hosting view, which the panel owns and which uses them to its end.
     std::unique_ptr<InteractiveRegions> m_regions;
     std::unique_ptr<RailPointer> m_pointer;
     std::unique_ptr<Panel> m_panel;
     QPointer<PassthroughHostingView> m_host;
+    std::optional<Subscription> m_pressMonitor;
 };

@@ -94,6 +94,11 @@ public:
     // In content coordinates (top-left origin); absent: the whole panel.
     virtual std::optional<QList<QRectF>> mouseRects() const = 0;
     virtual void setMouseRects(const std::optional<QList<QRectF>> &rects) = 0;
+    // Rectangles (content coordinates) that take the mouse even while the panel ignores
+    // mouse events. Where the desktop reports the pointer only while it is over one of the
+    // application's windows (XWayland), the pointer can be seen nowhere else. Empty: none.
+    virtual QList<QRectF> alwaysAcceptingRects() const = 0;
+    virtual void setAlwaysAcceptingRects(const QList<QRectF> &rects) = 0;
 
     // The part of the panel that is drawn at all, in content coordinates; absent: all of
     // it. Without compositing the transparent parts of a panel are black, so the owner

@@ -175,11 +175,16 @@ QLabel *makeCaption(const QString &text, Tone tone, QWidget *parent)
     label->setTextFormat(Qt::PlainText);
     label->setFont(captionFont());
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPalette palette = label->palette();
+    setTone(label, tone);
+    return label;
+}
+
+void setTone(QLabel *caption, Tone tone)
+{
+    QPalette palette = caption->palette();
     palette.setColor(QPalette::WindowText,
                      tone == Tone::warning ? red(currentColorScheme()) : secondaryColor());
-    label->setPalette(palette);
-    return label;
+    caption->setPalette(palette);
 }
 
 } // namespace SettingsForm

@@ -36,6 +36,8 @@ QFont captionFont();
 
 // A wrapped caption in caption size, in the secondary colour or in red.
 QLabel *makeCaption(const QString &text, Tone tone, QWidget *parent = nullptr);
+// Gives a caption the colour of another tone, as its news changes.
+void setTone(QLabel *caption, Tone tone);
 
 } // namespace SettingsForm
 

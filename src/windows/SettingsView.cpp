@@ -249,6 +249,22 @@ SettingsSection *SettingsView::makeApplicationSection()
     tourLayout->addStretch(1);
     section->addRow(tourRow);
     section->addCaption(dockCaption);
+
+    if (m_deps.hotKeyStatus) {
+        section->addRow(new QLabel(QStringLiteral("Atajo de nota rápida")));
+        m_hotKeyLabel = section->addCaption({});
+        m_hotKeyLabel->setObjectName(QStringLiteral("hotKeyStatus"));
+        auto *offerRow = new QWidget;
+        auto *offerLayout = new QHBoxLayout(offerRow);
+        offerLayout->setContentsMargins(0, 0, 0, 0);
+        m_hotKeyOffer = new QPushButton(offerRow);
+        m_hotKeyOffer->setObjectName(QStringLiteral("hotKeyOffer"));
+        offerLayout->addWidget(m_hotKeyOffer);
+        offerLayout->addStretch(1);
+        section->addAttachment(offerRow);
+        connect(m_hotKeyOffer, &QPushButton::clicked, this, &SettingsView::acceptHotKeyOffer);
+        showHotKeyStatus();
+    }
     connect(m_tourButton, &QPushButton::clicked, this, &SettingsView::showTour);
     return section;
 }
@@ -352,6 +368,29 @@ void SettingsView::changeLoginItem(bool enabled)
     m_loginError->setVisible(m_launchError.has_value());
 }
 
+void SettingsView::showHotKeyStatus()
+{
+    m_hotKeyStatus = m_deps.hotKeyStatus();
+    m_hotKeyLabel->setText(m_hotKeyStatus.text);
+    SettingsForm::setTone(m_hotKeyLabel, m_hotKeyStatus.isWarning ? SettingsForm::Tone::warning
+                                                                  : SettingsForm::Tone::secondary);
+    m_hotKeyOffer->setText(m_hotKeyStatus.offerLabel);
+    m_hotKeyOffer->setVisible(!m_hotKeyStatus.offerLabel.isEmpty() && m_hotKeyStatus.accept);
+}
+
+void SettingsView::acceptHotKeyOffer()
+{
+    if (!m_hotKeyStatus.accept)
+        return;
+    const std::optional<QString> error = m_hotKeyStatus.accept();
+    showHotKeyStatus();
+    if (error) {
+        // Told where the state is shown, never silently dropped.
+        m_hotKeyLabel->setText(QStringLiteral("No se pudo añadir el atajo: %1.").arg(*error));
+        SettingsForm::setTone(m_hotKeyLabel, SettingsForm::Tone::warning);
+    }
+}
+
 void SettingsView::showEvent(QShowEvent *event)
 {
     // Opened again: the login item may have been changed outside Orlette meanwhile, and an
@@ -363,6 +402,9 @@ void SettingsView::showEvent(QShowEvent *event)
         m_loginSwitch->setChecked(m_launchesAtLogin);
         m_loginError->clear();
         m_loginError->hide();
+        // The shortcut may have been changed in the desktop's settings meanwhile.
+        if (m_hotKeyLabel)
+            showHotKeyStatus();
     }
     QWidget::showEvent(event);
 }

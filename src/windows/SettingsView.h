@@ -39,6 +39,19 @@ class SettingsView : public QWidget
     Q_OBJECT
 
 public:
+    // What the settings tell of the quick-note hot key on this desktop.
+    struct HotKeyStatus
+    {
+        QString text;
+        // The key could not be had: told as a warning.
+        bool isWarning = false;
+        // Where the desktop adds the key only with the person's consent (GNOME on
+        // Wayland): the button's text, and what it does; the error's text when that
+        // failed. No button when the label is empty.
+        QString offerLabel;
+        std::function<std::optional<QString>()> accept;
+    };
+
     struct Dependencies
     {
         // Screens for "Anclar a:"; the picker is rebuilt when they change.
@@ -50,6 +63,9 @@ public:
         // The mirroring, for the form of the sync target; no form without it.
         SyncEngine *syncEngine = nullptr;
         LoginItem loginItem;
+        // The quick-note hot key's state, read when the window is built and again when it
+        // opens; no row without it.
+        std::function<HotKeyStatus()> hotKeyStatus;
         // Applies the Dock-icon choice; the window system's activation policy when empty.
         std::function<void(ActivationPolicy)> setActivationPolicy;
         // The confirmed sync reset; the real one (which ends the application) when empty.
@@ -106,6 +122,8 @@ public:
     SettingsSwitch *loginSwitch() const { return m_loginSwitch; }
     QLabel *loginErrorLabel() const { return m_loginError; }
     SettingsSwitch *dockSwitch() const { return m_dockSwitch; }
+    QLabel *hotKeyLabel() const { return m_hotKeyLabel; }
+    QPushButton *hotKeyOfferButton() const { return m_hotKeyOffer; }
     QPushButton *tourButton() const { return m_tourButton; }
     QLabel *versionLabel() const { return m_version; }
     SettingsSwitch *automaticUpdatesSwitch() const { return m_automaticUpdates; }
@@ -129,6 +147,8 @@ private:
     void rebuildScreenPicker();
     void refreshUpdates();
     void changeLoginItem(bool enabled);
+    void showHotKeyStatus();
+    void acceptHotKeyOffer();
     void applyDockIcon();
     void showTour();
     QDateTime now() const;
@@ -156,6 +176,9 @@ private:
     SettingsSwitch *m_loginSwitch = nullptr;
     QLabel *m_loginError = nullptr;
     SettingsSwitch *m_dockSwitch = nullptr;
+    QLabel *m_hotKeyLabel = nullptr;
+    QPushButton *m_hotKeyOffer = nullptr;
+    HotKeyStatus m_hotKeyStatus;
     QPushButton *m_tourButton = nullptr;
     SyncSettingsSection *m_syncSection = nullptr;
     QLabel *m_version = nullptr;

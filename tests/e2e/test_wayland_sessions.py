@@ -34,40 +34,27 @@ RAIL = railapp.RAIL_WIDTH
 SEEDED = [("Uno", "right", 0), ("Dos", "right", 1024)]
 
 # Why a column does not work yet, per compositor.
-_UTILITY = ("the rails are utility windows: KWin hides a utility window of an inactive "
-            "application (HideUtilityWindowsForInactive); a dock window fixes it")
-_SHAPE = ("clicks on a rail's empty parts are swallowed: mutter applies a changed X input "
-          "shape only at the window's next frame (geometry or a repaint after each change "
-          "fixes it)")
-_POINTER = ("XWayland learns the pointer only over X surfaces: once the pointer is over a "
-            "native window the rail never sees it leave and never sleeps (an always "
-            "accepting strip at the edge is needed)")
-_EDGE = ("in some runs the dwell at the edge is never seen (XWayland learns the pointer "
-         "only over X surfaces that take input there), so the rail does not wake to open "
-         "a note (an always accepting strip at the edge is needed)")
-_OUTSIDE = ("a click on a native Wayland window never reaches XWayland's click monitor: "
-            "the card must close when its rail loses the keyboard")
-_HOT_KEY = ("an X key grab through XWayland sees keys only while an X client has the "
-            "keyboard: the desktop portal's GlobalShortcuts, kglobalaccel or a GNOME "
-            "keybinding is needed")
+_KWIN_SHAPE = ("KWin 5.27 swallows clicks that land inside an XWayland window but outside "
+               "its X input shape: only a panel window no larger than what takes input "
+               "would let them through")
+_GNOME_KEY = ("GNOME lets no application grab a key on Wayland: the shortcut is a GNOME "
+              "custom keybinding, added with consent in Ajustes and run by "
+              "gnome-settings-daemon, which this test bed does not start")
+_MUTTER_SHAPE = ("in most runs mutter 43 sends the pointer to the whole XWayland surface "
+                 "of a rail, outside its X input shape too, and the click is lost, even after "
+                 "the panel has repainted since the shape changed; in a few runs it honours "
+                 "the shape")
+_KWIN_REWAKE = ("in some runs, once a card closed because a click on the native window took "
+                "the keyboard, the rail did not wake again at the edge on KWin (cause not "
+                "found)")
 EXPECTED_FAILURES: dict[str, dict[str, str]] = {
     "mutter": {
-        "click-through": _SHAPE,
-        "dwell wakes": _POINTER,
-        "+ makes a note": _EDGE,
-        "typing saved": _EDGE,
-        "outside click closes": _OUTSIDE,
-        "hot key": _HOT_KEY,
+        "click-through": _MUTTER_SHAPE,
+        "hot key": _GNOME_KEY,
     },
     "kwin": {
-        "panels at edges": _UTILITY,
-        "above": _UTILITY,
-        "click-through": _UTILITY,
-        "dwell wakes": _UTILITY,
-        "+ makes a note": _UTILITY,
-        "typing saved": _UTILITY,
-        "outside click closes": _UTILITY,
-        "hot key": _HOT_KEY,
+        "click-through": _KWIN_SHAPE,
+        "outside click closes": _KWIN_REWAKE,
     },
 }
 
@@ -139,6 +126,9 @@ def is_awake(desktop: WaylandDesktop) -> bool:
 
 
 def sleep_and_wake(desktop: WaylandDesktop) -> None:
+    # A hand-moved pointer crosses the rail's panel on its way from the edge; one jump
+    # straight from the edge to the middle of the screen is not a path a mouse takes.
+    desktop.move(WIDTH - RAIL // 2, CHIP_Y)
     desktop.move(*AWAY)
     desktop.wait_for(lambda: not is_awake(desktop), "the rail to sleep",
                      timeout=COLUMN_TIMEOUT)
@@ -232,13 +222,22 @@ class Session:
         assert not self.log.lines("key "), "keys reached the native window"
 
     def outside_click_closes(self) -> None:
-        assert is_awake(self.desktop), "no card is open"
-        before = self.log.presses()
-        self.desktop.click(*AWAY)
-        self.log.wait_for_press(before + 1, "the click to reach the native window",
-                                COLUMN_TIMEOUT)
-        self.desktop.wait_for(lambda: not is_awake(self.desktop), "the card to close",
-                              timeout=COLUMN_TIMEOUT)
+        for run in range(RUNS):
+            if run:
+                # A card of the rail opened again, with the keyboard.
+                wake(self.desktop)
+                self.desktop.click(TAB_X, TAB_Y)
+                right = rail_windows(self.desktop, self.app.pid).get("right")
+                self.desktop.wait_for(lambda: self.desktop.active_window() == right,
+                                      f"card {run + 1} to take the keyboard",
+                                      timeout=COLUMN_TIMEOUT)
+            assert is_awake(self.desktop), "no card is open"
+            before = self.log.presses()
+            self.desktop.click(*AWAY)
+            self.log.wait_for_press(before + 1, f"click {run + 1} to reach the native window",
+                                    COLUMN_TIMEOUT)
+            self.desktop.wait_for(lambda: not is_awake(self.desktop),
+                                  f"card {run + 1} to close", timeout=COLUMN_TIMEOUT)
 
     def hot_key(self) -> None:
         before = len(railapp.notes(self.desktop))

@@ -83,6 +83,8 @@ public:
     }
     std::optional<QList<QRectF>> mouseRects() const override { return m_mouseRects; }
     void setMouseRects(const std::optional<QList<QRectF>> &rects) override { m_mouseRects = rects; }
+    QList<QRectF> alwaysAcceptingRects() const override { return m_alwaysAccepting; }
+    void setAlwaysAcceptingRects(const QList<QRectF> &rects) override { m_alwaysAccepting = rects; }
 
     std::optional<QRegion> visibleRegion() const override { return m_visibleRegion; }
     void setVisibleRegion(const std::optional<QRegion> &region) override
@@ -145,6 +147,7 @@ private:
     bool m_key = false;
     bool m_ignoresMouseEvents = false;
     std::optional<QList<QRectF>> m_mouseRects;
+    QList<QRectF> m_alwaysAccepting;
     std::optional<QRegion> m_visibleRegion;
 };
 

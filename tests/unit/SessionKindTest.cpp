@@ -125,3 +125,23 @@ TEST(SessionKind, SetsThePlatformForQtToRead)
     EXPECT_FALSE(qEnvironmentVariableIsSet("QT_QPA_PLATFORM"));
     qputenv("QT_QPA_PLATFORM", before);
 }
+
+TEST(SessionKind, NamesTheDesktopAndWhereThePointerIsSeenOnlyOverOwnWindows)
+{
+    auto ubuntu = gnomeOnWayland();
+    ubuntu.currentDesktop = "ubuntu:GNOME";
+    ubuntu.qtPlatform = "xcb";
+    EXPECT_TRUE(SessionKind(ubuntu).isDesktop("GNOME"));
+    EXPECT_FALSE(SessionKind(ubuntu).isDesktop("KDE"));
+    EXPECT_TRUE(SessionKind(ubuntu).seesPointerOnlyOverOwnWindows());
+
+    auto x11 = ubuntu;
+    x11.sessionType = "x11";
+    x11.waylandDisplay.clear();
+    EXPECT_FALSE(SessionKind(x11).seesPointerOnlyOverOwnWindows());
+
+    auto native = ubuntu;
+    native.qtPlatform = "wayland";
+    EXPECT_FALSE(SessionKind(native).seesPointerOnlyOverOwnWindows())
+        << "a native Wayland client is told where the pointer is";
+}

@@ -41,6 +41,8 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace AppSettings;
 
 namespace {
@@ -942,4 +944,47 @@ TEST_F(SettingsViewTest, APlainHttpServerElsewhereNeedsADeliberateChoiceAndIsSen
     EXPECT_FALSE(form->inClearChoice()->isVisibleTo(view.get()));
     EXPECT_FALSE(
         SyncTarget::onWebDav(QUrl("http://127.0.0.1:8080/dav/"), "ana").validate(data.path()));
+}
+
+TEST_F(SettingsViewTest, TheQuickNoteKeyShowsItsStateAndAddsTheDesktopsShortcutOnlyOnConsent)
+{
+    EXPECT_EQ(makeView()->hotKeyLabel(), nullptr) << "no row without a state to show";
+
+    // A desktop whose shortcut is added on consent, and whose first attempt fails.
+    int accepted = 0;
+    bool added = false;
+    std::optional<QString> failure = QStringLiteral("dconf no responde");
+    SettingsView::Dependencies dependencies;
+    dependencies.hotKeyStatus = [&] {
+        SettingsView::HotKeyStatus status;
+        if (added) {
+            status.text = QStringLiteral("Súper+Alt+N crea una nota nueva.");
+            return status;
+        }
+        status.text = QStringLiteral("Se puede añadir.");
+        status.offerLabel = QStringLiteral("Añadir el atajo a GNOME");
+        status.accept = [&]() -> std::optional<QString> {
+            ++accepted;
+            if (failure)
+                return std::exchange(failure, std::nullopt);
+            added = true;
+            return std::nullopt;
+        };
+        return status;
+    };
+    const auto view = makeView(std::move(dependencies));
+    ASSERT_NE(view->hotKeyLabel(), nullptr);
+    EXPECT_EQ(view->hotKeyLabel()->text(), QStringLiteral("Se puede añadir."));
+    ASSERT_TRUE(view->hotKeyOfferButton()->isVisibleTo(view.get()));
+    EXPECT_EQ(accepted, 0) << "nothing is added before the person asks";
+
+    view->hotKeyOfferButton()->click();
+    EXPECT_EQ(accepted, 1);
+    EXPECT_EQ(view->hotKeyLabel()->text(),
+              QStringLiteral("No se pudo añadir el atajo: dconf no responde."));
+    EXPECT_TRUE(view->hotKeyOfferButton()->isVisibleTo(view.get())) << "it can be tried again";
+
+    view->hotKeyOfferButton()->click();
+    EXPECT_EQ(view->hotKeyLabel()->text(), QStringLiteral("Súper+Alt+N crea una nota nueva."));
+    EXPECT_FALSE(view->hotKeyOfferButton()->isVisibleTo(view.get()));
 }

@@ -130,6 +130,29 @@ TEST_F(X11Panel, InputShapeFollowsIgnoringAndTheMouseRectsAndSurvivesANewNativeW
     EXPECT_EQ(inputShape(window), QList<QRect>{});
 }
 
+TEST_F(X11Panel, AlwaysAcceptingRectsTakeTheMouseWhetherThePanelIgnoresItOrNot)
+{
+    QtPanel *panel = makePanel(QRect(400, 100, 300, 200), {false, true, {}});
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    QWidget *window = panel->window();
+
+    panel->setAlwaysAcceptingRects({QRectF(298, 0, 2, 200)});
+    EXPECT_EQ(inputShape(window), QList<QRect>{QRect(298, 0, 2, 200)}) << "ignoring";
+    panel->setIgnoresMouseEvents(false);
+    panel->setMouseRects(QList<QRectF>{QRectF(10, 20, 30, 40)});
+    const std::optional<QList<QRect>> shaped = inputShape(window);
+    ASSERT_TRUE(shaped);
+    QRegion region;
+    for (const QRect &rect : *shaped)
+        region += rect;
+    EXPECT_EQ(region, QRegion(10, 20, 30, 40) + QRegion(298, 0, 2, 200));
+
+    panel->setAlwaysAcceptingRects({});
+    panel->setIgnoresMouseEvents(true);
+    EXPECT_EQ(inputShape(window), QList<QRect>{});
+}
+
 TEST_F(X11Panel, ClicksOutsideTheMouseRectsReachTheWindowBehind)
 {
     PressCounter behind;

@@ -378,15 +378,16 @@ def capture_bands(case: Case) -> dict:
     return pixels
 
 
-def steady_bands(case: Case) -> dict:
-    """The bands once the window behind has finished painting them (two looks agree)."""
-    last = [capture_bands(case)]
+def steady_bands(case: Case, extra: tuple[int, int]) -> dict:
+    """The bands and the pixel at `extra` once the window behind has finished painting
+    them (three looks in a row agree: a window manager may still be animating the map)."""
+    looks = []
 
     def steady():
         now = capture_bands(case)
-        same = now == last[0]
-        last[0] = now
-        return now if same else None
+        now[extra] = pixel(case.desktop, *extra)
+        looks.append(now)
+        return now if len(looks) >= 3 and looks[-3] == looks[-2] == now else None
 
     return case.desktop.wait_for(steady, "the screen behind the rails to settle")
 
@@ -404,10 +405,10 @@ def run_gesture(case: Case, binary: Path) -> None:
     desktop = case.desktop
     height = case.logical_height
     open_other_application(case)
-    before = steady_bands(case)
     plus_y = case.px(railapp.awake_slots(0, height)[-1] + 24)
     plus_x = case.width - case.px(20)
-    behind = pixel(desktop, plus_x, plus_y)
+    before = steady_bands(case, (plus_x, plus_y))
+    behind = before.pop((plus_x, plus_y))
 
     launch_rails(case, binary)
     check_window_hints(case)

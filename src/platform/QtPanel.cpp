@@ -205,6 +205,9 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
             m_shapedSinceMapping = true;
             applyInputShape();
             applyVisibleRegion();
+            // The frame the window manager made for this mapping exists by now.
+            if (m_x11)
+                X11WindowHints::declineCompositorShadow(*m_x11, nativeWindow());
         }
         return false;
     }

@@ -110,18 +110,19 @@ void QtWindowSystem::watchScreen(QScreen *screen)
 QList<ScreenInfo> QtWindowSystem::screens() const
 {
     QList<ScreenFacts> facts;
-    const QList<QScreen *> all = QGuiApplication::screens();
-    for (const QScreen *screen : all)
-        facts.append({screen->name(), screen->model(), screen->geometry(),
-                      availableGeometry(screen, int(all.size()))});
+    for (const QScreen *screen : QGuiApplication::screens())
+        facts.append(
+            {screen->name(), screen->model(), screen->geometry(), availableGeometry(screen)});
     return ScreenCatalog::describe(facts, coordinates());
 }
 
-QRect QtWindowSystem::availableGeometry(const QScreen *screen, int screenCount) const
+QRect QtWindowSystem::availableGeometry(const QScreen *screen) const
 {
-    // Qt takes one work area for the whole desktop, which is right while there is one
-    // monitor only.
-    if (screenCount < 2 || !m_workAreas->isAvailable())
+    // Qt takes one work area for the whole desktop, which is wrong with several monitors;
+    // and once all but one have gone away, the remaining screen's available geometry still
+    // ignored a panel's strut (measured with openbox). So the desktop's own areas are read
+    // for every screen, Qt's only where the desktop tells nothing.
+    if (!m_workAreas->isAvailable())
         return screen->availableGeometry();
     // Qt keeps a screen's origin in device pixels and scales its size.
     const QRect geometry = screen->geometry();

@@ -67,7 +67,7 @@ private:
     using Monitors = std::map<quint64, Monitor>;
 
     void watchScreen(QScreen *screen);
-    QRect availableGeometry(const QScreen *screen, int screenCount) const;
+    QRect availableGeometry(const QScreen *screen) const;
     Subscription addMonitor(Monitors &monitors, PointerEventMask events, PointerHandler handler);
     void removeMonitor(Monitors &monitors, quint64 id);
     void updateMonitorSelections();

@@ -98,13 +98,34 @@ QByteArray windowType(const X11Connection &x11, xcb_window_t window)
                  : QByteArray();
 }
 
+xcb_window_t frame(const X11Connection &x11, xcb_window_t window)
+{
+    // Window managers nest a frame a level or two deep; a few steps up always suffice.
+    constexpr int deepestNesting = 8;
+    xcb_window_t current = window;
+    for (int level = 0; level < deepestNesting && current != XCB_WINDOW_NONE; ++level) {
+        const X11Reply<xcb_query_tree_reply_t> reply(xcb_query_tree_reply(
+            x11.connection(), xcb_query_tree(x11.connection(), current), nullptr));
+        if (!reply || reply->parent == XCB_WINDOW_NONE || reply->parent == reply->root)
+            return current;
+        current = reply->parent;
+    }
+    return current;
+}
+
 void declineCompositorShadow(const X11Connection &x11, xcb_window_t window)
 {
     if (window == XCB_WINDOW_NONE)
         return;
     constexpr quint32 noShadow = 0;
-    xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window,
-                        x11.atom("_COMPTON_SHADOW"), XCB_ATOM_CARDINAL, 32, 1, &noShadow);
+    const xcb_atom_t comptonShadow = x11.atom("_COMPTON_SHADOW");
+    xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window, comptonShadow,
+                        XCB_ATOM_CARDINAL, 32, 1, &noShadow);
+    // picom 9 reads the property on the window manager's frame only.
+    if (const xcb_window_t outer = frame(x11, window); outer != window) {
+        xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, outer, comptonShadow,
+                            XCB_ATOM_CARDINAL, 32, 1, &noShadow);
+    }
     constexpr std::array<quint32, 4> noExtents{0, 0, 0, 0};
     xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window,
                         x11.atom("_GTK_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 32, 4, noExtents.data());

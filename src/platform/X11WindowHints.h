@@ -36,10 +36,15 @@ void setWindowType(const X11Connection &x11, xcb_window_t window, WindowType typ
 // The window's first _NET_WM_WINDOW_TYPE atom name, for checks.
 QByteArray windowType(const X11Connection &x11, xcb_window_t window);
 
+// The window manager's frame around `window` (the child of the root that holds it), or
+// the window itself when nothing holds it.
+xcb_window_t frame(const X11Connection &x11, xcb_window_t window);
+
 // Tells compositors that the window draws its own shadows inside its transparent area:
-// picom and compton (_COMPTON_SHADOW 0) and mutter (client-side frame extents of zero)
-// then draw none around it. KWin draws shadows only for decorations and windows that
-// publish _KDE_NET_WM_SHADOW, which is removed.
+// picom and compton (_COMPTON_SHADOW 0, on the window and, once it is mapped, on its frame)
+// and mutter (client-side frame extents of zero) then draw none around it. KWin draws
+// shadows only for decorations and windows that publish _KDE_NET_WM_SHADOW, which is
+// removed. Call it again after every mapping: each mapping may bring a new frame.
 void declineCompositorShadow(const X11Connection &x11, xcb_window_t window);
 
 // For a window that is not mapped yet: writes the states and the desktop so the window

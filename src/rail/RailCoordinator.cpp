@@ -14,6 +14,7 @@
 #include "rail/PassthroughHostingView.h"
 #include "rail/RailEnvironment.h"
 #include "rail/RailFocus.h"
+#include "rail/RectContains.h"
 #include "rail/WindowSystem.h"
 #include "sync/SyncWatcher.h"
 
@@ -149,20 +150,67 @@ void RailCoordinator::installPointerMonitors()
         if (monitor)
             m_pointerMonitors.push_back(std::move(*monitor));
     };
-    keep(m_windows.addGlobalMonitor(PointerEvents::movement, sample));
+    std::optional<Subscription> globalMoves =
+        m_windows.addGlobalMonitor(PointerEvents::movement, sample);
+    m_seesEveryMove = globalMoves.has_value();
+    keep(std::move(globalMoves));
     keep(m_windows.addLocalMonitor(PointerEvents::movement, sample));
     keep(m_windows.addGlobalMonitor(PointerEvents::mouseDowns, click));
     keep(m_windows.addLocalMonitor(PointerEvents::mouseDowns, click));
-    m_pointerSampler = m_windows.scheduleRepeating(samplerInterval, [self] {
-        if (self)
-            self->samplePointer();
-    });
+    for (const auto &controller : m_controllers) {
+        m_keyObservers.push_back(
+            connect(&controller->panel(), &Panel::keyChanged, this, [self](bool) {
+                if (self)
+                    self->updateSampler();
+            }));
+    }
+    // Where the pointer is now decides whether the sampler is needed from the start.
+    samplePointer();
+    updateSampler();
 }
 
 void RailCoordinator::removePointerMonitors()
 {
+    for (const QMetaObject::Connection &observer : m_keyObservers)
+        disconnect(observer);
+    m_keyObservers.clear();
     m_pointerMonitors.clear();
     m_pointerSampler.reset();
+}
+
+bool RailCoordinator::needsFastSampler() const
+{
+    // The sampler catches what no event tells: every move where the desktop reports none
+    // over other applications' windows, and a pointer moved without a motion event (a
+    // warp, as xdotool, VNC servers and pointer-locating tools do: X sends no raw motion
+    // for it). While the desktop reports every real move, a warp matters at once only
+    // where the pointer is about to act on a rail: over its panel, over a tab that takes
+    // the mouse, or with a card open.
+    if (!m_seesEveryMove)
+        return true;
+    for (const auto &controller : m_controllers) {
+        const Panel &panel = controller->panel();
+        if (panel.isKey() || !panel.ignoresMouseEvents() ||
+            rectContains(panel.frame(), m_lastPointer))
+            return true;
+    }
+    return false;
+}
+
+void RailCoordinator::updateSampler()
+{
+    if (m_pointerMonitors.empty())
+        return;
+    const std::chrono::milliseconds interval =
+        needsFastSampler() ? samplerInterval : idleSamplerInterval;
+    if (m_pointerSampler && interval == m_samplerRate)
+        return;
+    m_samplerRate = interval;
+    const QPointer<RailCoordinator> self(this);
+    m_pointerSampler = m_windows.scheduleRepeating(interval, [self] {
+        if (self)
+            self->samplePointer();
+    });
 }
 
 void RailCoordinator::samplePointer()
@@ -176,6 +224,7 @@ void RailCoordinator::samplePointer()
     for (const auto &controller : m_controllers)
         controller->host().updatePointer(location);
     followCursorScreen();
+    updateSampler();
 }
 
 void RailCoordinator::pointerClicked(const QPointF &location)

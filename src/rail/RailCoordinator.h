@@ -47,6 +47,9 @@ public:
                                                  const RailEnvironment &environment);
 
     static constexpr std::chrono::milliseconds samplerInterval{100};
+    // While the desktop reports every move and the pointer is away from the rails, with no
+    // card open: only a warp can go unnoticed, and it is seen within this time.
+    static constexpr std::chrono::milliseconds idleSamplerInterval{1000};
     // Between activating the application and giving the revealed note's panel the
     // keyboard, so the activation has settled before the panel asks for the keyboard.
     static constexpr std::chrono::milliseconds revealDelay{150};
@@ -75,6 +78,10 @@ public:
     void removePointerMonitors();
     // Forwards the global pointer to each rail, unless it has not moved since the last time.
     void samplePointer();
+    // Samples ten times a second while a missed event would matter, and once a second
+    // otherwise, so a still pointer away from the rails costs next to nothing.
+    void updateSampler();
+    std::chrono::milliseconds samplerRate() const { return m_samplerRate; }
     // Tells each rail where a mouse button went down.
     void pointerClicked(const QPointF &location);
     // With the rails on the screen under the cursor, follows the cursor to another screen.
@@ -95,6 +102,7 @@ public:
 
 private:
     std::optional<ScreenInfo> resolveScreen() const;
+    bool needsFastSampler() const;
 
     WindowSystem &m_windows;
     UserDefaults &m_defaults;
@@ -108,6 +116,10 @@ private:
     QMetaObject::Connection m_settingsObserver;
     std::vector<Subscription> m_pointerMonitors;
     std::optional<Subscription> m_pointerSampler;
+    std::chrono::milliseconds m_samplerRate = samplerInterval;
+    std::vector<QMetaObject::Connection> m_keyObservers;
+    // Whether the desktop reports pointer moves over other applications' windows.
+    bool m_seesEveryMove = false;
     QPointF m_lastPointer;
     ScreenEdge m_lastKnownEdge;
     std::optional<ScreenInfo> m_currentScreen;

@@ -112,6 +112,8 @@ TEST_F(RailCoordinatorTest, StartPutsBothRailsOnTheVisibleFrameOfTheChosenScreen
     EXPECT_EQ(windows.localMonitorCount(), 2);
     EXPECT_EQ(coordinator->pointerMonitorCount(), 4);
     EXPECT_EQ(windows.timerCount(), 1) << "the pointer sampler";
+    EXPECT_EQ(coordinator->samplerRate(), RailCoordinator::idleSamplerInterval)
+        << "the pointer is away from the rails";
 
     // A second start changes nothing.
     coordinator->start();
@@ -363,6 +365,48 @@ TEST_F(RailCoordinatorTest, AStillPointerCostsOneReadPerSampleAndNothingElse)
     // The first movement is forwarded at once, by the monitor.
     windows.movePointer(QPointF(1901, 500));
     EXPECT_EQ(rightMoves.count(), 1);
+}
+
+TEST_F(RailCoordinatorTest, AwayFromTheRailsWithNoCardOpenThePointerIsReadOnceASecond)
+{
+    windows.setPointerLocation(QPointF(960, 500));
+    coordinator->start();
+    const int reads = windows.pointerReads;
+    windows.advance(60s);
+    EXPECT_EQ(windows.pointerReads - reads, 60);
+
+    // A warp onto a rail's panel sends no motion event: the slow sampler sees it, and
+    // over the panel the pointer is read ten times a second.
+    windows.setPointerLocation(QPointF(1500, 500));
+    windows.advance(1s);
+    EXPECT_EQ(rail(ScreenEdge::right).pointer().location(), QPointF(120, 554));
+    EXPECT_EQ(coordinator->samplerRate(), RailCoordinator::samplerInterval);
+    windows.setPointerLocation(QPointF(1600, 500));
+    windows.advance(100ms);
+    EXPECT_EQ(rail(ScreenEdge::right).pointer().location(), QPointF(220, 554));
+    windows.movePointer(QPointF(960, 500));
+    EXPECT_EQ(coordinator->samplerRate(), RailCoordinator::idleSamplerInterval);
+    EXPECT_EQ(windows.timerCount(), 1) << "one sampler at a time";
+
+    // A card open (its panel has the keyboard) wants every move, wherever the pointer is.
+    panel(ScreenEdge::left).makeKeyAndOrderFront();
+    EXPECT_EQ(coordinator->samplerRate(), RailCoordinator::samplerInterval);
+    panel(ScreenEdge::left).resignKey();
+    EXPECT_EQ(coordinator->samplerRate(), RailCoordinator::idleSamplerInterval);
+}
+
+TEST_F(RailCoordinatorTest, WhereTheDesktopDoesNotReportEveryMoveTheSamplerRunsFast)
+{
+    windows.globalMonitorsAvailable = false;
+    windows.setPointerLocation(QPointF(960, 500));
+    coordinator->start();
+    EXPECT_EQ(coordinator->samplerRate(), RailCoordinator::samplerInterval);
+    const int reads = windows.pointerReads;
+    windows.advance(1s);
+    EXPECT_EQ(windows.pointerReads - reads, 10);
+    windows.setPointerLocation(QPointF(1500, 500));
+    windows.advance(100ms);
+    EXPECT_EQ(rail(ScreenEdge::right).pointer().location(), QPointF(120, 554));
 }
 
 TEST_F(RailCoordinatorTest, AClickCountsWhereItWasPressedNotWhereThePointerIsNow)

@@ -214,6 +214,10 @@ TEST_F(X11Panel, PanelsStayAboveOnEveryDesktopAndOutOfTheTaskbar)
         // focuses it; no compositor shadows its transparent area.
         EXPECT_EQ(X11WindowHints::windowType(x11(), window), "_NET_WM_WINDOW_TYPE_DOCK");
         EXPECT_EQ(cardinals(window, "_COMPTON_SHADOW"), QList<quint32>{0});
+        // picom 9 reads it on the frame the window manager made for this mapping.
+        const xcb_window_t frame = X11WindowHints::frame(x11(), window);
+        EXPECT_NE(frame, window) << "openbox frames docks too";
+        EXPECT_EQ(cardinals(frame, "_COMPTON_SHADOW"), QList<quint32>{0}) << "round " << round;
         EXPECT_EQ(cardinals(window, "_GTK_FRAME_EXTENTS"), QList<quint32>({0, 0, 0, 0}));
         EXPECT_FALSE(states.contains("_NET_WM_STATE_DEMANDS_ATTENTION"));
         panel->orderOut();

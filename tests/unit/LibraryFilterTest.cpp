@@ -161,8 +161,10 @@ TEST_F(LibraryTest, MenusMoveNotesBetweenSectionsWithoutTouchingTheirDate)
         ASSERT_EQ(sectionOf(note), section);
 
         const QList<LibraryActions::MenuEntry> menu = LibraryActions::menu(section);
+        // A structured binding is not captured by clang 14's lambdas: a named copy is.
+        const auto wanted = item;
         const bool offered = std::any_of(menu.begin(), menu.end(),
-                                         [&](const auto &entry) { return entry.item == item; });
+                                         [&](const auto &entry) { return entry.item == wanted; });
         EXPECT_TRUE(offered) << LibraryActions::text(item).toStdString();
 
         actions.perform(item, section, note);

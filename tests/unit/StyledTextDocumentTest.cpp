@@ -113,7 +113,7 @@ TEST(StyledTextDocument, ReadsWhatTheUserTyped)
     cursor.insertText(QStringLiteral("¿sí?"));
     // A face the user picked through the older single-family property still counts.
     QTextCharFormat oldFamily;
-    oldFamily.setProperty(QTextFormat::FontFamily, QStringLiteral("Caveat"));
+    oldFamily.setProperty(QTextFormat::OldFontFamily, QStringLiteral("Caveat"));
     cursor.insertText(QStringLiteral("!"), oldFamily);
 
     const StyledText text = StyledTextDocument::toStyledText(document);

@@ -280,12 +280,14 @@ TEST_F(EdgeRailContentTest, TheOpenCardDoesNotTakeTheRailsDrag)
     clickCard(first);
     harness.settle();
     ASSERT_EQ(content()->previewNoteID(), first->id());
-    // The card's paper just inside its top edge, where no control of the card lies. The
-    // card may lean, so the first point down its middle that belongs to it.
+    // The card's paper just inside its left edge, beside the text, where no control of the
+    // card lies and no child widget takes the press. The card may lean, so the first point
+    // in from that edge that belongs to it.
     const QRectF frame = content()->card(first->id())->cardFrame();
-    QPointF paper(frame.center().x(), frame.top());
-    while (paper.y() < frame.top() + 16 && content()->cardIndexAt(paper) != 0)
-        paper.ry() += 1;
+    QPointF paper(frame.left(), frame.center().y());
+    while (paper.x() < frame.left() + 16 && content()->cardIndexAt(paper) != 0)
+        paper.rx() += 1;
+    paper.rx() += 2;
     ASSERT_EQ(content()->cardIndexAt(paper), 0);
 
     QTest::mousePress(rail->window(), Qt::LeftButton, {}, paper.toPoint());

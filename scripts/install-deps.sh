@@ -38,6 +38,9 @@ packages=(
     # validators of the desktop entry and the AppStream metadata, lintian; rsvg-convert
     # renders the icon's PNG sizes again when its drawing changes.
     dpkg-dev fakeroot desktop-file-utils appstream lintian librsvg2-bin
+    # A second, real WebDAV server for the mirroring's tests: rclone's, which takes writes
+    # whose condition fails.
+    rclone
 )
 
 missing=()

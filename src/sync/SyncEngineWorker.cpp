@@ -303,7 +303,8 @@ void SyncEngineWorker::exportStep()
     if (outcome.lostRace)
         askForAnotherPass();
     exporting.finish(outcome.error);
-    Q_EMIT remoteNotesCounted(m_state.mirroredNoteCount());
+    if (!isCancelled())
+        Q_EMIT remoteNotesCounted(m_state.mirroredNoteCount());
     finishKeyValues(!outcome.error);
 }
 

@@ -26,8 +26,10 @@ import railapp
 from harness import Desktop, HarnessError
 
 COMPUTERS = 3
-# Notes on a right rail, at most, for its tabs to stay tall enough to hit.
-RAIL_LIMIT = 10
+# Notes on a right rail, at most, for its tabs to stay tall enough to hit; from the lower
+# number on, notes go to the other edge instead of new ones being made.
+RAIL_LIMIT = 16
+RAIL_FULL = 10
 COLOURS = ["Menta", "Cielo", "Coral", "Rosa", "Lavanda", "Cítrico"]
 
 
@@ -214,7 +216,7 @@ def test_random_edits_kills_and_outages_lose_no_saved_edit(args):
             roll = rng.random()
             # The rail stays short enough for every tab to be pointed at: a full one sends
             # notes to the other edge instead of making more.
-            if roll < 0.35 and len(on_right_rail(computer.desktop)) >= RAIL_LIMIT:
+            if roll < 0.35 and len(on_right_rail(computer.desktop)) >= RAIL_FULL:
                 roll = 0.79
             if roll < 0.35:
                 done = computer.new_note(token)
@@ -252,6 +254,8 @@ def test_random_edits_kills_and_outages_lose_no_saved_edit(args):
                     saved.append(token)
             else:
                 skipped[kind] = skipped.get(kind, 0) + 1
+                # A skip is quick: the mix of operations stays as drawn.
+                time.sleep(1)
 
         if outage_ends is not None:
             away.rename(shared)

@@ -183,7 +183,7 @@ def test_a_server_that_ignores_conditional_writes_is_refused_and_apache_is_not(a
         # two computers could overwrite each other unseen. Nothing goes there.
         wait_for_status(desktop, "Detenida", CARELESS, timeout=30)
         desktop.screenshot("careless-server")
-        new_note(desktop, args.binary, "solo aquí")
+        new_note(desktop, args.binary, "solo local")
         desktop.press_accessible("Sincronizar ahora", role="push button", window=SETTINGS)
         time.sleep(4)
         assert careless.entries() == [], careless.entries()
@@ -194,7 +194,7 @@ def test_a_server_that_ignores_conditional_writes_is_refused_and_apache_is_not(a
         fill(desktop, "Usuario:", USER)
         save_password(desktop, PASSWORD)
         wait_for_status(desktop, "Al día")
-        desktop.wait_for(lambda: server_has(apache, "solo aquí"), "the note on Apache",
+        desktop.wait_for(lambda: server_has(apache, "solo local"), "the note on Apache",
                          timeout=30)
         assert not list(apache.files.rglob(".orlette-probe*")), "the probe is deleted"
         assert not desktop.find_accessible(CARELESS, role="label", window=SETTINGS)
@@ -206,9 +206,9 @@ def test_a_server_that_ignores_conditional_writes_is_refused_and_apache_is_not(a
             out.write(b'{"format": 1, "recordName": "0BADF00D-0000-4000-8000-000000000000", "x": "')
             out.write(b"a" * (20 * 1024 * 1024))
             out.write(b'"}')
-        new_note(desktop, args.binary, "después del grande")
+        new_note(desktop, args.binary, "tras el grande")
         wait_for_status(desktop, "Detenida", SOME_FAILED, timeout=60)
-        desktop.wait_for(lambda: server_has(apache, "después del grande"),
+        desktop.wait_for(lambda: server_has(apache, "tras el grande"),
                          "the next note on Apache", timeout=30)
         assert not any("aaaa" in n["plainText"] for n in railapp.notes(desktop))
 

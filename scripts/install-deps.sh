@@ -41,6 +41,9 @@ packages=(
     # The quick-note key in Wayland sessions: GNOME's schema of custom keyboard shortcuts,
     # and KDE's global-shortcut daemon, which the tests run on a private bus.
     gnome-settings-daemon-common libkf5globalaccel-bin
+    # A second, real WebDAV server for the mirroring's tests: rclone's, which takes writes
+    # whose condition fails.
+    rclone
 )
 
 missing=()

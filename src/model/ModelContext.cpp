@@ -159,6 +159,29 @@ Note *ModelContext::insert(std::unique_ptr<Note> owned)
     return note;
 }
 
+bool ModelContext::isHeldForEditing(const Note *note) const
+{
+    return note && note->m_context == this && m_editingHolds.value(note->m_persistentID.value) > 0;
+}
+
+NoteEditingHold::NoteEditingHold(const Note *note)
+{
+    if (!note || !note->modelContext() || !note->persistentModelID().isValid())
+        return;
+    m_context = note->modelContext();
+    m_key = note->persistentModelID().value;
+    ++m_context->m_editingHolds[m_key];
+}
+
+NoteEditingHold::~NoteEditingHold()
+{
+    if (!m_context)
+        return;
+    const auto held = m_context->m_editingHolds.find(m_key);
+    if (held != m_context->m_editingHolds.end() && --held.value() <= 0)
+        m_context->m_editingHolds.erase(held);
+}
+
 void ModelContext::remove(Note *note)
 {
     if (!note || note->m_context != this || note->m_isDeleted)

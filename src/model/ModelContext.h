@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 
 #include <optional>
@@ -48,6 +49,10 @@ public:
     // the version it last saw can tell whether the record changed since.
     qint64 storedVersion(const Note *note) const;
     bool hasChanges() const;
+    // Whether an editor holds the note open (see `NoteEditingHold`): work that deletes
+    // notes on its own leaves such a note alone, since the editor may hold text that is
+    // not written yet.
+    bool isHeldForEditing(const Note *note) const;
 
     // Reloads what other contexts or processes changed; emits `remoteChange` if anything
     // did. Called on its own when the container reports a change.
@@ -61,6 +66,7 @@ Q_SIGNALS:
 private:
     friend class ModelContainer;
     friend class Note;
+    friend class NoteEditingHold;
     explicit ModelContext(ModelContainer *container);
     Expected<void, StoreError> open();
 
@@ -87,4 +93,21 @@ private:
     QHash<Note *, qint64> m_pendingVersions;
     bool m_guardRows = false;
     qint64 m_lastDataVersion = 0;
+    // Editing holds per persistent identifier.
+    QHash<qint64, int> m_editingHolds;
+};
+
+// Marks a note as open in an editor for as long as it lives. A note not yet in a
+// context, or whose context is gone, is simply not held.
+class NoteEditingHold
+{
+public:
+    explicit NoteEditingHold(const Note *note);
+    ~NoteEditingHold();
+    NoteEditingHold(const NoteEditingHold &) = delete;
+    NoteEditingHold &operator=(const NoteEditingHold &) = delete;
+
+private:
+    QPointer<ModelContext> m_context;
+    qint64 m_key = 0;
 };

@@ -19,6 +19,17 @@
 
 namespace WelcomeNotes {
 
+namespace {
+
+// A welcome note gets its text right after it is made, within moments; every later change
+// by the person (text, title, colour, edge) moves its date on.
+bool wasChangedSinceMade(const Note &note)
+{
+    return note.updatedAt() > note.createdAt().addMSecs(untouchedMargin.count());
+}
+
+} // namespace
+
 const QList<Entry> &entries()
 {
     static const QList<Entry> notes{
@@ -110,7 +121,10 @@ int removeRepeatedCopies(ModelContext &context)
     const QList<Note *> notes = context.fetch(FetchDescriptor{}).value_or(QList<Note *>());
     QHash<QString, QList<Note *>> copies;
     for (Note *note : notes) {
-        if (note->deletedAt())
+        // Trashed notes are never touched; a note open in an editor may hold typing not
+        // yet written, and one changed since it was made (recoloured, moved, edited and
+        // put back) is the person's, whatever its text says.
+        if (note->deletedAt() || context.isHeldForEditing(note) || wasChangedSinceMade(*note))
             continue;
         const auto body = bodies.constFind(note->title());
         if (body != bodies.constEnd() && note->plainText() == *body)

@@ -47,8 +47,13 @@ void seedIfNeeded(QObject *owner, ModelContext *context, KeyValueStore *keyValue
 // when it created them.
 bool seed(ModelContext &context, ScreenEdge edge);
 
+// How much later than its creation an untouched welcome note may be dated.
+inline constexpr std::chrono::milliseconds untouchedMargin{2000};
+
 // Deletes untouched welcome notes that exist more than once, keeping the oldest of each
-// (ties by id); saves when it deleted any. Returns the number deleted.
+// (ties by id); saves when it deleted any. Returns the number deleted. A note held open
+// in an editor, or changed since it was made (dated later than `untouchedMargin` after its
+// creation), is never a copy.
 int removeRepeatedCopies(ModelContext &context);
 
 // How long the clean-up waits after changes from elsewhere, so that a batch of them is

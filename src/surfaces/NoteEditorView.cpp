@@ -19,7 +19,8 @@ NoteEditorView::NoteEditorView(Note *note, const NotePaint &paint, bool autoFocu
                                const StyledText &initialText,
                                const NoteSurfaceEnvironment &environment, QWidget *parent)
     : QTextEdit(parent), m_note(note), m_paint(paint), m_autoFocus(autoFocus),
-      m_environment(environment), m_saveDelay(environment.saveDelay), m_baseline(initialText)
+      m_environment(environment), m_saveDelay(environment.saveDelay), m_baseline(initialText),
+      m_hold(note)
 {
     // Plain: no frame, no background, no scroll bars, so the note's paper shows through.
     setFrameShape(QFrame::NoFrame);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/ModelContext.h"
 #include "model/StyledText.h"
 #include "surfaces/NotePaint.h"
 #include "surfaces/NoteSurfaceEnvironment.h"
@@ -79,4 +80,6 @@ private:
     NoteScrollIndicator *m_scrollIndicator = nullptr;
     // The text as last loaded or written: a commit without a change since writes nothing.
     StyledText m_baseline;
+    // While the editor is open, nothing deletes its note on its own.
+    NoteEditingHold m_hold;
 };

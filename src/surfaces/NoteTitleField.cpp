@@ -10,7 +10,7 @@
 NoteTitleField::NoteTitleField(Note *note, const NotePaint &paint,
                                const NoteSurfaceEnvironment &environment, QWidget *parent)
     : QLineEdit(parent), m_note(note), m_paint(paint), m_environment(environment),
-      m_saveDelay(environment.saveDelay)
+      m_saveDelay(environment.saveDelay), m_hold(note)
 {
     setFrame(false);
     setAttribute(Qt::WA_TranslucentBackground);

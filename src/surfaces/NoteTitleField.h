@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/ModelContext.h"
 #include "surfaces/NotePaint.h"
 #include "surfaces/NoteSurfaceEnvironment.h"
 
@@ -56,4 +57,6 @@ private:
     // The note's title as last shown or written here: text that still equals it was not
     // typed.
     QString m_baseline;
+    // While the field is open, nothing deletes its note on its own.
+    NoteEditingHold m_hold;
 };

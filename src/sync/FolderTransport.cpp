@@ -78,7 +78,10 @@ SyncError failure(int error, const QString &what)
 
 } // namespace
 
-FolderTransport::FolderTransport(const QString &root) : m_root(QDir::cleanPath(root)) {}
+FolderTransport::FolderTransport(const QString &root, MountPoints mountPoints)
+    : m_root(QDir::cleanPath(root)), m_mountPoints(std::move(mountPoints))
+{
+}
 
 QString FolderTransport::absolute(const QString &path) const
 {
@@ -261,6 +264,9 @@ SyncMirroring::AccountStatus FolderTransport::accountStatus(std::optional<SyncEr
         if (error) {
             *error = SyncError::fromErrno(
                 code, QStringLiteral("No se encuentra la carpeta %1.").arg(m_root));
+            // A folder that is not there is a drive or a mount away, not a network.
+            if (error->has_value() && (*error)->code == SyncError::networkUnavailable)
+                (*error)->code = SyncError::targetMissing;
         }
         return SyncError::codeForErrno(code) == SyncError::permissionFailure
                    ? SyncMirroring::AccountStatus::restricted
@@ -281,4 +287,15 @@ SyncMirroring::AccountStatus FolderTransport::accountStatus(std::optional<SyncEr
         return SyncMirroring::AccountStatus::restricted;
     }
     return SyncMirroring::AccountStatus::available;
+}
+
+std::optional<SyncError> FolderTransport::refusalOfNewCopy()
+{
+    if (!m_mountPoints.looksUnmounted(m_root))
+        return std::nullopt;
+    return SyncError::make(SyncError::targetUnmounted,
+                           QStringLiteral("%1 está vacía donde debería estar montado un disco: "
+                                          "no se crea en ella la carpeta Orlette.")
+                               .arg(m_root))
+        .with(SyncErrorInfo::plain(QStringLiteral("folder"), m_root));
 }

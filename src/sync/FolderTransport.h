@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "sync/MountPoints.h"
 #include "sync/SyncTransport.h"
 
 // The sync target as a plain folder that another program (Syncthing, a Nextcloud or
@@ -10,7 +11,7 @@
 class FolderTransport : public SyncTransport
 {
 public:
-    explicit FolderTransport(const QString &root);
+    explicit FolderTransport(const QString &root, MountPoints mountPoints = MountPoints());
 
     const QString &root() const { return m_root; }
 
@@ -21,6 +22,9 @@ public:
     std::optional<SyncError> makeFolder(const QString &path) override;
     std::optional<SyncError> remove(const QString &path) override;
     SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) override;
+    // An empty folder where a drive should be mounted is refused: the copy would go to
+    // the computer's own disk and vanish under the drive when it comes back.
+    std::optional<SyncError> refusalOfNewCopy() override;
 
     // Prefix of the temporary files of writes in progress (hidden, so that listings and
     // other programs skip them).
@@ -30,4 +34,5 @@ private:
     QString absolute(const QString &path) const;
 
     QString m_root;
+    MountPoints m_mountPoints;
 };

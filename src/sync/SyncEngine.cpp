@@ -146,6 +146,8 @@ void SyncEngine::launchWorker(const std::optional<QString> &password,
             &SyncMirroring::accountStatusReady);
     connect(m_worker, &SyncEngineWorker::zoneNamesReady, this, &SyncMirroring::zoneNamesReady);
     connect(m_worker, &SyncEngineWorker::keyValuesSynced, this, &SyncEngine::keyValuesSynced);
+    connect(m_worker, &SyncEngineWorker::remoteNotesCounted, this,
+            &SyncMirroring::remoteNotesCounted);
     connect(m_worker, &SyncEngineWorker::cycleFinished, this, [this] {
         scheduleRetry();
         watchFolder();
@@ -206,7 +208,8 @@ void SyncEngine::noteEvent(const SyncEvent &event)
     if (!event.endDate || !event.error)
         return;
     const int code = event.error->code;
-    if (code == SyncError::networkUnavailable || code == SyncError::networkFailure)
+    if (code == SyncError::networkUnavailable || code == SyncError::networkFailure ||
+        code == SyncError::targetMissing || code == SyncError::targetUnmounted)
         m_unreachable = true;
 }
 
@@ -225,6 +228,11 @@ void SyncEngine::scheduleRetry()
 void SyncEngine::syncNow()
 {
     onWorker([](SyncEngineWorker *worker) { worker->runCycle(); });
+}
+
+void SyncEngine::requestSendAgain()
+{
+    onWorker([](SyncEngineWorker *worker) { worker->sendAgain(); });
 }
 
 void SyncEngine::pushPendingChanges(std::chrono::milliseconds bound)

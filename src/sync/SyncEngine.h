@@ -77,6 +77,7 @@ public:
     void requestAccountStatus() override;
     void requestZoneNames() override;
     void requestPass() override { syncNow(); }
+    void requestSendAgain() override;
 
     // Keeps the WebDAV password of the configured target and restarts the mirroring.
     void setWebDavPassword(const QString &password,

@@ -136,6 +136,56 @@ void SyncEngineWorker::runCycle()
     Q_EMIT cycleFinished();
 }
 
+void SyncEngineWorker::sendAgain()
+{
+    m_sendAgain = true;
+    runCycle();
+}
+
+// Every write of a pass is conditional; a target that ignores the condition would let
+// two computers overwrite each other's changes without a conflict copy. Asked before the
+// first pass of this run and then now and then, since a server can be replaced.
+bool SyncEngineWorker::checkConditionalWrites()
+{
+    const qint64 moment = now();
+    if (m_conditionalWritesChecked &&
+        moment - *m_conditionalWritesChecked < m_options.conditionalWriteCheckInterval)
+        return true;
+    const std::optional<SyncError> refusal = m_transport->checkConditionalWrites();
+    if (!refusal) {
+        m_conditionalWritesChecked = moment;
+        return true;
+    }
+    if (isCancelled())
+        return false;
+    EventScope importing(this, SyncEvent::Type::importing);
+    importing.finish(refusal);
+    return false;
+}
+
+void SyncEngineWorker::judgeFolderTags(const QByteArray &listing)
+{
+    if (!m_folderTags.isEmpty() && m_folderTags == m_previousFolderTags && !m_listing.isEmpty() &&
+        listing != m_listing)
+        m_folderTagsUntrusted = true;
+    m_previousFolderTags = m_folderTags;
+    m_listing = listing;
+}
+
+bool SyncEngineWorker::forgetRemoteIfAsked(std::optional<SyncError> *error)
+{
+    if (!m_sendAgain)
+        return true;
+    StoreError failure;
+    if (!m_state.forgetRemote(&failure)) {
+        *error = SyncPassErrors::database(failure);
+        return false;
+    }
+    m_sendAgain = false;
+    m_isSetUp = false;
+    return true;
+}
+
 SyncPassEnvironment SyncEngineWorker::environment()
 {
     return SyncPassEnvironment{*m_transport, m_state, [this] { return now(); },
@@ -151,6 +201,18 @@ void SyncEngineWorker::cycleOnce()
         return;
     }
     if (!reachTarget()) {
+        if (!isCancelled())
+            Q_EMIT remoteNotesCounted(-1);
+        finishKeyValues(false);
+        return;
+    }
+    // Forgotten only once the target answers: a drive still away keeps the request.
+    if (!forgetRemoteIfAsked(&error)) {
+        EventScope setup(this, SyncEvent::Type::setup);
+        setup.finish(error);
+        return;
+    }
+    if (!checkConditionalWrites()) {
         finishKeyValues(false);
         return;
     }
@@ -158,6 +220,8 @@ void SyncEngineWorker::cycleOnce()
         EventScope setup(this, SyncEvent::Type::setup);
         error = SyncRemoteSetUp(environment(), m_target.identity()).run();
         setup.finish(error);
+        if (error && error->code == SyncError::userDeletedZone && !isCancelled())
+            Q_EMIT remoteNotesCounted(0);
         if (error) {
             finishKeyValues(false);
             return;
@@ -198,12 +262,21 @@ std::optional<SyncError> SyncEngineWorker::importStep()
         SyncImporter importer(environment(), m_container);
         error = importer.run();
         m_refused = importer.refused();
+        if (!error)
+            judgeFolderTags(importer.listingDigest());
         if (importer.metALocalEdit())
             askForAnotherPass();
     }
     if (!error)
         error = m_keyValues.read(*m_transport);
     importing.finish(error);
+    if (!isCancelled()) {
+        if (!error)
+            Q_EMIT remoteNotesCounted(m_state.mirroredNoteCount());
+        else if (error->code == SyncError::userDeletedZone ||
+                 error->code == SyncError::remoteCopyEmptied)
+            Q_EMIT remoteNotesCounted(0);
+    }
     return error;
 }
 
@@ -230,6 +303,8 @@ void SyncEngineWorker::exportStep()
     if (outcome.lostRace)
         askForAnotherPass();
     exporting.finish(outcome.error);
+    if (!isCancelled())
+        Q_EMIT remoteNotesCounted(m_state.mirroredNoteCount());
     finishKeyValues(!outcome.error);
 }
 
@@ -245,6 +320,13 @@ void SyncEngineWorker::checkForChanges()
 {
     if (m_running || !m_transport || isCancelled())
         return;
+    if (m_folderTagsUntrusted) {
+        // One listing of the notes instead: its tags are the files' own.
+        const auto listing = m_transport->list(notesFolder);
+        if (listing.ok() && SyncImporter::digestOf(*listing.value) != m_listing)
+            runCycle();
+        return;
+    }
     const QStringList tags = currentFolderTags();
     if (!tags.isEmpty() && tags != m_folderTags)
         runCycle();

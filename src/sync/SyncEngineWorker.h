@@ -43,6 +43,8 @@ public:
         QString dataDirectory;
         // Cycles run again at once after a write lost a race, at most this many times.
         int conflictRetries = 3;
+        // How often the target is asked again whether it honours conditional writes.
+        qint64 conditionalWriteCheckInterval = 6 * 3600 * 1000;
     };
 
     static inline const QString formatFile = SyncPaths::formatFile;
@@ -55,6 +57,10 @@ public:
 
     // A whole pass; a pass asked for while one runs follows it at once.
     void runCycle();
+    // A pass that first forgets what the target was known to hold, so that every note
+    // is sent again and a lost remote copy is made anew (never where a drive should be
+    // mounted); deletes nothing.
+    void sendAgain();
     // Runs a pass if the target's folders changed since the last pass began, as far as
     // one question per folder can tell; a target that keeps no folder tags is left to the
     // poll.
@@ -80,6 +86,9 @@ Q_SIGNALS:
     // The key-value document as merged in the last pass; `ok` false when it could not be
     // read or written.
     void keyValuesSynced(const QJsonObject &values, bool ok);
+    // How many notes of this computer the target holds after a pass's import; 0 when
+    // the remote copy is gone or empty, -1 when the target could not be reached.
+    void remoteNotesCounted(int count);
     void cycleFinished();
 
 private:
@@ -87,6 +96,11 @@ private:
 
     void cycleOnce();
     bool prepare(std::optional<SyncError> *error);
+    bool forgetRemoteIfAsked(std::optional<SyncError> *error);
+    bool checkConditionalWrites();
+    // After an import: folder tags that stayed the same while the listing changed are
+    // not change tags, and changes are looked for by listing instead.
+    void judgeFolderTags(const QByteArray &listing);
     bool reachTarget();
     std::optional<SyncError> importStep();
     void exportStep();
@@ -111,8 +125,17 @@ private:
 
     // The target's folder tags when the last pass began; empty when unknown.
     QStringList m_folderTags;
+    // Those of the pass before, and the digests of the two passes' listings.
+    QStringList m_previousFolderTags;
+    QByteArray m_listing;
+    // The target's folder tags were seen not to change with its files.
+    bool m_folderTagsUntrusted = false;
+    // When the target last showed that it refuses writes whose condition fails.
+    std::optional<qint64> m_conditionalWritesChecked;
     bool m_running = false;
     bool m_again = false;
+    // The next pass starts by forgetting the remote copy.
+    bool m_sendAgain = false;
     int m_conflictRounds = 0;
     std::atomic<bool> m_cancelled{false};
 

@@ -67,6 +67,17 @@ struct SyncError
         zoneNotFound = 26,
         limitExceeded = 27,
         userDeletedZone = 28,
+        // Causes of a folder target that iCloud has no word for: the folder is not there
+        // (a drive not connected), or it is an empty folder where a drive should be
+        // mounted, in which nothing is made.
+        targetMissing = 100,
+        targetUnmounted = 101,
+        // Every record of the target is gone while this computer had mirrored notes to it
+        // (`userDeletedZone` is the whole folder gone).
+        remoteCopyEmptied = 102,
+        // The server answers a write whose condition does not hold as if it held: it
+        // cannot keep two computers from overwriting each other's changes unseen.
+        conditionalWritesIgnored = 103,
     };
 
     static inline const QString domainName = QStringLiteral("OrletteSync");

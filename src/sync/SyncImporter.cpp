@@ -5,6 +5,7 @@
 #include "model/ModelContext.h"
 #include "sync/SyncMerge.h"
 
+#include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -75,6 +76,7 @@ SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
     auto listing = m_env.transport.list(SyncPaths::notesFolder);
     if (listing.ok()) {
         entries = *listing.value;
+        m_listingDigest = digestOf(entries);
     } else if (listing.error->code == SyncError::unknownItem) {
         if (m_env.state.holdsMirroredNotes()) {
             return Result::failure(
@@ -108,12 +110,22 @@ SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
     }
     if (remoteTags.isEmpty() && m_env.state.holdsMirroredNotes()) {
         return Result::failure(
-            SyncError::make(SyncError::userDeletedZone,
+            SyncError::make(SyncError::remoteCopyEmptied,
                             QStringLiteral("La carpeta de notas del destino está vacía. No se "
                                            "ha borrado ninguna nota de este ordenador."))
                 .with(SyncErrorInfo::plain(QStringLiteral("folder"), SyncPaths::notesFolder)));
     }
     return Result::success(remoteTags);
+}
+
+QByteArray SyncImporter::digestOf(const QList<SyncRemoteEntry> &entries)
+{
+    QStringList lines;
+    for (const SyncRemoteEntry &entry : entries)
+        lines << entry.name + QLatin1Char('\t') + entry.tag;
+    lines.sort();
+    return QCryptographicHash::hash(lines.join(QLatin1Char('\n')).toUtf8(),
+                                    QCryptographicHash::Sha256);
 }
 
 std::optional<SyncError> SyncImporter::plan(const QHash<QString, QString> &remoteTags)

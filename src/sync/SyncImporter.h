@@ -30,6 +30,10 @@ public:
     // A local save came between this computer's reading of a row and the import's
     // writing of it: the import left that row alone, and another pass must follow.
     bool metALocalEdit() const { return m_metALocalEdit; }
+    // The listing of the target's notes this pass read, as `digestOf` gives it.
+    const QByteArray &listingDigest() const { return m_listingDigest; }
+    // A digest of every entry's name and tag, whatever their order.
+    static QByteArray digestOf(const QList<SyncRemoteEntry> &entries);
 
 private:
     struct Plan
@@ -83,6 +87,7 @@ private:
     QList<SyncStateEntry> m_quiet;
     QHash<QString, SyncError> m_refused;
     bool m_metALocalEdit = false;
+    QByteArray m_listingDigest;
     // Syncthing's copies of records it found changed on two computers at once, file name
     // → record name; and those whose text this pass turns into conflict copies here.
     QHash<QString, QString> m_syncthingCopies;

@@ -39,6 +39,10 @@ public:
     virtual void requestZoneNames() = 0;
     // A whole pass as soon as possible, whether or not anything is known to have changed.
     virtual void requestPass() = 0;
+    // Sends every note of this computer to the target again, as to a new target, making
+    // the remote copy anew when it is gone; deletes nothing. For a target emptied or
+    // lost by another program, once the person confirmed it.
+    virtual void requestSendAgain() = 0;
 
 Q_SIGNALS:
     void eventChanged(const SyncEvent &event);
@@ -48,4 +52,7 @@ Q_SIGNALS:
     void zoneNamesReady(const QStringList &names, const std::optional<SyncError> &error);
     // The configured target changed (appeared, went away or moved).
     void configurationChanged();
+    // How many of this computer's notes the target holds, as far as the last pass could
+    // tell; -1 when it could not reach the target.
+    void remoteNotesCounted(int count);
 };

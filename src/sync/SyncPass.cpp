@@ -16,6 +16,8 @@ bool SyncPassErrors::stopsThePass(const SyncError &error)
     case SyncError::notAuthenticated:
     case SyncError::quotaExceeded:
     case SyncError::operationCancelled:
+    case SyncError::targetMissing:
+    case SyncError::targetUnmounted:
         return true;
     default:
         return false;

@@ -90,6 +90,8 @@ std::optional<SyncError> SyncRemoteSetUp::adopt(const QByteArray &formatData)
 
 std::optional<SyncError> SyncRemoteSetUp::create()
 {
+    if (auto refusal = m_env.transport.refusalOfNewCopy())
+        return refusal;
     if (auto error = m_env.transport.makeFolder(SyncTarget::remoteFolder))
         return error;
     if (auto error = m_env.transport.makeFolder(SyncPaths::notesFolder))

@@ -183,11 +183,16 @@ bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *erro
 
 bool SyncStateStore::holdsMirroredNotes()
 {
-    return m_database
-               .scalar(QStringLiteral("SELECT count(*) FROM syncState"
-                                      " WHERE pk IS NOT NULL AND remoteTag IS NOT NULL"))
-               .value_or(QVariant())
-               .toLongLong() > 0;
+    return mirroredNoteCount() > 0;
+}
+
+int SyncStateStore::mirroredNoteCount()
+{
+    return int(m_database
+                   .scalar(QStringLiteral("SELECT count(*) FROM syncState"
+                                          " WHERE pk IS NOT NULL AND remoteTag IS NOT NULL"))
+                   .value_or(QVariant())
+                   .toLongLong());
 }
 
 bool SyncStateStore::forgetRemote(StoreError *error)

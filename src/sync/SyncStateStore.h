@@ -51,6 +51,8 @@ public:
     bool save(const QList<SyncStateEntry> &entries, StoreError *error = nullptr);
     // At least one local note has been mirrored to the current target.
     bool holdsMirroredNotes();
+    // The local notes whose record the target is known to hold.
+    int mirroredNoteCount();
     // Forgets everything known about the remote copy (a new target or a remote copy
     // made anew), keeping the local records, so that everything is merged and sent again.
     bool forgetRemote(StoreError *error = nullptr);

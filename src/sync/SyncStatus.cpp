@@ -39,6 +39,8 @@ SyncStatus::SyncStatus(SyncMirroring *mirroring, QObject *parent)
                 });
         connect(m_mirroring, &SyncMirroring::zoneNamesReady, this, &SyncStatus::logZoneAnswer);
         connect(m_mirroring, &SyncMirroring::configurationChanged, this, &SyncStatus::reconfigure);
+        connect(m_mirroring, &SyncMirroring::remoteNotesCounted, this,
+                &SyncStatus::setRemoteNoteCount);
     }
 }
 
@@ -163,6 +165,7 @@ void SyncStatus::recordEvent(SyncEvent::Type type, const std::optional<QDateTime
         return;
     if (!errorCode) {
         setDetail(std::nullopt);
+        setRemedy(Remedy::none);
         if (type == SyncEvent::Type::importing)
             setLastImport(endDate);
         else if (type == SyncEvent::Type::exporting)
@@ -171,10 +174,42 @@ void SyncStatus::recordEvent(SyncEvent::Type type, const std::optional<QDateTime
         return;
     }
 
+    // A target gone, emptied or away is no failure of the set-up: closing the app, or
+    // the reset, would cure nothing, and the message says what happened instead.
     QString message;
-    if (type == SyncEvent::Type::setup) {
+    Remedy remedy = Remedy::reset;
+    switch (*errorCode) {
+    case SyncError::userDeletedZone:
+        message = remoteFolderGoneMessage;
+        remedy = Remedy::sendAgain;
+        break;
+    case SyncError::remoteCopyEmptied:
+        message = remoteCopyEmptiedMessage;
+        remedy = Remedy::sendAgain;
+        break;
+    case SyncError::targetMissing:
+        message = targetMissingMessage;
+        remedy = Remedy::none;
+        break;
+    case SyncError::targetUnmounted:
+        message = targetUnmountedMessage;
+        remedy = Remedy::none;
+        break;
+    case SyncError::conditionalWritesIgnored:
+        message = conditionalWritesMessage;
+        remedy = Remedy::none;
+        break;
+    case SyncError::networkUnavailable:
+    case SyncError::networkFailure:
+        // Out of reach for now: it mends itself, and a reset would refill from nothing.
+        remedy = Remedy::none;
+        break;
+    default:
+        break;
+    }
+    if (message.isEmpty() && type == SyncEvent::Type::setup) {
         message = setupFailedMessage;
-    } else {
+    } else if (message.isEmpty()) {
         switch (*errorCode) {
         case SyncError::networkUnavailable:
         case SyncError::networkFailure:
@@ -192,6 +227,7 @@ void SyncStatus::recordEvent(SyncEvent::Type type, const std::optional<QDateTime
         }
     }
     setHealth(Health::broken(message));
+    setRemedy(remedy);
     setDetail(errorDetail);
     if (errorDetail)
         SyncLog::error(QStringLiteral("iCloud falló al sincronizar:\n") + *errorDetail);
@@ -299,6 +335,29 @@ void SyncStatus::setDetail(const std::optional<QString> &detail)
         return;
     m_detail = detail;
     Q_EMIT detailChanged();
+}
+
+void SyncStatus::sendAgain()
+{
+    if (isConfigured())
+        m_mirroring->requestSendAgain();
+}
+
+void SyncStatus::setRemedy(Remedy remedy)
+{
+    if (m_remedy == remedy)
+        return;
+    m_remedy = remedy;
+    Q_EMIT remedyChanged();
+}
+
+void SyncStatus::setRemoteNoteCount(int count)
+{
+    const std::optional<int> value = count >= 0 ? std::optional<int>(count) : std::nullopt;
+    if (m_remoteNoteCount == value)
+        return;
+    m_remoteNoteCount = value;
+    Q_EMIT remoteNoteCountChanged();
 }
 
 void SyncStatus::setIsSyncing(bool syncing)

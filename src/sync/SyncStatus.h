@@ -67,6 +67,35 @@ public:
         QStringLiteral("Este Mac no ha iniciado sesión en iCloud.");
     static inline const QString genericFailureMessage =
         QStringLiteral("iCloud devolvió un error al sincronizar.");
+    // Messages of causes that no restart and no reset cure, whatever the event.
+    static inline const QString remoteFolderGoneMessage =
+        QStringLiteral("La carpeta Orlette ya no está en el destino. Las notas de este "
+                       "ordenador siguen aquí, sin tocar.");
+    static inline const QString remoteCopyEmptiedMessage =
+        QStringLiteral("Las notas han desaparecido del destino. Las de este ordenador siguen "
+                       "aquí, sin tocar.");
+    static inline const QString targetMissingMessage =
+        QStringLiteral("No se encuentra la carpeta de sincronización; quizá el disco no está "
+                       "conectado. Se reintentará sola.");
+    static inline const QString targetUnmountedMessage =
+        QStringLiteral("La carpeta de sincronización está vacía y parece un disco sin montar. "
+                       "No se crea nada en ella hasta que el disco esté.");
+
+    static inline const QString conditionalWritesMessage =
+        QStringLiteral("Este servidor WebDAV no respeta las escrituras condicionales: un "
+                       "ordenador podría borrar sin aviso lo que escribió otro. No se "
+                       "sincroniza con él.");
+
+    // What the settings window offers for the current state.
+    enum class Remedy
+    {
+        // Nothing to do by hand: it mends itself, or it needs the person elsewhere.
+        none,
+        // The sync reset of the store check.
+        reset,
+        // The remote copy is gone or empty: this computer's notes are sent again.
+        sendAgain,
+    };
     // Texts of the settings window.
     static inline const QString unavailableText =
         QStringLiteral("Esta copia no está firmada con los permisos de iCloud. Las notas se "
@@ -85,6 +114,12 @@ public:
     const std::optional<QString> &account() const { return m_account; }
     const std::optional<QString> &detail() const { return m_detail; }
     bool isSyncing() const { return m_isSyncing; }
+    Remedy remedy() const { return m_remedy; }
+    // How many of this computer's notes the target holds, as the last pass could tell;
+    // none when unknown (never counted, or the target out of reach).
+    const std::optional<int> &remoteNoteCount() const { return m_remoteNoteCount; }
+    // The remedy for a remote copy that is gone or empty (asked of the mirroring).
+    void sendAgain();
     // Listening to the mirroring's events.
     bool isObserving() const { return bool(m_observer); }
 
@@ -133,6 +168,8 @@ Q_SIGNALS:
     void accountChanged();
     void detailChanged();
     void isSyncingChanged();
+    void remedyChanged();
+    void remoteNoteCountChanged();
 
 private:
     void observe();
@@ -148,6 +185,8 @@ private:
     void setAccount(const std::optional<QString> &account);
     void setDetail(const std::optional<QString> &detail);
     void setIsSyncing(bool syncing);
+    void setRemedy(Remedy remedy);
+    void setRemoteNoteCount(int count);
 
     QPointer<SyncMirroring> m_mirroring;
     Health m_health = Health::starting();
@@ -156,6 +195,8 @@ private:
     std::optional<QString> m_account;
     std::optional<QString> m_detail;
     bool m_isSyncing = false;
+    Remedy m_remedy = Remedy::none;
+    std::optional<int> m_remoteNoteCount;
     QMetaObject::Connection m_observer;
     bool m_started = false;
     std::chrono::milliseconds m_syncNowDuration = syncNowDuration;

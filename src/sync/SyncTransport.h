@@ -78,6 +78,12 @@ public:
     virtual std::optional<SyncError> remove(const QString &path) = 0;
     // Whether the target can be reached and written with the credentials held.
     virtual SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) = 0;
+    // Why no new remote copy may be made on the target now, if there is a reason; asked
+    // before the first folder of a new copy is made.
+    virtual std::optional<SyncError> refusalOfNewCopy() { return std::nullopt; }
+    // Why the target cannot be trusted to refuse a write whose condition does not hold,
+    // if it cannot: every write of the mirroring relies on that refusal.
+    virtual std::optional<SyncError> checkConditionalWrites() { return std::nullopt; }
     // A tag of `folder` that changes whenever an entry in it is added, removed or
     // rewritten, if the target keeps one (a WebDAV collection's ETag); none when it does
     // not, or cannot be asked now. One cheap question instead of a whole listing.

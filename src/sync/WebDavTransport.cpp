@@ -9,6 +9,7 @@
 #include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QSslError>
+#include <QUuid>
 #include <QXmlStreamReader>
 
 namespace {
@@ -58,6 +59,8 @@ struct WebDavTransport::Reply
     QString certificateFingerprint;
     // A redirect that was not followed.
     QUrl refusedRedirect;
+    // The answer was longer than allowed and was not read further.
+    bool tooLarge = false;
 };
 
 WebDavTransport::WebDavTransport(const QUrl &base, const QString &user,
@@ -98,7 +101,8 @@ QUrl WebDavTransport::urlFor(const QString &path, bool folder) const
 
 WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl &url,
                                              const QByteArray &body,
-                                             const QList<QPair<QByteArray, QByteArray>> &headers)
+                                             const QList<QPair<QByteArray, QByteArray>> &headers,
+                                             qint64 maxBody)
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(int(m_timeout.count()));
@@ -141,6 +145,21 @@ WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl 
                              }
                          }
                      });
+    if (maxBody >= 0) {
+        // The answer waits in a buffer of bounded size; past the limit, by its announced
+        // length or by what arrived, the transfer ends and nothing more is held.
+        reply->setReadBufferSize(maxBody + 1);
+        const auto check = [&out, raw = reply.get(), maxBody] {
+            const QVariant length = raw->header(QNetworkRequest::ContentLengthHeader);
+            if ((length.isValid() && length.toLongLong() > maxBody) ||
+                raw->bytesAvailable() > maxBody) {
+                out.tooLarge = true;
+                raw->abort();
+            }
+        };
+        QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), check);
+        QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), check);
+    }
     if (!reply->isFinished()) {
         QEventLoop loop;
         QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
@@ -153,6 +172,8 @@ WebDavTransport::Reply WebDavTransport::send(const QByteArray &verb, const QUrl 
         out.errorString = QStringLiteral("Sincronización interrumpida.");
         return out;
     }
+    if (out.tooLarge)
+        return out;
     out.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     out.reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
     out.error = reply->error();
@@ -333,8 +354,16 @@ SyncResult<SyncRemoteFile> WebDavTransport::read(const QString &path)
 {
     using Result = SyncResult<SyncRemoteFile>;
     const QUrl url = urlFor(path, false);
-    const Reply reply = send("GET", url, {}, {});
+    const Reply reply = send("GET", url, {}, {}, maxFileSize);
     const QString what = QStringLiteral("No se pudo leer %1.").arg(path);
+    if (reply.tooLarge) {
+        return Result::failure(SyncError::make(SyncError::limitExceeded,
+                                               QStringLiteral("%1 pasa de %2 MB y no se lee.")
+                                                   .arg(path)
+                                                   .arg(maxFileSize / (1024 * 1024)))
+                                   .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                                              url.toString(QUrl::RemoveUserInfo))));
+    }
     if (reply.status != 200)
         return Result::failure(errorFor(reply, url, what));
     QString tag = reply.etag;
@@ -435,4 +464,43 @@ SyncMirroring::AccountStatus WebDavTransport::accountStatus(std::optional<SyncEr
     if (reply.status == 0)
         return SyncMirroring::AccountStatus::temporarilyUnavailable;
     return SyncMirroring::AccountStatus::couldNotDetermine;
+}
+
+std::optional<SyncError> WebDavTransport::checkConditionalWrites()
+{
+    const QString probe = QStringLiteral(".orlette-probe-%1")
+                              .arg(QUuid::createUuid().toString(QUuid::Id128).left(16));
+    const QUrl url = urlFor(probe, false);
+    const QString what = QStringLiteral("No se pudo comprobar el servidor WebDAV.");
+    const QList<QPair<QByteArray, QByteArray>> plain{{"Content-Type", "text/plain"}};
+    const auto put = [&](const QByteArray &header, const QByteArray &value) {
+        QList<QPair<QByteArray, QByteArray>> headers = plain;
+        headers.append(qMakePair(header, value));
+        return send("PUT", url, QByteArrayLiteral("orlette"), headers);
+    };
+
+    const Reply created = put("If-None-Match", "*");
+    if (created.status < 200 || created.status >= 300)
+        return errorFor(created, url, what);
+    const Reply again = put("If-None-Match", "*");
+    const Reply stale =
+        put("If-Match", "\"orlette-" + QUuid::createUuid().toByteArray(QUuid::Id128) + "\"");
+    send("DELETE", url, {}, {});
+    QStringList ignored;
+    for (const auto &[condition, reply] :
+         {std::pair<QString, const Reply *>{QStringLiteral("If-None-Match: *"), &again},
+          std::pair<QString, const Reply *>{QStringLiteral("If-Match"), &stale}}) {
+        if (reply->status == 412)
+            continue;
+        if (reply->status < 200 || reply->status >= 300)
+            return errorFor(*reply, url, what);
+        ignored << QStringLiteral("%1 → %2").arg(condition).arg(reply->status);
+    }
+    if (ignored.isEmpty())
+        return std::nullopt;
+    return SyncError::make(SyncError::conditionalWritesIgnored,
+                           QStringLiteral("El servidor WebDAV escribe aunque la condición de la "
+                                          "escritura no se cumpla."))
+        .with(SyncErrorInfo::plain(QStringLiteral("answers"), ignored))
+        .with(SyncErrorInfo::plain(QStringLiteral("url"), m_base.toString(QUrl::RemoveUserInfo)));
 }

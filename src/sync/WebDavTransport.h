@@ -34,6 +34,10 @@ public:
     std::optional<SyncError> remove(const QString &path) override;
     SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) override;
     std::optional<QString> folderTag(const QString &folder) override;
+    // Writes a probe file of its own at the root three times: absent, then again as if
+    // absent, then over a tag it never had. A server that takes the last two (rclone's
+    // does) ignores conditions, and is refused; the probe is deleted in every case.
+    std::optional<SyncError> checkConditionalWrites() override;
 
     // The entries of a PROPFIND answer, leaving out the folder itself.
     static QList<SyncRemoteEntry> parseMultistatus(const QByteArray &xml, const QString &folderPath,
@@ -41,8 +45,9 @@ public:
 
 private:
     struct Reply;
+    // `maxBody`: an answer longer than this is cut off at once, and marked too large.
     Reply send(const QByteArray &verb, const QUrl &url, const QByteArray &body,
-               const QList<QPair<QByteArray, QByteArray>> &headers);
+               const QList<QPair<QByteArray, QByteArray>> &headers, qint64 maxBody = -1);
     QUrl urlFor(const QString &path, bool folder) const;
     SyncError errorFor(const Reply &reply, const QUrl &url, const QString &what) const;
     // The tag of one file as a listing would give it.

@@ -21,6 +21,12 @@ namespace {
 // The relative dates are reworded this often while the section shows.
 constexpr int clockInterval = 30000;
 
+// "1 nota", "N notas".
+QString notesText(int count)
+{
+    return count == 1 ? QStringLiteral("1 nota") : QStringLiteral("%1 notas").arg(count);
+}
+
 QLabel *valueLabel(QWidget *parent = nullptr)
 {
     auto *label = new QLabel(parent);
@@ -72,8 +78,10 @@ SyncSettingsSection::SyncSettingsSection(UserDefaults &defaults, Dependencies de
     auto *repairLayout = new QHBoxLayout(m_repairRow);
     repairLayout->setContentsMargins(0, 0, 0, 0);
     m_resetButton = new QPushButton(QStringLiteral("Reiniciar la sincronización…"), m_repairRow);
+    m_sendAgainButton = new QPushButton(sendAgainButton, m_repairRow);
     m_copyButton = new QPushButton(QStringLiteral("Copiar detalles"), m_repairRow);
     repairLayout->addWidget(m_resetButton);
+    repairLayout->addWidget(m_sendAgainButton);
     repairLayout->addWidget(m_copyButton);
     repairLayout->addStretch(1);
     addRow(m_repairRow);
@@ -103,12 +111,13 @@ SyncSettingsSection::SyncSettingsSection(UserDefaults &defaults, Dependencies de
     }
 
     connect(m_resetButton, &QPushButton::clicked, this, &SyncSettingsSection::confirmRepair);
+    connect(m_sendAgainButton, &QPushButton::clicked, this, &SyncSettingsSection::confirmSendAgain);
     connect(m_copyButton, &QPushButton::clicked, this, &SyncSettingsSection::copyDetails);
     connect(m_syncNowButton, &QPushButton::clicked, this, &SyncSettingsSection::syncNow);
     if (m_sync) {
         for (auto signal : {&SyncStatus::healthChanged, &SyncStatus::lastExportChanged,
                             &SyncStatus::accountChanged, &SyncStatus::detailChanged,
-                            &SyncStatus::isSyncingChanged})
+                            &SyncStatus::isSyncingChanged, &SyncStatus::remedyChanged})
             connect(m_sync, signal, this, &SyncSettingsSection::refresh);
         // Every finished download may have brought copies of notes already here.
         connect(m_sync, &SyncStatus::lastImportChanged, this, [this] {
@@ -179,7 +188,13 @@ void SyncSettingsSection::refresh()
     m_brokenMessage->setText(health.message());
 
     const std::optional<QString> detail = m_sync ? m_sync->detail() : std::nullopt;
+    // The reset cures a store that lost its correspondence with the target; it is never
+    // offered for a target emptied, gone or out of reach, which it would copy.
+    const SyncStatus::Remedy remedy = m_sync ? m_sync->remedy() : SyncStatus::Remedy::none;
     m_repairRow->setVisible(broken || m_check.repeated > 0);
+    m_resetButton->setVisible((broken && remedy == SyncStatus::Remedy::reset) ||
+                              m_check.repeated > 0);
+    m_sendAgainButton->setVisible(broken && remedy == SyncStatus::Remedy::sendAgain);
     m_copyButton->setVisible(detail.has_value());
 
     const bool syncing = m_sync && m_sync->isSyncing();
@@ -214,7 +229,16 @@ void SyncSettingsSection::confirmRepair()
     auto *dialog =
         new QMessageBox(QMessageBox::Warning, resetTitle, resetTitle, QMessageBox::NoButton, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setInformativeText(resetMessage);
+    QString message = resetMessage;
+    if (m_deps.container && m_deps.container->mainContext()) {
+        // Counted now: the notes the reset would put away are those of this moment.
+        const StoreCheck::Report here = StoreCheck::run(*m_deps.container->mainContext());
+        const QString warning = resetLossWarning(here.total - here.extraCopies,
+                                                 m_sync ? m_sync->remoteNoteCount() : std::nullopt);
+        if (!warning.isEmpty())
+            message += QStringLiteral("\n\n") + warning;
+    }
+    dialog->setInformativeText(message);
     QPushButton *reset =
         dialog->addButton(QStringLiteral("Reiniciar y reabrir"), QMessageBox::DestructiveRole);
     QPushButton *cancel = dialog->addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
@@ -230,6 +254,44 @@ void SyncSettingsSection::confirmRepair()
             StoreCheck::requestReset();
     });
     m_repairDialog = dialog;
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->show();
+}
+
+QString SyncSettingsSection::resetLossWarning(int localNotes, const std::optional<int> &remoteNotes)
+{
+    // Unknown (the target out of reach): the reset refills once it is back.
+    if (!remoteNotes || *remoteNotes >= localNotes)
+        return {};
+    const int lost = localNotes - *remoteNotes;
+    return QStringLiteral("Atención: este ordenador tiene %1 y el destino solo %2. Tras "
+                          "reiniciar, la app tendría %3 menos; solo estarían en la copia con "
+                          "fecha.")
+        .arg(notesText(localNotes), notesText(*remoteNotes), notesText(lost));
+}
+
+bool SyncSettingsSection::isConfirmingSendAgain() const
+{
+    return m_sendAgainDialog && m_sendAgainDialog->isVisible();
+}
+
+void SyncSettingsSection::confirmSendAgain()
+{
+    if (isConfirmingSendAgain())
+        return;
+    auto *dialog = new QMessageBox(QMessageBox::Question, sendAgainTitle, sendAgainTitle,
+                                   QMessageBox::NoButton, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setInformativeText(sendAgainMessage);
+    QPushButton *send = dialog->addButton(sendAgainConfirm, QMessageBox::AcceptRole);
+    QPushButton *cancel = dialog->addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+    dialog->setDefaultButton(send);
+    dialog->setEscapeButton(cancel);
+    connect(dialog, &QMessageBox::buttonClicked, this, [this, send](QAbstractButton *button) {
+        if (button == send && m_sync)
+            m_sync->sendAgain();
+    });
+    m_sendAgainDialog = dialog;
     dialog->setWindowModality(Qt::WindowModal);
     dialog->show();
 }

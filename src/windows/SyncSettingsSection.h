@@ -61,6 +61,21 @@ public:
         "se cerrará y se abrirá sola.\n\nLa copia antigua se guarda con fecha por si hiciera "
         "falta. Aun así, una nota escrita en este Mac que no haya llegado a subir se perdería.");
 
+    // The remedy for a target whose copy of the notes is gone or empty.
+    static inline const QString sendAgainButton =
+        QStringLiteral("Volver a subir las notas de este ordenador…");
+    static inline const QString sendAgainTitle =
+        QStringLiteral("¿Volver a subir las notas de este ordenador?");
+    static inline const QString sendAgainMessage = QStringLiteral(
+        "Se copian otra vez en el destino todas las notas de este ordenador, como la primera "
+        "vez. No se borra ninguna nota, ni aquí ni en el destino; si otro ordenador ya ha "
+        "vuelto a subir las suyas, se juntan.");
+    static inline const QString sendAgainConfirm = QStringLiteral("Volver a subir");
+
+    // Added to the reset's message when the target is known to hold fewer notes than this
+    // computer; empty otherwise.
+    static QString resetLossWarning(int localNotes, const std::optional<int> &remoteNotes);
+
     SyncSettingsSection(UserDefaults &defaults, Dependencies dependencies,
                         QWidget *parent = nullptr);
     ~SyncSettingsSection() override;
@@ -78,6 +93,9 @@ public:
     // The reset confirmation is showing.
     bool isConfirmingRepair() const;
     QMessageBox *repairDialog() const { return m_repairDialog; }
+    // The confirmation of sending the notes again is showing.
+    bool isConfirmingSendAgain() const;
+    QMessageBox *sendAgainDialog() const { return m_sendAgainDialog; }
     SyncTargetForm *targetForm() const { return m_targetForm; }
     // Rewords every row from the status (the relative dates move on with the clock).
     void refresh();
@@ -88,6 +106,7 @@ protected:
 
 private:
     void confirmRepair();
+    void confirmSendAgain();
     void copyDetails();
     void syncNow();
     QDateTime now() const;
@@ -97,6 +116,7 @@ private:
     RelativeDateFormatter m_dates;
     StoreCheck::Report m_check;
     QPointer<QMessageBox> m_repairDialog;
+    QPointer<QMessageBox> m_sendAgainDialog;
 
     QLabel *m_storeWarning;
     StatusDot *m_dot;
@@ -111,6 +131,7 @@ private:
     QLabel *m_brokenMessage;
     QWidget *m_repairRow;
     QPushButton *m_resetButton;
+    QPushButton *m_sendAgainButton;
     QPushButton *m_copyButton;
     QPushButton *m_syncNowButton;
     QProgressBar *m_progress;

@@ -5,6 +5,7 @@ opens again by itself, keeps the old store in a dated backup folder and download
 note again from the shared folder, which it leaves as it was."""
 
 import hashlib
+import shutil
 import sqlite3
 import tempfile
 import time
@@ -79,6 +80,68 @@ def test_a_confirmed_reset_restarts_with_a_fresh_copy_of_the_shared_notes(args):
         assert records(shared) == before, "nothing in the shared folder was touched"
         settings_text = settings.read_text()
         assert "reiniciarSincronizacion=true" not in settings_text
+
+
+EMPTIED = ("Las notas han desaparecido del destino. Las de este ordenador siguen aquí, "
+           "sin tocar.")
+FOLDER_GONE = ("La carpeta Orlette ya no está en el destino. Las notas de este ordenador "
+               "siguen aquí, sin tocar.")
+SEND_AGAIN = "Volver a subir las notas de este ordenador…"
+
+
+def note_files(shared: Path) -> list[str]:
+    folder = shared / "Orlette" / "notes"
+    return sorted(p.name for p in folder.glob("*.json")) if folder.exists() else []
+
+
+def send_again(desktop: Desktop, message: str) -> None:
+    """Waits for `message`, checks that the reset is not what is offered, and sends the
+    notes again through the offered button and its confirmation."""
+    desktop.wait_for_accessible(message, role="label", window=SETTINGS, timeout=30)
+    assert not desktop.find_accessible("Reiniciar la sincronización…", role="push button"), \
+        "the reset is not offered for a target that lost the notes"
+    desktop.screenshot("told")
+    desktop.press_accessible(SEND_AGAIN, role="push button", window=SETTINGS)
+    desktop.wait_for_accessible("¿Volver a subir las notas de este ordenador?", containing=None)
+    desktop.press_accessible("Volver a subir", role="push button")
+
+
+def test_an_emptied_or_lost_shared_folder_is_told_and_filled_again_without_a_reset(args):
+    with tempfile.TemporaryDirectory(prefix="orlette-shared-") as folder, \
+            Desktop(args.artifacts, "send-again", session=True) as desktop:
+        shared = Path(folder)
+        settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
+        settings.parent.mkdir(parents=True, exist_ok=True)
+        settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
+                            f"syncTargetKind=folder\nsyncFolder={shared}\n")
+        ids = railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024)])
+        expected = sorted(f"{i}.json" for i in ids)
+        app = desktop.launch(args.binary, "--settings")
+        desktop.wait_for(lambda: note_files(shared) == expected, "the notes in the folder",
+                         timeout=30)
+        desktop.wait_for_accessible("Al día", role="label", window=SETTINGS, timeout=30)
+
+        # Another program empties the notes folder: told, nothing deleted here.
+        for name in note_files(shared):
+            (shared / "Orlette" / "notes" / name).unlink()
+        send_again(desktop, EMPTIED)
+        desktop.wait_for(lambda: note_files(shared) == expected, "the notes sent again",
+                         timeout=30)
+        desktop.wait_for_accessible("Al día", role="label", window=SETTINGS, timeout=30)
+        assert sorted(n["id"] for n in railapp.notes(desktop)) == sorted(ids)
+
+        # The whole folder goes; after a restart the set-up says the same, in its words.
+        app.stop()
+        shutil.rmtree(shared / "Orlette")
+        app = desktop.launch(args.binary, "--settings")
+        send_again(desktop, FOLDER_GONE)
+        desktop.wait_for(lambda: note_files(shared) == expected
+                         and (shared / "Orlette" / "format.json").exists(),
+                         "the folder made anew with the notes", timeout=30)
+        desktop.wait_for_accessible("Al día", role="label", window=SETTINGS, timeout=30)
+        assert sorted(n["id"] for n in railapp.notes(desktop)) == sorted(ids)
+        assert not (railapp.store_path(desktop).parent / "Respaldos").exists(), "no reset ran"
+        app.stop()
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@ from pathlib import Path
 import harness
 import railapp
 from harness import Desktop
+from rclone_webdav import RcloneWebDav
 from webdav import WebDavServer
 
 USER = "ana"
@@ -18,6 +19,9 @@ SETTINGS = "Ajustes"
 SIGNED_OUT = "Este Mac no ha iniciado sesión en iCloud."
 OFFLINE = "Sin conexión. Se reintentará solo."
 NO_ROOM = "No queda espacio en tu iCloud."
+CARELESS = ("Este servidor WebDAV no respeta las escrituras condicionales: un ordenador podría "
+            "borrar sin aviso lo que escribió otro. No se sincroniza con él.")
+SOME_FAILED = "iCloud devolvió un error al sincronizar."
 # Neither the tour nor the welcome notes come in the middle of a test.
 SETTLED = "[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
 
@@ -164,6 +168,49 @@ def test_a_note_reaches_the_other_computer_through_the_server_between_polls(args
         # folders changed.
         print(f"on B {time.monotonic() - written:.1f} s after it was saved on A")
         b.screenshot("arrived")
+
+
+def test_a_server_that_ignores_conditional_writes_is_refused_and_apache_is_not(args):
+    with Desktop(args.artifacts, "webdav-conditions", session=True) as desktop, \
+            RcloneWebDav(desktop.artifacts / "rclone") as careless, \
+            WebDavServer(desktop.artifacts / "apache", USER, PASSWORD) as apache:
+        settings = settings_file(desktop)
+        settings.parent.mkdir(parents=True, exist_ok=True)
+        settings.write_text(SETTLED + f"syncTargetKind=webdav\nsyncWebDavURL={careless.url}\n")
+        open_settings(desktop, args.binary)
+
+        # rclone's server takes a stale If-Match and If-None-Match: * on an existing file:
+        # two computers could overwrite each other unseen. Nothing goes there.
+        wait_for_status(desktop, "Detenida", CARELESS, timeout=30)
+        desktop.screenshot("careless-server")
+        new_note(desktop, args.binary, "solo local")
+        desktop.press_accessible("Sincronizar ahora", role="push button", window=SETTINGS)
+        time.sleep(4)
+        assert careless.entries() == [], careless.entries()
+        assert desktop.find_accessible(CARELESS, role="label", window=SETTINGS)
+
+        # Apache keeps its word: the mirroring runs, and the probe leaves nothing behind.
+        fill(desktop, "Dirección:", apache.url)
+        fill(desktop, "Usuario:", USER)
+        save_password(desktop, PASSWORD)
+        wait_for_status(desktop, "Al día")
+        desktop.wait_for(lambda: server_has(apache, "solo local"), "the note on Apache",
+                         timeout=30)
+        assert not list(apache.files.rglob(".orlette-probe*")), "the probe is deleted"
+        assert not desktop.find_accessible(CARELESS, role="label", window=SETTINGS)
+
+        # A record far over the size limit is not read whole: the status says a note could
+        # not be taken in, the other notes still go out.
+        big = apache.files / "Orlette" / "notes" / "0BADF00D-0000-4000-8000-000000000000.json"
+        with open(big, "wb") as out:
+            out.write(b'{"format": 1, "recordName": "0BADF00D-0000-4000-8000-000000000000", "x": "')
+            out.write(b"a" * (20 * 1024 * 1024))
+            out.write(b'"}')
+        new_note(desktop, args.binary, "tras el grande")
+        wait_for_status(desktop, "Detenida", SOME_FAILED, timeout=60)
+        desktop.wait_for(lambda: server_has(apache, "tras el grande"),
+                         "the next note on Apache", timeout=30)
+        assert not any("aaaa" in n["plainText"] for n in railapp.notes(desktop))
 
 
 if __name__ == "__main__":

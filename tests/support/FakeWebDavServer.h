@@ -31,6 +31,11 @@ public:
     bool sendsEtagOnPut = true;
     // Collections carry an ETag that changes with their entries, as on Nextcloud.
     bool folderTags = true;
+    // Collections carry a date that never changes, as on rclone's server.
+    bool frozenFolderTags = false;
+    // Writes whose If-Match or If-None-Match fails are refused with 412; false takes them,
+    // as rclone's server does.
+    bool honoursConditions = true;
     QStringList requests;
     // Requests that carried an Authorization header.
     int authorizedRequests = 0;
@@ -128,6 +133,8 @@ private:
 
     QByteArray folderTag(const QString &folder) const
     {
+        if (frozenFolderTags)
+            return "<d:getlastmodified>Mon, 07 Dec 2026 00:31:24 GMT</d:getlastmodified>";
         if (!folderTags)
             return {};
         QCryptographicHash hash(QCryptographicHash::Sha1);
@@ -205,11 +212,11 @@ private:
                 return;
             }
             const bool exists = files.contains(path);
-            if (request.headers.value("if-none-match") == "*" && exists) {
+            if (request.headers.value("if-none-match") == "*" && exists && honoursConditions) {
                 respond(socket, 412);
                 return;
             }
-            if (request.headers.contains("if-match") &&
+            if (request.headers.contains("if-match") && honoursConditions &&
                 (!exists || files[path].etag.toLatin1() != request.headers.value("if-match"))) {
                 respond(socket, 412);
                 return;

@@ -4,6 +4,7 @@
 #include "model/ModelContext.h"
 #include "model/SqliteDatabase.h"
 #include "sync/FolderTransport.h"
+#include "sync/MountPoints.h"
 #include "sync/SyncMerge.h"
 
 #include "TestSupport.h"
@@ -53,7 +54,7 @@ public:
         worker = std::make_unique<SyncEngineWorker>(
             container.get(), SyncTarget::inFolder(folder),
             [this, folder]() -> std::unique_ptr<SyncTransport> {
-                auto made = std::make_unique<HookedTransport>(folder);
+                auto made = std::make_unique<HookedTransport>(folder, mountPoints);
                 transport = made.get();
                 return made;
             },
@@ -126,6 +127,20 @@ public:
         ASSERT_TRUE(done) << (done ? "" : done.error().description.toStdString());
     }
 
+    // Runs a pass that sends every note again; the first failure, if any.
+    std::optional<SyncError> sendAgain()
+    {
+        events.clear();
+        worker->sendAgain();
+        for (const SyncEvent &event : std::as_const(events)) {
+            if (event.error)
+                return event.error;
+        }
+        return std::nullopt;
+    }
+
+    // Where the transport, made at the first pass, looks for drives not mounted.
+    MountPoints mountPoints;
     std::unique_ptr<ModelContainer> container;
     std::unique_ptr<SyncEngineWorker> worker;
     // Made by the worker at its first pass, and owned by it.
@@ -446,7 +461,7 @@ TEST_F(SyncEngineWorkerTest, ASuddenlyEmptyRemoteFolderIsAnErrorAndDeletesNothin
         ASSERT_TRUE(QFile::remove(notesPath() + QLatin1Char('/') + file));
     auto error = a->sync();
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, SyncError::userDeletedZone);
+    EXPECT_EQ(error->code, SyncError::remoteCopyEmptied);
     EXPECT_EQ(a->notes().size(), 1);
     EXPECT_TRUE(remoteFiles().isEmpty());
 
@@ -868,4 +883,124 @@ TEST_F(SyncEngineWorkerTest, RecordsOverTheSizeLimitAreNeitherReadNorWrittenAndA
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, SyncError::partialFailure);
     EXPECT_LT(QFileInfo(path).size(), SyncTransport::maxFileSize);
+}
+
+TEST_F(SyncEngineWorkerTest, NotesSentAgainRefillALostOrEmptiedRemoteCopyAndDeleteNothing)
+{
+    auto a = computer(QStringLiteral("A"));
+    QList<int> counts;
+    QObject::connect(a->worker.get(), &SyncEngineWorker::remoteNotesCounted,
+                     [&](int count) { counts << count; });
+    a->add(QStringLiteral("Uno"));
+    a->add(QStringLiteral("Dos"));
+    ASSERT_FALSE(a->sync());
+    EXPECT_EQ(counts.last(), 2);
+
+    {
+        SCOPED_TRACE("the whole Orlette folder gone, noticed after a restart");
+        ASSERT_TRUE(QDir(remote.filePath(SyncTarget::remoteFolder)).removeRecursively());
+        a->worker = std::make_unique<SyncEngineWorker>(
+            a->container.get(), SyncTarget::inFolder(remote.path()),
+            [path = remote.path()] { return std::make_unique<FolderTransport>(path); },
+            SyncEngineWorker::Options{[this] { return clock.now; }, {}, data.path(), 3});
+        QObject::connect(a->worker.get(), &SyncEngineWorker::eventChanged,
+                         [&](const SyncEvent &event) {
+                             if (event.endDate)
+                                 a->events << event;
+                         });
+        QObject::connect(a->worker.get(), &SyncEngineWorker::remoteNotesCounted,
+                         [&](int count) { counts << count; });
+        auto error = a->sync();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code, SyncError::userDeletedZone);
+        EXPECT_EQ(counts.last(), 0) << "a reset would leave nothing";
+        ASSERT_FALSE(a->sendAgain());
+        EXPECT_EQ(remoteFiles().size(), 2);
+        EXPECT_TRUE(QFile::exists(remote.filePath(SyncEngineWorker::formatFile)));
+        EXPECT_EQ(a->notes().size(), 2);
+        EXPECT_EQ(counts.last(), 2);
+        ASSERT_FALSE(a->sync()) << "and the passes after it are well";
+    }
+    {
+        SCOPED_TRACE("every record gone");
+        for (const QString &file : remoteFiles())
+            ASSERT_TRUE(QFile::remove(notesPath() + QLatin1Char('/') + file));
+        auto error = a->sync();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code, SyncError::remoteCopyEmptied);
+        EXPECT_EQ(counts.last(), 0);
+        ASSERT_FALSE(a->sendAgain());
+        EXPECT_EQ(remoteFiles().size(), 2);
+        EXPECT_EQ(a->notes().size(), 2);
+    }
+
+    // Another computer that already filled the target meanwhile is merged, not overwritten.
+    for (const QString &file : remoteFiles())
+        ASSERT_TRUE(QFile::remove(notesPath() + QLatin1Char('/') + file));
+    ASSERT_TRUE(a->sync());
+    auto b = computer(QStringLiteral("B"));
+    b->add(QStringLiteral("De B"));
+    ASSERT_FALSE(b->sync());
+    clock.tick();
+    ASSERT_FALSE(a->sendAgain());
+    EXPECT_EQ(a->notes().size(), 3);
+    EXPECT_EQ(remoteFiles().size(), 3);
+    ASSERT_FALSE(b->sync());
+    EXPECT_EQ(b->notes().size(), 3);
+    EXPECT_EQ(repeatedIds(a->notes()), 0);
+}
+
+TEST_F(SyncEngineWorkerTest, NoRemoteCopyIsMadeInAnEmptyFolderWhereADriveShouldBeMounted)
+{
+    // A drive of the table (its mount point the target) and one where desktops put
+    // removable drives, neither mounted: both are empty folders on this file system.
+    QTemporaryDir system;
+    const QString usb = remote.filePath(QStringLiteral("usb"));
+    ASSERT_TRUE(QDir().mkpath(usb));
+    QFile fstab(system.filePath(QStringLiteral("fstab")));
+    ASSERT_TRUE(fstab.open(QIODevice::WriteOnly));
+    fstab.write(QStringLiteral("# <file system> <mount point> <type>\n"
+                               "UUID=1234 / ext4 defaults 0 1\n"
+                               "LABEL=NOTAS %1 vfat noauto,user 0 0\n")
+                    .arg(QString(usb).replace(QLatin1Char(' '), QStringLiteral("\\040")))
+                    .toUtf8());
+    fstab.close();
+    MountPoints::Sources sources;
+    sources.fstab = fstab.fileName();
+    sources.removableParents = {system.filePath(QStringLiteral("media"))};
+
+    Computer a(usb, clock, data.path(), QStringLiteral("A"));
+    a.mountPoints = MountPoints(sources);
+    a.add(QStringLiteral("Uno"));
+    auto error = a.sync();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, SyncError::targetUnmounted);
+    EXPECT_TRUE(
+        QDir(usb).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty())
+        << "nothing made on the computer's own disk";
+    EXPECT_TRUE(a.sendAgain()) << "sending again makes nothing there either";
+    EXPECT_FALSE(QDir(usb + QStringLiteral("/Orlette")).exists());
+
+    const QString media = system.filePath(QStringLiteral("media/ana/NOTAS"));
+    ASSERT_TRUE(QDir().mkpath(media));
+    EXPECT_TRUE(MountPoints(sources).looksUnmounted(media));
+    EXPECT_FALSE(MountPoints(sources).looksUnmounted(system.filePath(QStringLiteral("fstab"))));
+    EXPECT_FALSE(MountPoints().looksUnmounted(remote.path())) << "an ordinary folder";
+
+    // The drive's own folder holding anything is taken as the drive itself.
+    QFile mark(usb + QStringLiteral("/.stfolder"));
+    ASSERT_TRUE(mark.open(QIODevice::WriteOnly));
+    mark.close();
+    ASSERT_FALSE(a.sync());
+    EXPECT_TRUE(QFile::exists(usb + QStringLiteral("/Orlette/format.json")));
+}
+
+TEST(MountPointsTest, ReadsTheMountPointsOfTheTable)
+{
+    EXPECT_EQ(MountPoints::mountPointsOf("# comment\n"
+                                         "UUID=1 / ext4 defaults 0 1\n"
+                                         "  /dev/sdb1\t/media/mis\\040notas  vfat user 0 0\n"
+                                         "/swapfile none swap sw 0 0\n"
+                                         "server:/x /mnt/nas/ nfs defaults 0 0\n"),
+              (QStringList{QStringLiteral("/media/mis notas"), QStringLiteral("/mnt/nas")}));
 }

@@ -21,11 +21,13 @@ public:
     int accountRequests = 0;
     int zoneRequests = 0;
     int passRequests = 0;
+    int sendAgainRequests = 0;
 
     bool isConfigured() const override { return configured; }
     void requestAccountStatus() override { ++accountRequests; }
     void requestZoneNames() override { ++zoneRequests; }
     void requestPass() override { ++passRequests; }
+    void requestSendAgain() override { ++sendAgainRequests; }
 };
 
 // Collects the lines written to the sync log.
@@ -125,8 +127,6 @@ TEST(SyncStatusTest, RecordEventWordsEveryFailure)
         {SyncEvent::Type::importing, 9,
          QStringLiteral("Este Mac no ha iniciado sesión en iCloud.")},
         {SyncEvent::Type::exporting, 2, QStringLiteral("iCloud devolvió un error al sincronizar.")},
-        {SyncEvent::Type::importing, 28,
-         QStringLiteral("iCloud devolvió un error al sincronizar.")},
     };
     for (const Case &c : cases) {
         FakeMirroring mirroring;
@@ -139,6 +139,66 @@ TEST(SyncStatusTest, RecordEventWordsEveryFailure)
         EXPECT_EQ(status.lastImport(), t0) << "failures keep the dates";
         EXPECT_EQ(SyncStatus::label(status.health()), QStringLiteral("Detenida"));
     }
+}
+
+TEST(SyncStatusTest, ATargetGoneEmptiedOrAwayTellsItsCauseAndOffersNoReset)
+{
+    struct Case
+    {
+        SyncEvent::Type type;
+        int code;
+        QString message;
+        SyncStatus::Remedy remedy;
+    };
+    using Remedy = SyncStatus::Remedy;
+    const QList<Case> cases{
+        // After a restart the same causes come from the set-up: the same words.
+        {SyncEvent::Type::importing, SyncError::userDeletedZone,
+         QStringLiteral("La carpeta Orlette ya no está en el destino. Las notas de este "
+                        "ordenador siguen aquí, sin tocar."),
+         Remedy::sendAgain},
+        {SyncEvent::Type::setup, SyncError::userDeletedZone, SyncStatus::remoteFolderGoneMessage,
+         Remedy::sendAgain},
+        {SyncEvent::Type::importing, SyncError::remoteCopyEmptied,
+         QStringLiteral("Las notas han desaparecido del destino. Las de este ordenador siguen "
+                        "aquí, sin tocar."),
+         Remedy::sendAgain},
+        {SyncEvent::Type::importing, SyncError::targetMissing,
+         QStringLiteral("No se encuentra la carpeta de sincronización; quizá el disco no está "
+                        "conectado. Se reintentará sola."),
+         Remedy::none},
+        {SyncEvent::Type::setup, SyncError::targetUnmounted,
+         QStringLiteral("La carpeta de sincronización está vacía y parece un disco sin montar. "
+                        "No se crea nada en ella hasta que el disco esté."),
+         Remedy::none},
+        {SyncEvent::Type::importing, SyncError::networkUnavailable, SyncStatus::offlineMessage,
+         Remedy::none},
+        {SyncEvent::Type::exporting, SyncError::partialFailure, SyncStatus::genericFailureMessage,
+         Remedy::reset},
+        {SyncEvent::Type::setup, SyncError::badContainer, SyncStatus::setupFailedMessage,
+         Remedy::reset},
+    };
+    for (const Case &c : cases) {
+        FakeMirroring mirroring;
+        SyncStatus status(&mirroring);
+        status.recordEvent(c.type, t0, c.code, QStringLiteral("detalle"));
+        EXPECT_EQ(status.health(), SyncStatus::Health::broken(c.message)) << c.code;
+        EXPECT_EQ(status.remedy(), c.remedy) << c.code;
+        status.recordEvent(SyncEvent::Type::importing, t0.addSecs(1), std::nullopt, std::nullopt);
+        EXPECT_EQ(status.remedy(), Remedy::none) << "a success needs no remedy";
+    }
+
+    FakeMirroring mirroring;
+    SyncStatus status(&mirroring);
+    status.sendAgain();
+    EXPECT_EQ(mirroring.sendAgainRequests, 1);
+    QSignalSpy counted(&status, &SyncStatus::remoteNoteCountChanged);
+    EXPECT_FALSE(status.remoteNoteCount());
+    Q_EMIT mirroring.remoteNotesCounted(4);
+    EXPECT_EQ(status.remoteNoteCount(), 4);
+    Q_EMIT mirroring.remoteNotesCounted(-1);
+    EXPECT_FALSE(status.remoteNoteCount()) << "out of reach: not known";
+    EXPECT_EQ(counted.count(), 2);
 }
 
 TEST(SyncStatusTest, SuccessClearsTheFailureAndSetsOnlyItsOwnDate)

@@ -197,3 +197,136 @@ TEST(SyncWebDavTest, TwoComputersConvergeThroughTheServer)
     EXPECT_TRUE(server.files.contains(
         QStringLiteral("/dav/Orlette/notes/%1.json").arg(SyncRecord::nameFor(onA->id()))));
 }
+
+namespace {
+
+std::unique_ptr<SyncEngineWorker> workerFor(FakeWebDavServer &server, ModelContainer *container,
+                                            const QString &dataDirectory, qint64 &now)
+{
+    SyncEngineWorker::Options options;
+    options.clock = [&now] { return now; };
+    options.dataDirectory = dataDirectory;
+    return std::make_unique<SyncEngineWorker>(
+        container, SyncTarget::onWebDav(server.url(), QString()),
+        [&server] { return transportFor(server); }, options);
+}
+
+Note *addNote(ModelContainer &container, const QString &title)
+{
+    auto note = std::make_unique<Note>();
+    note->setTitle(title);
+    Note *inserted = container.mainContext()->insert(std::move(note));
+    EXPECT_TRUE(container.mainContext()->save());
+    return inserted;
+}
+
+int noteCount(ModelContainer &container)
+{
+    return container.mainContext()->fetchCount(NotePredicate::all()).value_or(-1);
+}
+
+} // namespace
+
+TEST(SyncWebDavTest, AServerThatIgnoresConditionalWritesIsRefusedBeforeAnythingIsWritten)
+{
+    FakeWebDavServer honest;
+    EXPECT_FALSE(transportFor(honest)->checkConditionalWrites());
+    EXPECT_TRUE(honest.files.isEmpty()) << "the probe is deleted";
+
+    FakeWebDavServer careless;
+    careless.honoursConditions = false;
+    const auto refusal = transportFor(careless)->checkConditionalWrites();
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->code, SyncError::conditionalWritesIgnored);
+    EXPECT_TRUE(careless.files.isEmpty()) << "the probe is deleted";
+
+    // The mirroring asks before its first pass and stops there, with the words for it.
+    QTemporaryDir data;
+    qint64 now = 1'800'000'000'000;
+    auto container = makeMemoryContainer();
+    addNote(*container, QStringLiteral("Una"));
+    auto worker = workerFor(careless, container.get(), data.path(), now);
+    QList<SyncEvent> failures;
+    QObject::connect(worker.get(), &SyncEngineWorker::eventChanged, [&](const SyncEvent &e) {
+        if (e.error)
+            failures << e;
+    });
+    worker->runCycle();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(failures.first().error->code, SyncError::conditionalWritesIgnored);
+    EXPECT_TRUE(careless.files.isEmpty()) << "no note went to a server that could lose it";
+    SyncStatus status(nullptr);
+    status.recordEvent(failures.first().type, QDateTime::currentDateTimeUtc(),
+                       failures.first().error->code, QString());
+    EXPECT_EQ(status.health().message(),
+              "Este servidor WebDAV no respeta las escrituras condicionales: un ordenador podría "
+              "borrar sin aviso lo que escribió otro. No se sincroniza con él.");
+
+    // Asked again now and then: a server that became careless is noticed.
+    auto workerOnHonest = workerFor(honest, container.get(), data.path(), now);
+    workerOnHonest->runCycle();
+    EXPECT_TRUE(honest.files.contains(QStringLiteral("/dav/Orlette/format.json")));
+    const int probes = honest.requests.filter(QStringLiteral(".orlette-probe")).size();
+    workerOnHonest->runCycle();
+    EXPECT_EQ(honest.requests.filter(QStringLiteral(".orlette-probe")).size(), probes)
+        << "not at every pass";
+    honest.honoursConditions = false;
+    now += 7 * 3600 * 1000;
+    QList<int> codes;
+    QObject::connect(workerOnHonest.get(), &SyncEngineWorker::eventChanged,
+                     [&](const SyncEvent &e) {
+                         if (e.error)
+                             codes << e.error->code;
+                     });
+    workerOnHonest->runCycle();
+    EXPECT_TRUE(codes.contains(SyncError::conditionalWritesIgnored));
+}
+
+TEST(SyncWebDavTest, AReadStopsAtTheSizeLimit)
+{
+    FakeWebDavServer server;
+    const QByteArray big(SyncTransport::maxFileSize + 1, 'x');
+    server.files.insert(QStringLiteral("/dav/big.json"), {big, QStringLiteral("\"b\"")});
+    server.files.insert(QStringLiteral("/dav/small.json"), {"{}", QStringLiteral("\"s\"")});
+    auto dav = transportFor(server);
+    const auto read = dav->read(QStringLiteral("big.json"));
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.error->code, SyncError::limitExceeded);
+    const auto small = dav->read(QStringLiteral("small.json"));
+    ASSERT_TRUE(small.ok()) << "the next request is unaffected";
+    EXPECT_EQ(small.value->data, "{}");
+}
+
+TEST(SyncWebDavTest, FolderTagsThatNeverChangeAreNotTrustedAndChangesAreFoundByListing)
+{
+    FakeWebDavServer server;
+    server.frozenFolderTags = true;
+    QTemporaryDir data;
+    qint64 now = 1'800'000'000'000;
+    auto a = makeMemoryContainer();
+    auto b = makeMemoryContainer();
+    auto workerA = workerFor(server, a.get(), data.path(), now);
+    auto workerB = workerFor(server, b.get(), data.path(), now);
+
+    addNote(*a, QStringLiteral("uno"));
+    workerA->runCycle();
+    workerB->runCycle();
+    ASSERT_EQ(noteCount(*b), 1);
+    // A change the date of the folders does not show.
+    addNote(*a, QStringLiteral("dos"));
+    now += 1000;
+    workerA->runCycle();
+    now += 1000;
+    workerB->runCycle();
+    ASSERT_EQ(noteCount(*b), 2);
+
+    // From now on a cheap check between polls finds the next change by the listing.
+    addNote(*a, QStringLiteral("tres"));
+    now += 1000;
+    workerA->runCycle();
+    workerB->checkForChanges();
+    EXPECT_EQ(noteCount(*b), 3);
+    const int passes = server.requests.size();
+    workerB->checkForChanges();
+    EXPECT_EQ(server.requests.size(), passes + 1) << "nothing changed: one listing, no pass";
+}

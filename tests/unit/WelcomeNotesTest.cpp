@@ -5,6 +5,8 @@
 #include "model/ModelContext.h"
 #include "model/Note.h"
 #include "model/StyledText.h"
+#include "surfaces/NoteEditorView.h"
+#include "surfaces/NoteTitleField.h"
 
 #include "StoreSabotage.h"
 #include "TestSupport.h"
@@ -58,6 +60,8 @@ protected:
         auto note =
             Note::make(title, StyledText::plain(body), NoteColor::mint, ScreenEdge::right, 0);
         note->setCreatedAt(created);
+        // Made and given its text at once, as the seeding does.
+        note->setUpdatedAt(created);
         note->setId(id);
         Note *inserted = context->insert(std::move(note));
         EXPECT_TRUE(context->save());
@@ -306,6 +310,7 @@ TEST_F(WelcomeNotesTest, CopiesThatArriveLaterFromAnotherComputerAreRemovedToo)
     auto theirs = Note::make(first.title, StyledText::plain(first.body), NoteColor::citrus,
                              ScreenEdge::right, 0);
     theirs->setCreatedAt(t0.addSecs(-3));
+    theirs->setUpdatedAt(t0.addSecs(-3));
     const QUuid theirId = theirs->id();
     mirroring->insert(std::move(theirs));
     ASSERT_TRUE(mirroring->save());
@@ -315,4 +320,47 @@ TEST_F(WelcomeNotesTest, CopiesThatArriveLaterFromAnotherComputerAreRemovedToo)
     const QList<Note *> left = savedNotes();
     ASSERT_EQ(left.size(), 1);
     EXPECT_EQ(left.first()->id(), theirId);
+}
+
+TEST_F(WelcomeNotesTest, ACopyOpenInAnEditorOrChangedByThePersonIsNeverRemoved)
+{
+    const QDateTime t0 = QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, Qt::UTC);
+    const WelcomeNotes::Entry &atajos = WelcomeNotes::entries()[1];
+    Note *oldest = addSaved(atajos.title, atajos.body, t0);
+    Note *open = addSaved(atajos.title, atajos.body, t0.addSecs(5));
+    Note *recoloured = addSaved(atajos.title, atajos.body, t0.addSecs(6));
+    recoloured->setColor(NoteColor::rose);
+    recoloured->setUpdatedAt(t0.addSecs(600));
+    Note *putBack = addSaved(atajos.title, atajos.body, t0.addSecs(7));
+    // Edited, then the text typed back to what it was: the date still tells.
+    putBack->setText(StyledText::plain(atajos.body + " borrador"));
+    putBack->setText(StyledText::plain(atajos.body));
+    ASSERT_TRUE(context->save());
+
+    NoteSurfaceEnvironment environment;
+    environment.context = context;
+    environment.saveDelay = 10min;
+    auto editor = std::make_unique<NoteEditorView>(open, NotePaint{}, false,
+                                                   NoteEditorView::initialText(*open), environment);
+    editor->moveCursor(QTextCursor::End);
+    editor->insertPlainText(QStringLiteral(" Y lo mío."));
+    ASSERT_TRUE(editor->hasPendingSave()) << "the typing is not in the note yet";
+
+    EXPECT_EQ(WelcomeNotes::removeRepeatedCopies(*context), 0);
+    for (Note *kept : {oldest, open, recoloured, putBack})
+        EXPECT_FALSE(kept->isDeleted());
+
+    editor.reset();
+    EXPECT_EQ(open->plainText(), atajos.body + " Y lo mío.") << "written when the editor went";
+    EXPECT_EQ(WelcomeNotes::removeRepeatedCopies(*context), 0) << "no longer a copy";
+
+    // A title field alone holds its note too, until it goes.
+    Note *another = addSaved(atajos.title, atajos.body, t0.addSecs(8));
+    auto title = std::make_unique<NoteTitleField>(another, NotePaint{}, environment);
+    EXPECT_EQ(WelcomeNotes::removeRepeatedCopies(*context), 0);
+    EXPECT_FALSE(another->isDeleted());
+    title.reset();
+    EXPECT_EQ(WelcomeNotes::removeRepeatedCopies(*context), 1);
+    EXPECT_TRUE(another->isDeleted()) << "an untouched copy, once closed, goes as before";
+    EXPECT_FALSE(oldest->isDeleted());
 }

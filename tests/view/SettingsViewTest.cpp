@@ -55,6 +55,7 @@ public:
     void requestAccountStatus() override { ++accountRequests; }
     void requestZoneNames() override {}
     void requestPass() override { ++passRequests; }
+    void requestSendAgain() override {}
     int accountRequests = 0;
     int passRequests = 0;
 };
@@ -555,7 +556,7 @@ TEST_F(SettingsViewTest, SyncRowsFollowTheHealth)
             copy = button;
     }
     ASSERT_TRUE(reset && copy);
-    EXPECT_TRUE(reset->isVisibleTo(view.get()));
+    EXPECT_FALSE(reset->isVisibleTo(view.get())) << "no reset cures a target out of reach";
     EXPECT_TRUE(copy->isVisibleTo(view.get()));
     QGuiApplication::clipboard()->setText("antes");
     copy->click();

@@ -67,6 +67,10 @@ EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
 EdgeRailController::~EdgeRailController()
 {
     m_pressMonitor.reset();
+    // A view being destroyed still sends events (its children leaving); the filter must
+    // not see them, by then the view is only a QObject.
+    if (m_host)
+        m_host->removeEventFilter(this);
     // The panel goes first, taking the hosting view and the content with it.
     m_panel.reset();
 }

@@ -12,22 +12,15 @@ from __future__ import annotations
 
 import os
 import shutil
-import socket
 import subprocess
 import tempfile
 import time
-import urllib.error
-import urllib.request
 from pathlib import Path
 from typing import Optional
 
+from webdav import answers, free_port, stop_process_group
+
 RCLONE = "/usr/bin/rclone"
-
-
-def _free_port() -> int:
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
 
 
 class RcloneWebDav:
@@ -39,7 +32,7 @@ class RcloneWebDav:
         self.root = Path(tempfile.mkdtemp(prefix="orlette-rclone-"))
         self.files = self.root / "files"
         self.files.mkdir()
-        self.port = _free_port()
+        self.port = free_port()
         self._process: Optional[subprocess.Popen] = None
 
     @property
@@ -68,25 +61,11 @@ class RcloneWebDav:
             time.sleep(0.05)
 
     def stop(self) -> None:
-        if self._process is None:
-            return
-        if self._process.poll() is None:
-            os.killpg(self._process.pid, 15)
-            try:
-                self._process.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(self._process.pid, 9)
-                self._process.wait(5)
+        stop_process_group(self._process)
         self._process = None
 
     def _answers(self) -> bool:
-        try:
-            urllib.request.urlopen(self.url, timeout=1)
-        except urllib.error.HTTPError:
-            return True
-        except OSError:
-            return False
-        return True
+        return answers(self.url)
 
     def entries(self) -> list[str]:
         """Every file and folder it serves, relative to its root."""

@@ -66,10 +66,33 @@ RewriteRule ^/dav/ - [R=507]
 """
 
 
-def _free_port() -> int:
+def free_port() -> int:
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
         return probe.getsockname()[1]
+
+
+def answers(url: str) -> bool:
+    """Whether an HTTP server answers at `url`, whatever its status."""
+    try:
+        urllib.request.urlopen(url, timeout=1)
+    except urllib.error.HTTPError:
+        return True
+    except OSError:
+        return False
+    return True
+
+
+def stop_process_group(process: Optional[subprocess.Popen]) -> None:
+    """Ends a server started in its own process group, forcibly if it lingers."""
+    if process is None or process.poll() is not None:
+        return
+    os.killpg(process.pid, 15)
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, 9)
+        process.wait(5)
 
 
 class WebDavServer:
@@ -83,7 +106,7 @@ class WebDavServer:
         self.logs.mkdir(parents=True, exist_ok=True)
         self.root = Path(tempfile.mkdtemp(prefix="orlette-webdav-"))
         self.files = self.root / "files"
-        self.port = _free_port()
+        self.port = free_port()
         self._process: Optional[subprocess.Popen] = None
 
     @property
@@ -134,28 +157,14 @@ class WebDavServer:
             time.sleep(0.05)
 
     def stop(self) -> None:
-        if self._process is None:
-            return
-        if self._process.poll() is None:
-            os.killpg(self._process.pid, 15)
-            try:
-                self._process.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(self._process.pid, 9)
-                self._process.wait(5)
+        stop_process_group(self._process)
         self._process = None
 
     def running(self) -> bool:
         return self._process is not None and self._process.poll() is None
 
     def _answers(self) -> bool:
-        try:
-            urllib.request.urlopen(f"http://127.0.0.1:{self.port}/", timeout=1)
-        except urllib.error.HTTPError:
-            return True
-        except OSError:
-            return False
-        return True
+        return answers(f"http://127.0.0.1:{self.port}/")
 
     @property
     def quota_full(self) -> bool:

@@ -27,6 +27,16 @@ def store_path(desktop: Desktop) -> Path:
     return desktop.home / "data" / "Orlette" / "default.store"
 
 
+def mirror_to_folder(desktop: Desktop, shared: Path, seeded: bool = True) -> None:
+    """Settings of a person past the tour who mirrors to `shared`; `seeded` says whether
+    the welcome notes were already made."""
+    settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
+    settings.parent.mkdir(parents=True, exist_ok=True)
+    settings.write_text("[General]\nhasSeenTour=true\n"
+                        + ("hasSeededWelcomeNotes=true\n" if seeded else "")
+                        + f"syncTargetKind=folder\nsyncFolder={shared}\n")
+
+
 def settle_first_launch(desktop: Desktop) -> None:
     """Marks the tour as seen and the welcome notes as decided, so neither a tour window
     nor three new notes come in the middle of a rail test."""

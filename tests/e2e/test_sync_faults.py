@@ -22,10 +22,7 @@ TEMPORARY_PREFIX = ".orlette-"
 
 
 def prepare(desktop: Desktop, shared: Path) -> None:
-    settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
-    settings.parent.mkdir(parents=True, exist_ok=True)
-    settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
-                        f"syncTargetKind=folder\nsyncFolder={shared}\n")
+    railapp.mirror_to_folder(desktop, shared)
 
 
 def seed_notes(desktop: Desktop, binary: Path, shared: Path) -> list[str]:

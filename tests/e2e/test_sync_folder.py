@@ -10,14 +10,12 @@ import time
 from pathlib import Path
 
 import harness
+import railapp
 from harness import Desktop
 
 
 def prepare(desktop: Desktop, shared: Path) -> None:
-    settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
-    settings.parent.mkdir(parents=True, exist_ok=True)
-    settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
-                        f"syncTargetKind=folder\nsyncFolder={shared}\n")
+    railapp.mirror_to_folder(desktop, shared)
 
 
 def notes(desktop: Desktop) -> list[dict]:

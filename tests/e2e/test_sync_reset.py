@@ -28,10 +28,7 @@ def test_a_confirmed_reset_restarts_with_a_fresh_copy_of_the_shared_notes(args):
     with tempfile.TemporaryDirectory(prefix="orlette-shared-") as folder, \
             Desktop(args.artifacts, "reset", session=True) as desktop:
         shared = Path(folder)
-        settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
-        settings.parent.mkdir(parents=True, exist_ok=True)
-        settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
-                            f"syncTargetKind=folder\nsyncFolder={shared}\n")
+        railapp.mirror_to_folder(desktop, shared)
         ids = railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024)])
         # A note stored twice, as a faulty mirroring could leave it.
         store = railapp.store_path(desktop)
@@ -78,7 +75,7 @@ def test_a_confirmed_reset_restarts_with_a_fresh_copy_of_the_shared_notes(args):
             "no repeated notes after the reset"
         desktop.screenshot("after-reset")
         assert records(shared) == before, "nothing in the shared folder was touched"
-        settings_text = settings.read_text()
+        settings_text = (desktop.home / "config" / "Orlette" / "Orlette.conf").read_text()
         assert "reiniciarSincronizacion=true" not in settings_text
 
 
@@ -110,10 +107,7 @@ def test_an_emptied_or_lost_shared_folder_is_told_and_filled_again_without_a_res
     with tempfile.TemporaryDirectory(prefix="orlette-shared-") as folder, \
             Desktop(args.artifacts, "send-again", session=True) as desktop:
         shared = Path(folder)
-        settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
-        settings.parent.mkdir(parents=True, exist_ok=True)
-        settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
-                            f"syncTargetKind=folder\nsyncFolder={shared}\n")
+        railapp.mirror_to_folder(desktop, shared)
         ids = railapp.seed(desktop, args.binary, [("Uno", "right", 0), ("Dos", "right", 1024)])
         expected = sorted(f"{i}.json" for i in ids)
         app = desktop.launch(args.binary, "--settings")

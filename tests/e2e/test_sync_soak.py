@@ -34,10 +34,7 @@ COLOURS = ["Menta", "Cielo", "Coral", "Rosa", "Lavanda", "Cítrico"]
 
 
 def prepare(desktop: Desktop, shared: Path) -> None:
-    settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
-    settings.parent.mkdir(parents=True, exist_ok=True)
-    settings.write_text("[General]\nhasSeenTour=true\nhasSeededWelcomeNotes=true\n"
-                        f"syncTargetKind=folder\nsyncFolder={shared}\n")
+    railapp.mirror_to_folder(desktop, shared)
 
 
 def rows(desktop: Desktop) -> list[dict]:

@@ -20,11 +20,7 @@ WAIT = 45  # a change goes out 3 s after its save; the other side reads it 1.5 s
 
 
 def prepare(desktop: Desktop, shared: Path, seeded: bool = True) -> None:
-    settings = desktop.home / "config" / "Orlette" / "Orlette.conf"
-    settings.parent.mkdir(parents=True, exist_ok=True)
-    settings.write_text("[General]\nhasSeenTour=true\n"
-                        + ("hasSeededWelcomeNotes=true\n" if seeded else "")
-                        + f"syncTargetKind=folder\nsyncFolder={shared}\n")
+    railapp.mirror_to_folder(desktop, shared, seeded)
 
 
 def notes(desktop: Desktop) -> list[dict]:

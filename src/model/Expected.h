@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -68,6 +69,30 @@ public:
         return has_value() ? std::move(*this).value() : static_cast<T>(std::forward<U>(fallback));
     }
 
+    // The next step, run on the value; a failure passes through unchanged.
+    template <typename F> auto and_then(F &&next) const &
+    {
+        using Next = std::remove_cvref_t<std::invoke_result_t<F, const T &>>;
+        if (has_value())
+            return std::invoke(std::forward<F>(next), value());
+        return Next(Unexpected(error()));
+    }
+    // The same value, or the failure told in another error type.
+    template <typename F> auto transform_error(F &&translate) const &
+    {
+        using Translated = Expected<T, std::remove_cvref_t<std::invoke_result_t<F, const E &>>>;
+        if (has_value())
+            return Translated(value());
+        return Translated(Unexpected(std::invoke(std::forward<F>(translate), error())));
+    }
+    template <typename F> auto transform_error(F &&translate) &&
+    {
+        using Translated = Expected<T, std::remove_cvref_t<std::invoke_result_t<F, const E &>>>;
+        if (has_value())
+            return Translated(std::move(*this).value());
+        return Translated(Unexpected(std::invoke(std::forward<F>(translate), error())));
+    }
+
     // As std::expected: equal to a value only when holding that value.
     template <typename U> friend bool operator==(const Expected &result, const U &value)
     {
@@ -94,6 +119,21 @@ public:
 
     // Only on failure.
     const E &error() const & { return *m_error; }
+
+    template <typename F> auto and_then(F &&next) const &
+    {
+        using Next = std::remove_cvref_t<std::invoke_result_t<F>>;
+        if (has_value())
+            return std::invoke(std::forward<F>(next));
+        return Next(Unexpected(error()));
+    }
+    template <typename F> auto transform_error(F &&translate) const &
+    {
+        using Translated = Expected<void, std::remove_cvref_t<std::invoke_result_t<F, const E &>>>;
+        if (has_value())
+            return Translated();
+        return Translated(Unexpected(std::invoke(std::forward<F>(translate), error())));
+    }
 
 private:
     std::optional<E> m_error;

@@ -96,8 +96,8 @@ SyncResult<QList<SyncRemoteEntry>> FolderTransport::list(const QString &folder)
     if (!dir) {
         const int error = errno;
         // A file where the folder should be is as good as no folder.
-        return Result::failure(failure(error == ENOTDIR ? ENOENT : error,
-                                       QStringLiteral("No se pudo leer la carpeta %1.").arg(path)));
+        return Unexpected(failure(error == ENOTDIR ? ENOENT : error,
+                                  QStringLiteral("No se pudo leer la carpeta %1.").arg(path)));
     }
     QList<SyncRemoteEntry> entries;
     const qint64 now = std::time(nullptr);
@@ -119,7 +119,7 @@ SyncResult<QList<SyncRemoteEntry>> FolderTransport::list(const QString &folder)
             continue;
         entries << SyncRemoteEntry{name, tagOf(info), S_ISDIR(info.st_mode)};
     }
-    return Result::success(entries);
+    return Result(entries);
 }
 
 SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
@@ -128,17 +128,17 @@ SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
     const QString file = absolute(path);
     FileHandle handle(::open(encoded(file).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (handle.get() < 0)
-        return Result::failure(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
+        return Unexpected(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
     struct stat info;
     if (::fstat(handle.get(), &info) != 0)
-        return Result::failure(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
+        return Unexpected(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
     if (!S_ISREG(info.st_mode))
-        return Result::failure(missing(QStringLiteral("%1 no es un archivo.").arg(file)));
+        return Unexpected(missing(QStringLiteral("%1 no es un archivo.").arg(file)));
     const auto tooLarge = [&] {
-        return Result::failure(SyncError::make(SyncError::limitExceeded,
-                                               QStringLiteral("%1 pasa de %2 MB y no se lee.")
-                                                   .arg(file)
-                                                   .arg(maxFileSize / (1024 * 1024))));
+        return Unexpected(SyncError::make(SyncError::limitExceeded,
+                                          QStringLiteral("%1 pasa de %2 MB y no se lee.")
+                                              .arg(file)
+                                              .arg(maxFileSize / (1024 * 1024))));
     };
     if (info.st_size > maxFileSize)
         return tooLarge();
@@ -149,7 +149,7 @@ SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return Result::failure(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
+            return Unexpected(failure(errno, QStringLiteral("No se pudo leer %1.").arg(file)));
         }
         if (n == 0)
             break;
@@ -158,7 +158,7 @@ SyncResult<SyncRemoteFile> FolderTransport::read(const QString &path)
             return tooLarge();
         data.append(buffer, n);
     }
-    return Result::success(SyncRemoteFile{data, tagOf(info)});
+    return Result(SyncRemoteFile{data, tagOf(info)});
 }
 
 SyncResult<QString> FolderTransport::write(const QString &path, const QByteArray &data,
@@ -168,23 +168,24 @@ SyncResult<QString> FolderTransport::write(const QString &path, const QByteArray
     const QString file = absolute(path);
     const QString what = QStringLiteral("No se pudo escribir %1.").arg(file);
 
-    const auto holds = [&]() -> std::optional<SyncError> {
+    const auto holds = [&]() -> SyncResult<void> {
         if (condition.kind == SyncWriteCondition::Kind::any)
-            return std::nullopt;
+            return {};
         struct stat info;
         const bool exists = ::stat(encoded(file).constData(), &info) == 0;
         if (!exists && errno != ENOENT)
-            return failure(errno, what);
+            return Unexpected(failure(errno, what));
         const bool ok = condition.kind == SyncWriteCondition::Kind::absent
                             ? !exists
                             : exists && tagOf(info) == condition.tag;
         if (ok)
-            return std::nullopt;
-        return SyncError::make(SyncError::serverRecordChanged,
-                               QStringLiteral("%1 cambió mientras se escribía.").arg(file));
+            return {};
+        return Unexpected(
+            SyncError::make(SyncError::serverRecordChanged,
+                            QStringLiteral("%1 cambió mientras se escribía.").arg(file)));
     };
-    if (auto error = holds())
-        return Result::failure(*error);
+    if (const auto held = holds(); !held)
+        return Unexpected(held.error());
 
     const int slash = file.lastIndexOf(QLatin1Char('/'));
     const QString temporary = file.left(slash + 1) + temporaryPrefix +
@@ -194,11 +195,11 @@ SyncResult<QString> FolderTransport::write(const QString &path, const QByteArray
     FileHandle handle(::open(temporaryName.constData(),
                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (handle.get() < 0)
-        return Result::failure(failure(errno, what));
+        return Unexpected(failure(errno, what));
     const auto abandon = [&](int error) {
         handle.close();
         ::unlink(temporaryName.constData());
-        return Result::failure(failure(error, what));
+        return Unexpected(failure(error, what));
     };
     qsizetype written = 0;
     while (written < data.size()) {
@@ -218,84 +219,86 @@ SyncResult<QString> FolderTransport::write(const QString &path, const QByteArray
     if (handle.close() != 0) {
         const int error = errno;
         ::unlink(temporaryName.constData());
-        return Result::failure(failure(error, what));
+        return Unexpected(failure(error, what));
     }
     // Checked again just before the rename, which narrows the window in which another
     // computer's copy of the file could be overwritten unseen.
-    if (auto error = holds()) {
+    if (const auto held = holds(); !held) {
         ::unlink(temporaryName.constData());
-        return Result::failure(*error);
+        return Unexpected(held.error());
     }
     if (::rename(temporaryName.constData(), encoded(file).constData()) != 0) {
         const int error = errno;
         ::unlink(temporaryName.constData());
-        return Result::failure(failure(error, what));
+        return Unexpected(failure(error, what));
     }
     // The folder itself is not flushed: a rename lost to a power cut shows up as a missing
     // file at the next pass, which is then simply written again.
-    return Result::success(tagOf(info));
+    return Result(tagOf(info));
 }
 
-std::optional<SyncError> FolderTransport::makeFolder(const QString &path)
+SyncResult<void> FolderTransport::makeFolder(const QString &path)
 {
     const QString folder = absolute(path);
     if (::mkdir(encoded(folder).constData(), 0755) == 0 || errno == EEXIST) {
         struct stat info;
         if (::stat(encoded(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode))
-            return std::nullopt;
-        return failure(ENOTDIR, QStringLiteral("No se pudo crear la carpeta %1.").arg(folder));
+            return {};
+        return Unexpected(
+            failure(ENOTDIR, QStringLiteral("No se pudo crear la carpeta %1.").arg(folder)));
     }
-    return failure(errno, QStringLiteral("No se pudo crear la carpeta %1.").arg(folder));
+    return Unexpected(
+        failure(errno, QStringLiteral("No se pudo crear la carpeta %1.").arg(folder)));
 }
 
-std::optional<SyncError> FolderTransport::remove(const QString &path)
+SyncResult<void> FolderTransport::remove(const QString &path)
 {
     const QString file = absolute(path);
     if (::unlink(encoded(file).constData()) == 0 || errno == ENOENT)
-        return std::nullopt;
-    return failure(errno, QStringLiteral("No se pudo borrar %1.").arg(file));
+        return {};
+    return Unexpected(failure(errno, QStringLiteral("No se pudo borrar %1.").arg(file)));
 }
 
-SyncMirroring::AccountStatus FolderTransport::accountStatus(std::optional<SyncError> *error)
+Expected<void, SyncAccountProblem> FolderTransport::checkAccount()
 {
+    using Status = SyncMirroring::AccountStatus;
+    const auto problem = [](Status status, const SyncError &error) {
+        return Unexpected(SyncAccountProblem{status, error});
+    };
     struct stat info;
     if (::stat(encoded(m_root).constData(), &info) != 0) {
         const int code = errno;
-        if (error) {
-            *error = SyncError::fromErrno(
-                code, QStringLiteral("No se encuentra la carpeta %1.").arg(m_root));
-            // A folder that is not there is a drive or a mount away, not a network.
-            if (error->has_value() && (*error)->code == SyncError::networkUnavailable)
-                (*error)->code = SyncError::targetMissing;
-        }
-        return SyncError::codeForErrno(code) == SyncError::permissionFailure
-                   ? SyncMirroring::AccountStatus::restricted
-                   : SyncMirroring::AccountStatus::temporarilyUnavailable;
+        SyncError error = SyncError::fromErrno(
+            code, QStringLiteral("No se encuentra la carpeta %1.").arg(m_root));
+        // A folder that is not there is a drive or a mount away, not a network.
+        if (error.code == SyncError::networkUnavailable)
+            error.code = SyncError::targetMissing;
+        return problem(SyncError::codeForErrno(code) == SyncError::permissionFailure
+                           ? Status::restricted
+                           : Status::temporarilyUnavailable,
+                       error);
     }
     if (!S_ISDIR(info.st_mode)) {
-        if (error) {
-            *error =
-                SyncError::fromErrno(ENOTDIR, QStringLiteral("%1 no es una carpeta.").arg(m_root));
-        }
-        return SyncMirroring::AccountStatus::couldNotDetermine;
+        return problem(
+            Status::couldNotDetermine,
+            SyncError::fromErrno(ENOTDIR, QStringLiteral("%1 no es una carpeta.").arg(m_root)));
     }
     if (::access(encoded(m_root).constData(), R_OK | W_OK | X_OK) != 0) {
-        if (error) {
-            *error = SyncError::fromErrno(
-                errno, QStringLiteral("No se puede escribir en %1.").arg(m_root));
-        }
-        return SyncMirroring::AccountStatus::restricted;
+        return problem(
+            Status::restricted,
+            SyncError::fromErrno(errno, QStringLiteral("No se puede escribir en %1.").arg(m_root)));
     }
-    return SyncMirroring::AccountStatus::available;
+    return {};
 }
 
-std::optional<SyncError> FolderTransport::refusalOfNewCopy()
+SyncResult<void> FolderTransport::checkNewCopyAllowed()
 {
     if (!m_mountPoints.looksUnmounted(m_root))
-        return std::nullopt;
-    return SyncError::make(SyncError::targetUnmounted,
-                           QStringLiteral("%1 está vacía donde debería estar montado un disco: "
-                                          "no se crea en ella la carpeta Orlette.")
-                               .arg(m_root))
-        .with(SyncErrorInfo::plain(QStringLiteral("folder"), m_root));
+        return {};
+    return Unexpected(
+        SyncError::make(SyncError::targetUnmounted,
+                        QStringLiteral("%1 está vacía donde debería estar montado un "
+                                       "disco: no se crea en ella la carpeta Orlette.")
+                            .arg(m_root))
+            .with(SyncErrorInfo::plain(QStringLiteral("folder"), m_root)));
 }

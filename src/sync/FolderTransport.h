@@ -19,12 +19,12 @@ public:
     SyncResult<SyncRemoteFile> read(const QString &path) override;
     SyncResult<QString> write(const QString &path, const QByteArray &data,
                               const SyncWriteCondition &condition) override;
-    std::optional<SyncError> makeFolder(const QString &path) override;
-    std::optional<SyncError> remove(const QString &path) override;
-    SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) override;
+    SyncResult<void> makeFolder(const QString &path) override;
+    SyncResult<void> remove(const QString &path) override;
+    Expected<void, SyncAccountProblem> checkAccount() override;
     // An empty folder where a drive should be mounted is refused: the copy would go to
     // the computer's own disk and vanish under the drive when it comes back.
-    std::optional<SyncError> refusalOfNewCopy() override;
+    SyncResult<void> checkNewCopyAllowed() override;
 
     // Prefix of the temporary files of writes in progress (hidden, so that listings and
     // other programs skip them).

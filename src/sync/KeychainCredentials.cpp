@@ -65,16 +65,15 @@ void KeychainCredentials::readPassword(const QString &account, ReadDone done)
     job->setInsecureFallback(false);
     runJob(job, m_timeout, this, [done, account](QKeychain::ReadPasswordJob *finished) {
         if (!finished) {
-            done(
-                std::nullopt,
-                keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
+            done(Unexpected(keychainError(
+                -1, QStringLiteral("El almacén de secretos no respondió."), account)));
             return;
         }
         if (finished->error() != QKeychain::NoError) {
-            done(std::nullopt, keychainError(finished->error(), finished->errorString(), account));
+            done(Unexpected(keychainError(finished->error(), finished->errorString(), account)));
             return;
         }
-        done(finished->textData(), std::nullopt);
+        done(finished->textData());
     });
 }
 
@@ -87,15 +86,15 @@ void KeychainCredentials::writePassword(const QString &account, const QString &p
     job->setTextData(password);
     runJob(job, m_timeout, this, [done, account](QKeychain::WritePasswordJob *finished) {
         if (!finished) {
-            done(
-                keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
+            done(Unexpected(keychainError(
+                -1, QStringLiteral("El almacén de secretos no respondió."), account)));
             return;
         }
         if (finished->error() != QKeychain::NoError) {
-            done(keychainError(finished->error(), finished->errorString(), account));
+            done(Unexpected(keychainError(finished->error(), finished->errorString(), account)));
             return;
         }
-        done(std::nullopt);
+        done({});
     });
 }
 
@@ -106,15 +105,15 @@ void KeychainCredentials::removePassword(const QString &account, WriteDone done)
     job->setInsecureFallback(false);
     runJob(job, m_timeout, this, [done, account](QKeychain::DeletePasswordJob *finished) {
         if (!finished) {
-            done(
-                keychainError(-1, QStringLiteral("El almacén de secretos no respondió."), account));
+            done(Unexpected(keychainError(
+                -1, QStringLiteral("El almacén de secretos no respondió."), account)));
             return;
         }
         if (finished->error() != QKeychain::NoError &&
             finished->error() != QKeychain::EntryNotFound) {
-            done(keychainError(finished->error(), finished->errorString(), account));
+            done(Unexpected(keychainError(finished->error(), finished->errorString(), account)));
             return;
         }
-        done(std::nullopt);
+        done({});
     });
 }

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 // Where the WebDAV password is kept. Every call answers exactly once, on the caller's
 // thread, possibly later; a password is never written anywhere else.
@@ -16,9 +15,8 @@ class SyncCredentials : public QObject
     Q_OBJECT
 
 public:
-    using ReadDone = std::function<void(const std::optional<QString> &password,
-                                        const std::optional<SyncError> &error)>;
-    using WriteDone = std::function<void(const std::optional<SyncError> &error)>;
+    using ReadDone = std::function<void(const SyncResult<QString> &password)>;
+    using WriteDone = std::function<void(const SyncResult<void> &written)>;
 
     using QObject::QObject;
     ~SyncCredentials() override = default;

@@ -104,11 +104,13 @@ void SyncEngine::launch()
         // The password is looked up on this thread and handed to the worker.
         m_credentials->readPassword(m_target.credentialAccount(),
                                     [this, weak = QPointer<SyncEngine>(this),
-                                     generation](const std::optional<QString> &password,
-                                                 const std::optional<SyncError> &error) {
+                                     generation](const SyncResult<QString> &password) {
                                         if (!weak || generation != m_generation || !m_started)
                                             return;
-                                        launchWorker(password, error);
+                                        if (password)
+                                            launchWorker(*password, std::nullopt);
+                                        else
+                                            launchWorker(std::nullopt, password.error());
                                     });
         return;
     }
@@ -283,25 +285,25 @@ void SyncEngine::requestZoneNames()
     onWorker([](SyncEngineWorker *worker) { worker->requestZoneNames(); });
 }
 
-void SyncEngine::setWebDavPassword(const QString &password,
-                                   std::function<void(const std::optional<SyncError> &)> done)
+void SyncEngine::setWebDavPassword(const QString &password, SyncCredentials::WriteDone done)
 {
     if (!m_credentials || m_target.kind != SyncTarget::Kind::webDav) {
         if (done) {
-            done(SyncError::make(SyncError::invalidArguments,
-                                 QStringLiteral("No hay un servidor WebDAV configurado.")));
+            done(Unexpected(
+                SyncError::make(SyncError::invalidArguments,
+                                QStringLiteral("No hay un servidor WebDAV configurado."))));
         }
         return;
     }
     m_credentials->writePassword(
         m_target.credentialAccount(), password,
-        [weak = QPointer<SyncEngine>(this), done](const std::optional<SyncError> &error) {
+        [weak = QPointer<SyncEngine>(this), done](const SyncResult<void> &written) {
             if (weak && weak->m_started) {
                 weak->stopWorker();
                 weak->launch();
             }
             if (done)
-                done(error);
+                done(written);
         });
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "sync/SyncCredentials.h"
 #include "sync/SyncMirroring.h"
 #include "sync/SyncTarget.h"
 
@@ -15,7 +16,6 @@ class ModelContainer;
 class QFileSystemWatcher;
 class QThread;
 class QTimer;
-class SyncCredentials;
 class SyncEngineWorker;
 class UserDefaults;
 
@@ -80,8 +80,7 @@ public:
     void requestSendAgain() override;
 
     // Keeps the WebDAV password of the configured target and restarts the mirroring.
-    void setWebDavPassword(const QString &password,
-                           std::function<void(const std::optional<SyncError> &)> done = {});
+    void setWebDavPassword(const QString &password, SyncCredentials::WriteDone done = {});
     // The key-value document as this computer holds it (key → {value, modifiedAt}),
     // merged with the target's at the next pass.
     void setKeyValues(const QJsonObject &values);

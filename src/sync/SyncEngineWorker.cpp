@@ -11,6 +11,8 @@
 #include <QSysInfo>
 #include <QUuid>
 
+#include <tuple>
+
 namespace {
 
 const QString deviceIdKey = QStringLiteral("deviceId");
@@ -32,13 +34,13 @@ public:
     ~EventScope()
     {
         if (!m_finished && !m_worker->isCancelled())
-            finish(SyncError::make(SyncError::internalError,
-                                   QStringLiteral("La sincronización se interrumpió.")));
+            finish(Unexpected(SyncError::make(
+                SyncError::internalError, QStringLiteral("La sincronización se interrumpió."))));
     }
     EventScope(const EventScope &) = delete;
     EventScope &operator=(const EventScope &) = delete;
 
-    void finish(const std::optional<SyncError> &error)
+    void finish(const SyncResult<void> &result)
     {
         if (m_finished)
             return;
@@ -46,7 +48,7 @@ public:
         if (m_worker->isCancelled())
             return;
         m_event.endDate = QDateTime::fromMSecsSinceEpoch(m_worker->now(), Qt::UTC);
-        m_event.error = error;
+        m_event.error = result ? std::nullopt : std::optional<SyncError>(result.error());
         Q_EMIT m_worker->eventChanged(m_event);
     }
 
@@ -90,33 +92,28 @@ QString SyncEngineWorker::deviceId()
         m_deviceId = m_state.meta(deviceIdKey);
         if (m_deviceId.isEmpty()) {
             m_deviceId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-            m_state.setMeta(deviceIdKey, m_deviceId);
+            // Kept for this run even if it cannot be stored: the next run picks another.
+            std::ignore = m_state.setMeta(deviceIdKey, m_deviceId);
         }
     }
     return m_deviceId;
 }
 
-bool SyncEngineWorker::prepare(std::optional<SyncError> *error)
+SyncResult<void> SyncEngineWorker::prepare()
 {
     if (!m_container) {
-        *error = SyncError::make(SyncError::badDatabase,
-                                 QStringLiteral("No hay almacén de notas que sincronizar."));
-        return false;
+        return Unexpected(SyncError::make(
+            SyncError::badDatabase, QStringLiteral("No hay almacén de notas que sincronizar.")));
     }
     if (!m_state.isOpen()) {
-        StoreError failure;
-        if (!m_state.open(m_container->databaseUri(), &failure)) {
-            *error = SyncPassErrors::database(failure);
-            return false;
-        }
+        if (auto opened = m_state.open(m_container->databaseUri()); !opened)
+            return Unexpected(SyncPassErrors::database(opened.error()));
     }
-    if (auto invalid = m_target.validate(m_options.dataDirectory)) {
-        *error = invalid;
-        return false;
-    }
+    if (auto valid = m_target.validate(m_options.dataDirectory); !valid)
+        return valid;
     if (!m_transport)
         m_transport = m_transportFactory();
-    return true;
+    return {};
 }
 
 void SyncEngineWorker::runCycle()
@@ -151,15 +148,15 @@ bool SyncEngineWorker::checkConditionalWrites()
     if (m_conditionalWritesChecked &&
         moment - *m_conditionalWritesChecked < m_options.conditionalWriteCheckInterval)
         return true;
-    const std::optional<SyncError> refusal = m_transport->checkConditionalWrites();
-    if (!refusal) {
+    const SyncResult<void> honoured = m_transport->checkConditionalWrites();
+    if (honoured) {
         m_conditionalWritesChecked = moment;
         return true;
     }
     if (isCancelled())
         return false;
     EventScope importing(this, SyncEvent::Type::importing);
-    importing.finish(refusal);
+    importing.finish(honoured);
     return false;
 }
 
@@ -172,18 +169,15 @@ void SyncEngineWorker::judgeFolderTags(const QByteArray &listing)
     m_listing = listing;
 }
 
-bool SyncEngineWorker::forgetRemoteIfAsked(std::optional<SyncError> *error)
+SyncResult<void> SyncEngineWorker::forgetRemoteIfAsked()
 {
     if (!m_sendAgain)
-        return true;
-    StoreError failure;
-    if (!m_state.forgetRemote(&failure)) {
-        *error = SyncPassErrors::database(failure);
-        return false;
-    }
+        return {};
+    if (auto forgotten = m_state.forgetRemote(); !forgotten)
+        return Unexpected(SyncPassErrors::database(forgotten.error()));
     m_sendAgain = false;
     m_isSetUp = false;
-    return true;
+    return {};
 }
 
 SyncPassEnvironment SyncEngineWorker::environment()
@@ -194,10 +188,9 @@ SyncPassEnvironment SyncEngineWorker::environment()
 
 void SyncEngineWorker::cycleOnce()
 {
-    std::optional<SyncError> error;
-    if (!prepare(&error)) {
+    if (const auto prepared = prepare(); !prepared) {
         EventScope setup(this, SyncEvent::Type::setup);
-        setup.finish(error);
+        setup.finish(prepared);
         return;
     }
     if (!reachTarget()) {
@@ -207,9 +200,9 @@ void SyncEngineWorker::cycleOnce()
         return;
     }
     // Forgotten only once the target answers: a drive still away keeps the request.
-    if (!forgetRemoteIfAsked(&error)) {
+    if (const auto forgotten = forgetRemoteIfAsked(); !forgotten) {
         EventScope setup(this, SyncEvent::Type::setup);
-        setup.finish(error);
+        setup.finish(forgotten);
         return;
     }
     if (!checkConditionalWrites()) {
@@ -218,17 +211,17 @@ void SyncEngineWorker::cycleOnce()
     }
     if (!m_isSetUp) {
         EventScope setup(this, SyncEvent::Type::setup);
-        error = SyncRemoteSetUp(environment(), m_target.identity()).run();
-        setup.finish(error);
-        if (error && error->code == SyncError::userDeletedZone && !isCancelled())
-            Q_EMIT remoteNotesCounted(0);
-        if (error) {
+        const auto setUp = SyncRemoteSetUp(environment(), m_target.identity()).run();
+        setup.finish(setUp);
+        if (!setUp) {
+            if (setUp.error().code == SyncError::userDeletedZone && !isCancelled())
+                Q_EMIT remoteNotesCounted(0);
             finishKeyValues(false);
             return;
         }
         m_isSetUp = true;
     }
-    if (importStep() || isCancelled()) {
+    if (!importStep() || isCancelled()) {
         finishKeyValues(false);
         return;
     }
@@ -239,73 +232,70 @@ void SyncEngineWorker::cycleOnce()
 // set-up: they pass, and the pass that finds them says so as a failed import.
 bool SyncEngineWorker::reachTarget()
 {
-    std::optional<SyncError> unreachable;
-    const auto status = m_transport->accountStatus(&unreachable);
+    const auto account = m_transport->checkAccount();
     if (!isCancelled())
-        Q_EMIT accountStatusReady(status, unreachable);
-    if (status == SyncMirroring::AccountStatus::available)
+        emitAccountStatus(account);
+    if (account)
         return true;
     EventScope importing(this, SyncEvent::Type::importing);
-    importing.finish(unreachable ? *unreachable
-                                 : SyncError::make(SyncError::networkUnavailable,
-                                                   QStringLiteral("No se llega al destino.")));
+    importing.finish(Unexpected(account.error().error));
     return false;
 }
 
-std::optional<SyncError> SyncEngineWorker::importStep()
+SyncResult<void> SyncEngineWorker::importStep()
 {
     EventScope importing(this, SyncEvent::Type::importing);
     // Taken before the listing: whatever changes from now on shows at the next check.
     m_folderTags = currentFolderTags();
-    std::optional<SyncError> error = SyncLocalScan(environment()).run();
-    if (!error) {
+    SyncResult<void> imported = SyncLocalScan(environment()).run();
+    if (imported) {
         SyncImporter importer(environment(), m_container);
-        error = importer.run();
+        imported = importer.run();
         m_refused = importer.refused();
-        if (!error)
+        if (imported)
             judgeFolderTags(importer.listingDigest());
         if (importer.metALocalEdit())
             askForAnotherPass();
     }
-    if (!error)
-        error = m_keyValues.read(*m_transport);
-    importing.finish(error);
+    if (imported)
+        imported = m_keyValues.read(*m_transport);
+    importing.finish(imported);
     if (!isCancelled()) {
-        if (!error)
+        if (imported)
             Q_EMIT remoteNotesCounted(m_state.mirroredNoteCount());
-        else if (error->code == SyncError::userDeletedZone ||
-                 error->code == SyncError::remoteCopyEmptied)
+        else if (imported.error().code == SyncError::userDeletedZone ||
+                 imported.error().code == SyncError::remoteCopyEmptied)
             Q_EMIT remoteNotesCounted(0);
     }
-    return error;
+    return imported;
 }
 
 void SyncEngineWorker::exportStep()
 {
     SyncExporter exporter(environment(), m_keyValues, deviceId(), m_options.deviceName);
     const auto due = exporter.due();
-    if (!due.ok()) {
+    if (!due) {
         EventScope exporting(this, SyncEvent::Type::exporting);
-        exporting.finish(due.error);
+        exporting.finish(Unexpected(due.error()));
         finishKeyValues(false);
         return;
     }
-    if (due.value->isEmpty() && !exporter.keyValuesDue() && m_refused.isEmpty()) {
+    if (due->isEmpty() && !exporter.keyValuesDue() && m_refused.isEmpty()) {
         finishKeyValues(true);
         return;
     }
     EventScope exporting(this, SyncEvent::Type::exporting);
-    const SyncExporter::Outcome outcome = exporter.send(*due.value, m_refused);
+    const SyncExporter::Outcome outcome = exporter.send(*due, m_refused);
     if (isCancelled()) {
         finishKeyValues(false);
         return;
     }
     if (outcome.lostRace)
         askForAnotherPass();
-    exporting.finish(outcome.error);
+    exporting.finish(outcome.result);
     if (!isCancelled())
         Q_EMIT remoteNotesCounted(m_state.mirroredNoteCount());
-    finishKeyValues(!outcome.error);
+    finishKeyValues(outcome.result.has_value());
 }
 
 void SyncEngineWorker::askForAnotherPass()
@@ -323,7 +313,7 @@ void SyncEngineWorker::checkForChanges()
     if (m_folderTagsUntrusted) {
         // One listing of the notes instead: its tags are the files' own.
         const auto listing = m_transport->list(notesFolder);
-        if (listing.ok() && SyncImporter::digestOf(*listing.value) != m_listing)
+        if (listing && SyncImporter::digestOf(*listing) != m_listing)
             runCycle();
         return;
     }
@@ -358,32 +348,38 @@ void SyncEngineWorker::finishKeyValues(bool ok)
 
 void SyncEngineWorker::requestAccountStatus()
 {
-    std::optional<SyncError> error;
-    if (!prepare(&error)) {
-        Q_EMIT accountStatusReady(SyncMirroring::AccountStatus::couldNotDetermine, error);
+    if (const auto prepared = prepare(); !prepared) {
+        Q_EMIT accountStatusReady(SyncMirroring::AccountStatus::couldNotDetermine,
+                                  prepared.error());
         return;
     }
-    const auto status = m_transport->accountStatus(&error);
-    Q_EMIT accountStatusReady(status, error);
+    emitAccountStatus(m_transport->checkAccount());
+}
+
+void SyncEngineWorker::emitAccountStatus(const Expected<void, SyncAccountProblem> &account)
+{
+    if (account)
+        Q_EMIT accountStatusReady(SyncMirroring::AccountStatus::available, std::nullopt);
+    else
+        Q_EMIT accountStatusReady(account.error().status, account.error().error);
 }
 
 void SyncEngineWorker::requestZoneNames()
 {
-    std::optional<SyncError> error;
-    if (!prepare(&error)) {
-        Q_EMIT zoneNamesReady({}, error);
+    if (const auto prepared = prepare(); !prepared) {
+        Q_EMIT zoneNamesReady({}, prepared.error());
         return;
     }
     const auto listing = m_transport->list(SyncTarget::remoteFolder);
-    if (!listing.ok()) {
-        if (listing.error->code == SyncError::unknownItem)
+    if (!listing) {
+        if (listing.error().code == SyncError::unknownItem)
             Q_EMIT zoneNamesReady({}, std::nullopt);
         else
-            Q_EMIT zoneNamesReady({}, listing.error);
+            Q_EMIT zoneNamesReady({}, listing.error());
         return;
     }
     QStringList names{SyncTarget::remoteFolder};
-    for (const SyncRemoteEntry &entry : *listing.value) {
+    for (const SyncRemoteEntry &entry : *listing) {
         if (entry.isFolder)
             names << SyncTarget::remoteFolder + QLatin1Char('/') + entry.name;
     }

@@ -95,14 +95,15 @@ private:
     class EventScope;
 
     void cycleOnce();
-    bool prepare(std::optional<SyncError> *error);
-    bool forgetRemoteIfAsked(std::optional<SyncError> *error);
+    SyncResult<void> prepare();
+    SyncResult<void> forgetRemoteIfAsked();
     bool checkConditionalWrites();
     // After an import: folder tags that stayed the same while the listing changed are
     // not change tags, and changes are looked for by listing instead.
     void judgeFolderTags(const QByteArray &listing);
     bool reachTarget();
-    std::optional<SyncError> importStep();
+    void emitAccountStatus(const Expected<void, SyncAccountProblem> &account);
+    SyncResult<void> importStep();
     void exportStep();
     // Another pass follows this one at once, a bounded number of times per request.
     void askForAnotherPass();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/Expected.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -108,3 +110,6 @@ struct SyncError
 };
 
 Q_DECLARE_METATYPE(SyncError)
+
+// What the mirroring's operations answer: a value, or the failure that says why none.
+template <typename T> using SyncResult = Expected<T, SyncError>;

@@ -10,17 +10,16 @@ SyncExporter::SyncExporter(SyncPassEnvironment environment, SyncKeyValueMerge &k
 
 SyncResult<QList<SyncStateEntry>> SyncExporter::due()
 {
-    StoreError failure;
-    auto loaded = m_env.state.load(&failure);
+    auto loaded = m_env.state.load();
     if (!loaded)
-        return SyncResult<QList<SyncStateEntry>>::failure(SyncPassErrors::database(failure));
+        return Unexpected(SyncPassErrors::database(loaded.error()));
     QList<SyncStateEntry> due;
     for (const SyncStateEntry &entry : std::as_const(*loaded)) {
         // The records are as loaded: their hashes are known from the passes before.
         if (m_env.state.loadedContentHash(entry.recordName) != entry.remoteHash)
             due << entry;
     }
-    return SyncResult<QList<SyncStateEntry>>::success(due);
+    return due;
 }
 
 SyncExporter::Outcome SyncExporter::send(QList<SyncStateEntry> due,
@@ -31,8 +30,7 @@ SyncExporter::Outcome SyncExporter::send(QList<SyncStateEntry> due,
     for (auto it = refused.cbegin(); it != refused.cend(); ++it)
         failures << SyncErrorItem{it.key(), std::make_shared<const SyncError>(it.value()), {}};
     QList<SyncStateEntry> done;
-    StoreError failure;
-    std::optional<SyncError> &stop = outcome.error;
+    SyncResult<void> &result = outcome.result;
     for (SyncStateEntry &entry : due) {
         if (m_env.cancelled())
             break;
@@ -57,45 +55,44 @@ SyncExporter::Outcome SyncExporter::send(QList<SyncStateEntry> due,
         }
         const auto written =
             m_env.transport.write(SyncPaths::notePath(entry.recordName), data, condition);
-        if (written.ok()) {
+        if (written) {
             // Only now does this computer count the record as mirrored.
-            entry.remoteTag = *written.value;
+            entry.remoteTag = *written;
             entry.remoteHash = m_env.state.loadedContentHash(entry.recordName);
             if (!entry.record.isDeleted)
                 entry.agreedBodyHash = entry.record.bodyHash();
             done << entry;
             if (done.size() >= 100) {
-                if (!m_env.state.save(done, &failure)) {
-                    stop = SyncPassErrors::database(failure);
+                result = m_env.state.save(done).transform_error(SyncPassErrors::database);
+                if (!result)
                     break;
-                }
                 done.clear();
             }
-        } else if (written.error->code == SyncError::serverRecordChanged) {
+        } else if (written.error().code == SyncError::serverRecordChanged) {
             // Someone wrote it meanwhile: the next import merges theirs first.
             outcome.lostRace = true;
-        } else if (SyncPassErrors::stopsThePass(*written.error)) {
-            stop = written.error;
+        } else if (SyncPassErrors::stopsThePass(written.error())) {
+            result = Unexpected(written.error());
             break;
         } else {
             failures << SyncErrorItem{
-                entry.recordName, std::make_shared<const SyncError>(*written.error), {}};
+                entry.recordName, std::make_shared<const SyncError>(written.error()), {}};
         }
     }
-    if (!m_env.state.save(done, &failure) && !stop)
-        stop = SyncPassErrors::database(failure);
+    if (const auto saved = m_env.state.save(done); !saved && result)
+        result = Unexpected(SyncPassErrors::database(saved.error()));
 
-    if (!stop && m_keyValues.isDue() && !m_env.cancelled()) {
-        if (auto error = m_keyValues.write(m_env.transport)) {
-            if (error->code == SyncError::serverRecordChanged)
+    if (result && m_keyValues.isDue() && !m_env.cancelled()) {
+        if (const auto keyValues = m_keyValues.write(m_env.transport); !keyValues) {
+            if (keyValues.error().code == SyncError::serverRecordChanged)
                 outcome.lostRace = true;
             else
-                stop = error;
+                result = keyValues;
         }
     }
     if (m_env.cancelled())
-        return Outcome{SyncPassErrors::cancelled(), outcome.lostRace};
-    if (!stop && !failures.isEmpty())
-        stop = SyncPassErrors::partialFailure(failures);
+        return Outcome{Unexpected(SyncPassErrors::cancelled()), outcome.lostRace};
+    if (result && !failures.isEmpty())
+        result = Unexpected(SyncPassErrors::partialFailure(failures));
     return outcome;
 }

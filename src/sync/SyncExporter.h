@@ -12,7 +12,7 @@ class SyncExporter
 public:
     struct Outcome
     {
-        std::optional<SyncError> error;
+        SyncResult<void> result;
         // A write found the target changed since it was read: a pass should follow.
         bool lostRace = false;
     };

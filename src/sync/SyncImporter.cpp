@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <tuple>
+
 SyncImporter::SyncImporter(SyncPassEnvironment environment, ModelContainer *container)
     : m_env(std::move(environment)), m_container(container)
 {
@@ -18,18 +20,18 @@ SyncImporter::SyncImporter(SyncPassEnvironment environment, ModelContainer *cont
 
 SyncImporter::~SyncImporter() = default;
 
-std::optional<SyncError> SyncImporter::run()
+SyncResult<void> SyncImporter::run()
 {
     const auto remoteTags = listRemote();
-    if (!remoteTags.ok())
-        return remoteTags.error;
-    if (auto error = plan(*remoteTags.value))
-        return error;
+    if (!remoteTags)
+        return Unexpected(remoteTags.error());
+    if (auto planned = plan(*remoteTags); !planned)
+        return planned;
     planSyncthingCopies();
-    auto error = apply();
-    if (!error && !m_metALocalEdit)
+    auto applied = apply();
+    if (applied && !m_metALocalEdit)
         removeSurfacedCopies();
-    return error;
+    return applied;
 }
 
 // Syncthing keeps the version that lost a simultaneous change as
@@ -43,9 +45,9 @@ void SyncImporter::planSyncthingCopies()
             return;
         const auto file =
             m_env.transport.read(SyncPaths::notesFolder + QLatin1Char('/') + it.key());
-        if (!file.ok())
+        if (!file)
             continue;
-        const auto record = SyncRecord::fromJson(file.value->data);
+        const auto record = SyncRecord::fromJson(file->data);
         if (!record || record->recordName != it.value()) {
             // Not a copy of one of our records: another program's, left alone.
             continue;
@@ -65,8 +67,9 @@ void SyncImporter::planSyncthingCopies()
 
 void SyncImporter::removeSurfacedCopies()
 {
+    // A copy that cannot be removed now is read again by the next pass.
     for (const QString &file : std::as_const(m_surfacedFiles))
-        m_env.transport.remove(SyncPaths::notesFolder + QLatin1Char('/') + file);
+        std::ignore = m_env.transport.remove(SyncPaths::notesFolder + QLatin1Char('/') + file);
 }
 
 SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
@@ -74,22 +77,22 @@ SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
     using Result = SyncResult<QHash<QString, QString>>;
     QList<SyncRemoteEntry> entries;
     auto listing = m_env.transport.list(SyncPaths::notesFolder);
-    if (listing.ok()) {
-        entries = *listing.value;
+    if (listing) {
+        entries = *listing;
         m_listingDigest = digestOf(entries);
-    } else if (listing.error->code == SyncError::unknownItem) {
+    } else if (listing.error().code == SyncError::unknownItem) {
         if (m_env.state.holdsMirroredNotes()) {
-            return Result::failure(
+            return Unexpected(
                 SyncError::make(SyncError::userDeletedZone,
                                 QStringLiteral("La carpeta de notas del destino ya no está. "
                                                "No se ha borrado ninguna nota de este "
                                                "ordenador."))
                     .with(SyncErrorInfo::plain(QStringLiteral("folder"), SyncPaths::notesFolder)));
         }
-        if (auto error = m_env.transport.makeFolder(SyncPaths::notesFolder))
-            return Result::failure(*error);
+        if (auto made = m_env.transport.makeFolder(SyncPaths::notesFolder); !made)
+            return Unexpected(made.error());
     } else {
-        return Result::failure(*listing.error);
+        return Unexpected(listing.error());
     }
 
     // Only our own record files count, and Syncthing's conflict copies of them: editor
@@ -109,13 +112,13 @@ SyncResult<QHash<QString, QString>> SyncImporter::listRemote()
         }
     }
     if (remoteTags.isEmpty() && m_env.state.holdsMirroredNotes()) {
-        return Result::failure(
+        return Unexpected(
             SyncError::make(SyncError::remoteCopyEmptied,
                             QStringLiteral("La carpeta de notas del destino está vacía. No se "
                                            "ha borrado ninguna nota de este ordenador."))
                 .with(SyncErrorInfo::plain(QStringLiteral("folder"), SyncPaths::notesFolder)));
     }
-    return Result::success(remoteTags);
+    return Result(remoteTags);
 }
 
 QByteArray SyncImporter::digestOf(const QList<SyncRemoteEntry> &entries)
@@ -128,13 +131,12 @@ QByteArray SyncImporter::digestOf(const QList<SyncRemoteEntry> &entries)
                                     QCryptographicHash::Sha256);
 }
 
-std::optional<SyncError> SyncImporter::plan(const QHash<QString, QString> &remoteTags)
+SyncResult<void> SyncImporter::plan(const QHash<QString, QString> &remoteTags)
 {
-    StoreError failure;
-    auto loaded = m_env.state.load(&failure);
+    auto loaded = m_env.state.load();
     if (!loaded)
-        return SyncPassErrors::database(failure);
-    m_states = std::move(*loaded);
+        return Unexpected(SyncPassErrors::database(loaded.error()));
+    m_states = std::move(loaded).value();
     QList<SyncStateEntry> touched;
 
     for (auto it = m_states.begin(); it != m_states.end(); ++it) {
@@ -148,49 +150,46 @@ std::optional<SyncError> SyncImporter::plan(const QHash<QString, QString> &remot
 
     for (auto it = remoteTags.cbegin(); it != remoteTags.cend(); ++it) {
         if (m_env.cancelled())
-            return SyncPassErrors::cancelled();
+            return Unexpected(SyncPassErrors::cancelled());
         const QString &name = it.key();
         const auto known = m_states.find(name);
         if (known != m_states.end() && known->remoteTag == it.value())
             continue;
         const auto file = m_env.transport.read(SyncPaths::notePath(name));
-        if (!file.ok() && file.error->code == SyncError::limitExceeded) {
+        if (!file && file.error().code == SyncError::limitExceeded) {
             m_refused.insert(name, SyncError::wrapping(SyncError::limitExceeded,
                                                        QStringLiteral("Esta nota es demasiado "
                                                                       "grande para sincronizarla."),
-                                                       *file.error));
+                                                       file.error()));
             continue;
         }
-        if (!file.ok()) {
-            if (file.error->code != SyncError::unknownItem &&
-                SyncPassErrors::stopsThePass(*file.error))
-                return file.error;
+        if (!file) {
+            if (file.error().code != SyncError::unknownItem &&
+                SyncPassErrors::stopsThePass(file.error()))
+                return Unexpected(file.error());
             continue;
         }
-        QString why;
-        const auto remote = SyncRecord::fromJson(file.value->data, &why);
+        const auto remote = SyncRecord::fromJson(file->data);
         // Damaged files, files of a newer format and impostors stay as they are.
-        if (auto refused = refusal(name, file.value->data, remote, why)) {
+        if (const auto usable = checkRecord(name, file->data, remote); !usable) {
             // A file no note here ever had is another program's and left alone quietly;
             // one that stands for a note here, or that a newer version wrote, is reported.
             const QUuid id = remote ? remote->noteId() : QUuid();
-            if (known != m_states.end() || refused->code == SyncError::incompatibleVersion ||
+            if (known != m_states.end() || usable.error().code == SyncError::incompatibleVersion ||
                 (!id.isNull() && m_states.contains(SyncRecord::nameFor(id))))
-                m_refused.insert(name, *refused);
+                m_refused.insert(name, usable.error());
             continue;
         }
         if (known != m_states.end() && known->remoteHash == remote->contentHash()) {
-            known->remoteTag = file.value->tag;
+            known->remoteTag = file->tag;
             touched << *known;
             continue;
         }
-        if (auto planned = planOne(name, *file.value, *remote))
+        if (auto planned = planOne(name, *file, *remote))
             m_plans << *planned;
     }
 
-    if (!m_env.state.save(touched, &failure))
-        return SyncPassErrors::database(failure);
-    return std::nullopt;
+    return m_env.state.save(touched).transform_error(SyncPassErrors::database);
 }
 
 std::optional<SyncImporter::Plan>
@@ -219,13 +218,13 @@ SyncImporter::planOne(const QString &name, const SyncRemoteFile &file, const Syn
     return plan;
 }
 
-std::optional<SyncError> SyncImporter::refusal(const QString &name, const QByteArray &data,
-                                               const std::optional<SyncRecord> &remote,
-                                               const QString &why)
+SyncResult<void> SyncImporter::checkRecord(const QString &name, const QByteArray &data,
+                                           const Expected<SyncRecord, QString> &remote)
 {
-    QString reason = why;
+    QString reason;
     int code = SyncError::invalidArguments;
     if (!remote) {
+        reason = remote.error();
         const int version =
             QJsonDocument::fromJson(data).object().value(QStringLiteral("format")).toInt(0);
         if (version > SyncRecord::format)
@@ -237,13 +236,13 @@ std::optional<SyncError> SyncImporter::refusal(const QString &name, const QByteA
         // Another note's id under a name of its own would be imported as a second copy.
         reason = QStringLiteral("guarda la nota %1").arg(SyncRecord::nameFor(id));
     } else {
-        return std::nullopt;
+        return {};
     }
-    return SyncError::make(code, QStringLiteral("La copia de esta nota en el destino no se puede "
-                                                "usar (%1): sus cambios no salen de este "
-                                                "ordenador.")
-                                     .arg(reason))
-        .with(SyncErrorInfo::plain(QStringLiteral("file"), SyncPaths::notePath(name)));
+    return Unexpected(
+        SyncError::make(code, QStringLiteral("La copia de esta nota en el destino no se puede "
+                                             "usar (%1): sus cambios no salen de este ordenador.")
+                                  .arg(reason))
+            .with(SyncErrorInfo::plain(QStringLiteral("file"), SyncPaths::notePath(name))));
 }
 
 SyncImporter::Action SyncImporter::actionOf(const Plan &plan)
@@ -269,28 +268,25 @@ SyncStateEntry SyncImporter::settled(const Plan &plan) const
     return entry;
 }
 
-std::optional<SyncError> SyncImporter::apply()
+SyncResult<void> SyncImporter::apply()
 {
     const bool touchesStore = !m_surfacedBodies.isEmpty() ||
                               std::any_of(m_plans.cbegin(), m_plans.cend(), [](const Plan &plan) {
                                   return actionOf(plan) != Action::none || plan.losingBody;
                               });
-    StoreError failure;
     if (!touchesStore) {
         QList<SyncStateEntry> entries;
         for (const Plan &plan : std::as_const(m_plans))
             entries << settled(plan);
-        if (!m_env.state.save(entries, &failure))
-            return SyncPassErrors::database(failure);
-        return std::nullopt;
+        return m_env.state.save(entries).transform_error(SyncPassErrors::database);
     }
 
     if (!m_container)
-        return SyncPassErrors::database(
-            StoreError{0, QStringLiteral("No se pudo abrir un contexto.")});
+        return Unexpected(SyncPassErrors::database(
+            StoreError{0, QStringLiteral("No se pudo abrir un contexto.")}));
     auto opened = m_container->makeContext();
     if (!opened)
-        return SyncPassErrors::database(opened.error());
+        return Unexpected(SyncPassErrors::database(opened.error()));
     const std::unique_ptr<ModelContext> context = std::move(opened).value();
     // Rows are merged from the scan at the start of the pass; a save made since then
     // must win over the merge, not be overwritten by it.
@@ -298,13 +294,13 @@ std::optional<SyncError> SyncImporter::apply()
     QHash<qint64, Note *> notes;
     const auto all = context->fetch(FetchDescriptor{});
     if (!all)
-        return SyncPassErrors::database(all.error());
+        return Unexpected(SyncPassErrors::database(all.error()));
     for (Note *note : *all)
         notes.insert(note->persistentModelID().value, note);
-    if (auto error = applyToStore(*context, notes))
-        return error;
+    if (auto applied = applyToStore(*context, notes); !applied)
+        return applied;
     if (m_metALocalEdit)
-        return std::nullopt;
+        return {};
 
     QList<SyncStateEntry> finals = m_quiet;
     for (const Applied &done : std::as_const(m_applied)) {
@@ -320,13 +316,10 @@ std::optional<SyncError> SyncImporter::apply()
         entry.observedRowVersion = done.note ? context->storedVersion(done.note) : 0;
         finals << entry;
     }
-    if (!m_env.state.save(finals, &failure))
-        return SyncPassErrors::database(failure);
-    return std::nullopt;
+    return m_env.state.save(finals).transform_error(SyncPassErrors::database);
 }
 
-std::optional<SyncError> SyncImporter::applyToStore(ModelContext &context,
-                                                    QHash<qint64, Note *> &notes)
+SyncResult<void> SyncImporter::applyToStore(ModelContext &context, QHash<qint64, Note *> &notes)
 {
     for (const Plan &plan : std::as_const(m_plans)) {
         const Action action = actionOf(plan);
@@ -366,20 +359,18 @@ std::optional<SyncError> SyncImporter::applyToStore(ModelContext &context,
     for (const SyncRecord &body : std::as_const(m_surfacedBodies))
         applyConflictCopy(context, body);
 
-    StoreError failure;
-    if (!m_env.state.save(m_intents, &failure))
-        return SyncPassErrors::database(failure);
+    if (auto noted = m_env.state.save(m_intents); !noted)
+        return Unexpected(SyncPassErrors::database(noted.error()));
     if (const auto saved = context.save(); !saved) {
-        failure = saved.error();
         // Nothing reached the store: the intents go, and the next pass reads again.
         undoIntents();
-        if (failure.code == StoreError::rowChanged) {
+        if (saved.error().code == StoreError::rowChanged) {
             m_metALocalEdit = true;
-            return std::nullopt;
+            return {};
         }
-        return SyncPassErrors::database(failure);
+        return Unexpected(SyncPassErrors::database(saved.error()));
     }
-    return std::nullopt;
+    return {};
 }
 
 bool SyncImporter::changedSinceScan(const Plan &plan, const ModelContext &context,
@@ -426,5 +417,6 @@ void SyncImporter::undoIntents()
         undo << entry;
     }
     m_env.state.removeDetached(fresh);
-    m_env.state.save(undo);
+    // Intents left behind by a failure here are settled by the next scan.
+    std::ignore = m_env.state.save(undo);
 }

@@ -22,7 +22,7 @@ public:
     SyncImporter(SyncPassEnvironment environment, ModelContainer *container);
     ~SyncImporter();
 
-    std::optional<SyncError> run();
+    SyncResult<void> run();
     // Records of the target this pass could not take in (damaged, of a newer format, or
     // not the note their file name says), by name, with the reason. They are neither
     // imported nor written over: the status must say so instead of "Al día".
@@ -62,20 +62,20 @@ private:
     };
 
     SyncResult<QHash<QString, QString>> listRemote();
-    std::optional<SyncError> plan(const QHash<QString, QString> &remoteTags);
+    SyncResult<void> plan(const QHash<QString, QString> &remoteTags);
     void planSyncthingCopies();
     void removeSurfacedCopies();
     std::optional<Plan> planOne(const QString &name, const SyncRemoteFile &file,
                                 const SyncRecord &remote);
-    std::optional<SyncError> apply();
-    std::optional<SyncError> applyToStore(ModelContext &context, QHash<qint64, Note *> &notes);
+    SyncResult<void> apply();
+    SyncResult<void> applyToStore(ModelContext &context, QHash<qint64, Note *> &notes);
     void applyConflictCopy(ModelContext &context, const SyncRecord &losingBody);
     void undoIntents();
     bool changedSinceScan(const Plan &plan, const ModelContext &context, const Note *note) const;
     SyncStateEntry settled(const Plan &plan) const;
-    static std::optional<SyncError> refusal(const QString &name, const QByteArray &data,
-                                            const std::optional<SyncRecord> &remote,
-                                            const QString &why);
+    // Fails with the reason the remote file cannot be taken as the record `name`.
+    static SyncResult<void> checkRecord(const QString &name, const QByteArray &data,
+                                        const Expected<SyncRecord, QString> &remote);
     static Action actionOf(const Plan &plan);
 
     SyncPassEnvironment m_env;

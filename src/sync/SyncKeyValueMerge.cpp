@@ -26,29 +26,29 @@ QJsonObject SyncKeyValueMerge::merge(const QJsonObject &local, const QJsonObject
     return merged;
 }
 
-std::optional<SyncError> SyncKeyValueMerge::read(SyncTransport &transport)
+SyncResult<void> SyncKeyValueMerge::read(SyncTransport &transport)
 {
     const auto file = transport.read(SyncPaths::keyValueFile);
-    if (file.ok()) {
-        const QJsonObject object = QJsonDocument::fromJson(file.value->data).object();
+    if (file) {
+        const QJsonObject object = QJsonDocument::fromJson(file->data).object();
         if (object.value(QStringLiteral("format")).toInt(0) > SyncRecord::format) {
             m_tag.clear();
             m_read = false;
-            return std::nullopt;
+            return {};
         }
         m_remote = object.value(QStringLiteral("values")).toObject();
-        m_tag = file.value->tag;
-    } else if (file.error->code == SyncError::unknownItem) {
+        m_tag = file->tag;
+    } else if (file.error().code == SyncError::unknownItem) {
         m_remote = QJsonObject();
         m_tag.clear();
     } else {
-        return file.error;
+        return Unexpected(file.error());
     }
     m_read = true;
-    return std::nullopt;
+    return {};
 }
 
-std::optional<SyncError> SyncKeyValueMerge::write(SyncTransport &transport)
+SyncResult<void> SyncKeyValueMerge::write(SyncTransport &transport)
 {
     const QJsonObject values = merged();
     const QJsonObject object{{QStringLiteral("format"), SyncRecord::format},
@@ -56,9 +56,9 @@ std::optional<SyncError> SyncKeyValueMerge::write(SyncTransport &transport)
     const auto written = transport.write(
         SyncPaths::keyValueFile, QJsonDocument(object).toJson(QJsonDocument::Indented),
         m_tag.isEmpty() ? SyncWriteCondition::absent() : SyncWriteCondition::matching(m_tag));
-    if (!written.ok())
-        return written.error;
+    if (!written)
+        return Unexpected(written.error());
     m_remote = values;
-    m_tag = *written.value;
-    return std::nullopt;
+    m_tag = *written;
+    return {};
 }

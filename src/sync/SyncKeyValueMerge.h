@@ -14,11 +14,11 @@ public:
 
     void setLocal(const QJsonObject &values) { m_local = values; }
     // Reads the target's document; a missing one is empty, a newer one is never written over.
-    std::optional<SyncError> read(SyncTransport &transport);
+    SyncResult<void> read(SyncTransport &transport);
     // The target must be written: it was read and lacks something this computer holds.
     bool isDue() const { return m_read && merged() != m_remote; }
     // Writes the merge, on condition that nobody wrote it since it was read.
-    std::optional<SyncError> write(SyncTransport &transport);
+    SyncResult<void> write(SyncTransport &transport);
     QJsonObject merged() const { return merge(m_local, m_remote); }
     bool isRead() const { return m_read; }
 

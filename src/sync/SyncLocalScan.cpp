@@ -46,13 +46,12 @@ qint64 changeTime(const SyncRecord &current, Note::Field field, qint64 previousT
 
 SyncLocalScan::SyncLocalScan(SyncPassEnvironment environment) : m_env(std::move(environment)) {}
 
-std::optional<SyncError> SyncLocalScan::run()
+SyncResult<void> SyncLocalScan::run()
 {
-    StoreError failure;
-    auto loaded = m_env.state.load(&failure);
+    auto loaded = m_env.state.load();
     if (!loaded)
-        return SyncPassErrors::database(failure);
-    m_states = std::move(*loaded);
+        return Unexpected(SyncPassErrors::database(loaded.error()));
+    m_states = std::move(loaded).value();
     m_time = m_env.now();
 
     settleInterruptedImports();
@@ -61,9 +60,9 @@ std::optional<SyncError> SyncLocalScan::run()
             m_byPk.insert(*it->pk, it.key());
     }
 
-    const auto rows = m_env.state.noteVersions(&failure);
+    const auto rows = m_env.state.noteVersions();
     if (!rows)
-        return SyncPassErrors::database(failure);
+        return Unexpected(SyncPassErrors::database(rows.error()));
     QSet<qint64> present;
     for (const SyncStateStore::NoteVersion &row : *rows) {
         present.insert(row.pk);
@@ -75,9 +74,7 @@ std::optional<SyncError> SyncLocalScan::run()
     }
     markDeletedRows(present);
 
-    if (!m_env.state.save(m_changed, &failure))
-        return SyncPassErrors::database(failure);
-    return std::nullopt;
+    return m_env.state.save(m_changed).transform_error(SyncPassErrors::database);
 }
 
 // An import cut short by a crash: keep what reached the store, forget the rest.

@@ -16,7 +16,7 @@ class SyncLocalScan
 public:
     explicit SyncLocalScan(SyncPassEnvironment environment);
 
-    std::optional<SyncError> run();
+    SyncResult<void> run();
 
 private:
     void settleInterruptedImports();

@@ -199,13 +199,9 @@ QByteArray SyncRecord::toFileData() const
     return QJsonDocument(toJson()).toJson(QJsonDocument::Indented);
 }
 
-std::optional<SyncRecord> SyncRecord::fromJson(const QByteArray &data, QString *why)
+Expected<SyncRecord, QString> SyncRecord::fromJson(const QByteArray &data)
 {
-    const auto fail = [why](const QString &reason) -> std::optional<SyncRecord> {
-        if (why)
-            *why = reason;
-        return std::nullopt;
-    };
+    const auto fail = [](const QString &reason) { return Unexpected(reason); };
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "model/Expected.h"
 #include "model/Note.h"
 
 #include <QByteArray>
@@ -46,8 +47,8 @@ struct SyncRecord
 
     QJsonObject toJson() const;
     QByteArray toFileData() const;
-    // Fails (with the reason) for damaged or foreign documents and newer formats.
-    static std::optional<SyncRecord> fromJson(const QByteArray &data, QString *why = nullptr);
+    // Fails, with the reason in words, for damaged or foreign documents and newer formats.
+    static Expected<SyncRecord, QString> fromJson(const QByteArray &data);
 
     // Hash of what the record says (name, tombstone, values and times), leaving out who
     // wrote it.

@@ -11,13 +11,13 @@ class SyncRemoteSetUp
 public:
     SyncRemoteSetUp(SyncPassEnvironment environment, QString targetIdentity);
 
-    std::optional<SyncError> run();
+    SyncResult<void> run();
 
 private:
-    std::optional<SyncError> pairWithTarget();
-    std::optional<SyncError> adopt(const QByteArray &formatData);
+    SyncResult<void> pairWithTarget();
+    SyncResult<void> adopt(const QByteArray &formatData);
     // Fails with `serverRecordChanged` when another computer made it first.
-    std::optional<SyncError> create();
+    SyncResult<void> create();
 
     SyncPassEnvironment m_env;
     QString m_targetIdentity;

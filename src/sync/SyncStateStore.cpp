@@ -14,46 +14,37 @@ QByteArray recordText(const SyncRecord &record)
     return QJsonDocument(record.toJson()).toJson(QJsonDocument::Compact);
 }
 
-// Hands a failure to the caller's error, if it asked for one.
-template <typename T> bool succeeded(const Expected<T, StoreError> &result, StoreError *error)
-{
-    if (!result && error)
-        *error = result.error();
-    return result.has_value();
-}
-
 } // namespace
 
-bool SyncStateStore::open(const QString &databaseUri, StoreError *error)
+Expected<void, StoreError> SyncStateStore::open(const QString &databaseUri)
 {
-    if (!succeeded(m_database.open(databaseUri, SqliteDatabase::OpenMode::readWriteExisting),
-                   error))
-        return false;
-    return succeeded(m_database.exec(QStringLiteral(
-                         "CREATE TABLE IF NOT EXISTS syncState ("
-                         " recordName TEXT PRIMARY KEY,"
-                         " pk INTEGER,"
-                         " observedRowVersion INTEGER NOT NULL DEFAULT 0,"
-                         " record TEXT NOT NULL,"
-                         " remoteTag TEXT,"
-                         " remoteHash TEXT,"
-                         " agreedBodyHash TEXT,"
-                         " pending TEXT,"
-                         " pendingPk INTEGER);"
-                         "CREATE UNIQUE INDEX IF NOT EXISTS syncState_pk ON syncState (pk)"
-                         " WHERE pk IS NOT NULL;"
-                         "CREATE TABLE IF NOT EXISTS syncMeta (key TEXT PRIMARY KEY,"
-                         " value TEXT NOT NULL);")),
-                     error);
+    if (auto opened = m_database.open(databaseUri, SqliteDatabase::OpenMode::readWriteExisting);
+        !opened)
+        return opened;
+    return m_database.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS syncState ("
+                       " recordName TEXT PRIMARY KEY,"
+                       " pk INTEGER,"
+                       " observedRowVersion INTEGER NOT NULL DEFAULT 0,"
+                       " record TEXT NOT NULL,"
+                       " remoteTag TEXT,"
+                       " remoteHash TEXT,"
+                       " agreedBodyHash TEXT,"
+                       " pending TEXT,"
+                       " pendingPk INTEGER);"
+                       "CREATE UNIQUE INDEX IF NOT EXISTS syncState_pk ON syncState (pk)"
+                       " WHERE pk IS NOT NULL;"
+                       "CREATE TABLE IF NOT EXISTS syncMeta (key TEXT PRIMARY KEY,"
+                       " value TEXT NOT NULL);"));
 }
 
-std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *error)
+Expected<QHash<QString, SyncStateEntry>, StoreError> SyncStateStore::load()
 {
     auto prepared = m_database.prepare(
         QStringLiteral("SELECT recordName, pk, observedRowVersion, record, remoteTag, remoteHash,"
                        " agreedBodyHash, pending, pendingPk FROM syncState"));
-    if (!succeeded(prepared, error))
-        return std::nullopt;
+    if (!prepared)
+        return Unexpected(prepared.error());
     const std::unique_ptr<SqliteStatement> statement = std::move(prepared).value();
     QHash<QString, SyncStateEntry> entries;
     QHash<QString, Parsed> parsed;
@@ -82,18 +73,17 @@ std::optional<QHash<QString, SyncStateEntry>> SyncStateStore::load(StoreError *e
         entry.remoteHash = statement->text(5).toLatin1();
         entry.agreedBodyHash = statement->text(6).toLatin1();
         if (!statement->isNull(7)) {
-            entry.pending = SyncRecord::fromJson(statement->text(7).toUtf8());
+            if (auto pending = SyncRecord::fromJson(statement->text(7).toUtf8()))
+                entry.pending = std::move(pending).value();
             if (!statement->isNull(8))
                 entry.pendingPk = statement->int64(8);
         }
         entries.insert(entry.recordName, entry);
     }
     if (statement->failed()) {
-        if (error)
-            *error = m_database.lastError(
-                QStringLiteral("No se pudo leer el estado de la sincronización"));
         m_parsed.clear();
-        return std::nullopt;
+        return Unexpected(
+            m_database.lastError(QStringLiteral("No se pudo leer el estado de la sincronización")));
     }
     m_parsed = std::move(parsed);
     return entries;
@@ -109,37 +99,48 @@ QByteArray SyncStateStore::loadedContentHash(const QString &recordName) const
     return *found->contentHash;
 }
 
-bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *error)
+Expected<void, StoreError> SyncStateStore::save(const QList<SyncStateEntry> &entries)
 {
     if (entries.isEmpty())
-        return true;
-    if (!succeeded(m_database.exec(QStringLiteral("BEGIN IMMEDIATE")), error))
-        return false;
+        return {};
+    if (auto begun = m_database.exec(QStringLiteral("BEGIN IMMEDIATE")); !begun)
+        return begun;
+    Expected<void, StoreError> written = writeEntries(entries);
+    if (written)
+        written = m_database.exec(QStringLiteral("COMMIT"));
+    if (!written)
+        std::ignore = m_database.exec(QStringLiteral("ROLLBACK"));
+    return written;
+}
+
+Expected<void, StoreError> SyncStateStore::writeEntries(const QList<SyncStateEntry> &entries)
+{
     auto prepared = m_database.prepare(
         QStringLiteral("INSERT OR REPLACE INTO syncState (recordName, pk, observedRowVersion,"
                        " record, remoteTag, remoteHash, agreedBodyHash, pending, pendingPk)"
                        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    bool ok = succeeded(prepared, error);
-    const std::unique_ptr<SqliteStatement> statement = ok ? std::move(prepared).value() : nullptr;
+    if (!prepared)
+        return Unexpected(prepared.error());
     // A row handed from one record to another must leave its old entry first, or the
     // unique index refuses the write.
     auto preparedRelease = m_database.prepare(
         QStringLiteral("UPDATE syncState SET pk = NULL WHERE pk = ? AND recordName <> ?"));
-    ok = ok && succeeded(preparedRelease, error);
-    const std::unique_ptr<SqliteStatement> release =
-        ok ? std::move(preparedRelease).value() : nullptr;
+    if (!preparedRelease)
+        return Unexpected(preparedRelease.error());
+    SqliteStatement *statement = prepared->get();
+    SqliteStatement *release = preparedRelease->get();
+    const auto failed = [this] {
+        return Unexpected(m_database.lastError(
+            QStringLiteral("No se pudo guardar el estado de la sincronización")));
+    };
     for (const SyncStateEntry &entry : entries) {
-        if (!ok)
-            break;
         if (entry.pk) {
             release->reset();
             release->bindInt64(1, *entry.pk);
             release->bindText(2, entry.recordName);
             release->step();
-            if (release->failed()) {
-                ok = false;
-                break;
-            }
+            if (release->failed())
+                return failed();
         }
         statement->reset();
         statement->bindText(1, entry.recordName);
@@ -167,18 +168,10 @@ bool SyncStateStore::save(const QList<SyncStateEntry> &entries, StoreError *erro
         else
             statement->bindNull(9);
         statement->step();
-        if (statement->failed()) {
-            ok = false;
-            if (error)
-                *error = m_database.lastError(
-                    QStringLiteral("No se pudo guardar el estado de la sincronización"));
-        }
+        if (statement->failed())
+            return failed();
     }
-    if (ok)
-        ok = succeeded(m_database.exec(QStringLiteral("COMMIT")), error);
-    if (!ok)
-        std::ignore = m_database.exec(QStringLiteral("ROLLBACK"));
-    return ok;
+    return {};
 }
 
 bool SyncStateStore::holdsMirroredNotes()
@@ -195,11 +188,10 @@ int SyncStateStore::mirroredNoteCount()
                    .toLongLong());
 }
 
-bool SyncStateStore::forgetRemote(StoreError *error)
+Expected<void, StoreError> SyncStateStore::forgetRemote()
 {
-    return succeeded(m_database.exec(QStringLiteral("UPDATE syncState SET remoteTag = NULL,"
-                                                    " remoteHash = NULL, agreedBodyHash = NULL")),
-                     error);
+    return m_database.exec(QStringLiteral("UPDATE syncState SET remoteTag = NULL,"
+                                          " remoteHash = NULL, agreedBodyHash = NULL"));
 }
 
 void SyncStateStore::remove(const QStringList &recordNames)
@@ -243,20 +235,17 @@ std::optional<SyncStateStore::NoteRow> SyncStateStore::readNote(const QString &r
                    statement->int64(Note::fieldCount + 1)};
 }
 
-std::optional<QList<SyncStateStore::NoteVersion>> SyncStateStore::noteVersions(StoreError *error)
+Expected<QList<SyncStateStore::NoteVersion>, StoreError> SyncStateStore::noteVersions()
 {
     const auto prepared = m_database.prepare(QStringLiteral("SELECT pk, rowVersion FROM Note"));
-    if (!succeeded(prepared, error))
-        return std::nullopt;
+    if (!prepared)
+        return Unexpected(prepared.error());
     SqliteStatement *rows = prepared->get();
     QList<NoteVersion> versions;
     while (rows->step())
         versions.append({rows->int64(0), rows->int64(1)});
-    if (rows->failed()) {
-        if (error)
-            *error = m_database.lastError();
-        return std::nullopt;
-    }
+    if (rows->failed())
+        return Unexpected(m_database.lastError());
     return versions;
 }
 
@@ -271,21 +260,18 @@ QString SyncStateStore::meta(const QString &key)
     return statement->step() ? statement->text(0) : QString();
 }
 
-bool SyncStateStore::setMeta(const QString &key, const QString &value, StoreError *error)
+Expected<void, StoreError> SyncStateStore::setMeta(const QString &key, const QString &value)
 {
     const auto prepared = m_database.prepare(
         QStringLiteral("INSERT OR REPLACE INTO syncMeta (key, value) VALUES (?, ?)"));
-    if (!succeeded(prepared, error))
-        return false;
+    if (!prepared)
+        return Unexpected(prepared.error());
     SqliteStatement *statement = prepared->get();
     statement->bindText(1, key);
     statement->bindText(2, value);
     statement->step();
-    if (statement->failed()) {
-        if (error)
-            *error = m_database.lastError(
-                QStringLiteral("No se pudo guardar el estado de la sincronización"));
-        return false;
-    }
-    return true;
+    if (statement->failed())
+        return Unexpected(m_database.lastError(
+            QStringLiteral("No se pudo guardar el estado de la sincronización")));
+    return {};
 }

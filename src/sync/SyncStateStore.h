@@ -40,22 +40,22 @@ struct SyncStateEntry
 class SyncStateStore
 {
 public:
-    bool open(const QString &databaseUri, StoreError *error);
+    Expected<void, StoreError> open(const QString &databaseUri);
     bool isOpen() const { return m_database.isOpen(); }
 
-    std::optional<QHash<QString, SyncStateEntry>> load(StoreError *error = nullptr);
+    Expected<QHash<QString, SyncStateEntry>, StoreError> load();
     // The content hash of the record named `recordName` as the last `load` read it, worked
     // out once per stored text; empty when that load had no such record.
     QByteArray loadedContentHash(const QString &recordName) const;
     // Writes the entries in one transaction.
-    bool save(const QList<SyncStateEntry> &entries, StoreError *error = nullptr);
+    Expected<void, StoreError> save(const QList<SyncStateEntry> &entries);
     // At least one local note has been mirrored to the current target.
     bool holdsMirroredNotes();
     // The local notes whose record the target is known to hold.
     int mirroredNoteCount();
     // Forgets everything known about the remote copy (a new target or a remote copy
     // made anew), keeping the local records, so that everything is merged and sent again.
-    bool forgetRemote(StoreError *error = nullptr);
+    Expected<void, StoreError> forgetRemote();
 
     // Drops the entries named, mirrored or not.
     void remove(const QStringList &recordNames);
@@ -75,12 +75,13 @@ public:
         qint64 pk = 0;
         qint64 rowVersion = 0;
     };
-    std::optional<QList<NoteVersion>> noteVersions(StoreError *error = nullptr);
+    Expected<QList<NoteVersion>, StoreError> noteVersions();
 
     QString meta(const QString &key);
-    bool setMeta(const QString &key, const QString &value, StoreError *error = nullptr);
+    Expected<void, StoreError> setMeta(const QString &key, const QString &value);
 
 private:
+    Expected<void, StoreError> writeEntries(const QList<SyncStateEntry> &entries);
     void removeWhere(const QString &condition, const QStringList &recordNames);
 
     SqliteDatabase m_database;

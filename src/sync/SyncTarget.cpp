@@ -142,49 +142,53 @@ bool SyncTarget::travelsInClear() const
     return kind == Kind::webDav && UrlSafety::travelsInClear(webDavUrl);
 }
 
-std::optional<SyncError> SyncTarget::validate(const QString &dataDirectory) const
+SyncResult<void> SyncTarget::validate(const QString &dataDirectory) const
 {
     switch (kind) {
     case Kind::none:
-        return SyncError::make(SyncError::badContainer,
-                               QStringLiteral("No hay ningún destino de sincronización."));
+        return Unexpected(SyncError::make(
+            SyncError::badContainer, QStringLiteral("No hay ningún destino de sincronización.")));
     case Kind::folder: {
         if (folder.trimmed().isEmpty() || !QDir::isAbsolutePath(folder)) {
-            return SyncError::make(SyncError::invalidArguments,
-                                   QStringLiteral("La carpeta de sincronización debe ser una "
-                                                  "ruta completa."))
-                .with(SyncErrorInfo::plain(QStringLiteral("folder"), folder));
+            return Unexpected(
+                SyncError::make(SyncError::invalidArguments,
+                                QStringLiteral("La carpeta de sincronización debe ser una "
+                                               "ruta completa."))
+                    .with(SyncErrorInfo::plain(QStringLiteral("folder"), folder)));
         }
         const QString target = resolvedPath(folder);
         const QString data = resolvedPath(dataDirectory);
         // The live store must never travel: another program copying it half-written
         // would damage it on every computer.
         if (isSameOrInside(target, data) || isSameOrInside(data, target)) {
-            return SyncError::make(SyncError::invalidArguments,
-                                   QStringLiteral("La carpeta de sincronización no puede contener "
-                                                  "ni estar dentro de la carpeta de datos de "
-                                                  "Orlette."))
-                .with(SyncErrorInfo::plain(QStringLiteral("folder"), target))
-                .with(SyncErrorInfo::plain(QStringLiteral("dataDirectory"), data));
+            return Unexpected(
+                SyncError::make(SyncError::invalidArguments,
+                                QStringLiteral("La carpeta de sincronización no puede contener "
+                                               "ni estar dentro de la carpeta de datos de "
+                                               "Orlette."))
+                    .with(SyncErrorInfo::plain(QStringLiteral("folder"), target))
+                    .with(SyncErrorInfo::plain(QStringLiteral("dataDirectory"), data)));
         }
-        return std::nullopt;
+        return {};
     }
     case Kind::webDav: {
         const QString scheme = webDavUrl.scheme().toLower();
         if (!webDavUrl.isValid() || webDavUrl.host().isEmpty() ||
             (scheme != QStringLiteral("https") && scheme != QStringLiteral("http"))) {
-            return SyncError::make(SyncError::invalidArguments,
-                                   QStringLiteral("La dirección WebDAV no es válida."))
-                .with(SyncErrorInfo::plain(QStringLiteral("url"),
-                                           webDavUrl.toString(QUrl::RemoveUserInfo)));
+            return Unexpected(
+                SyncError::make(SyncError::invalidArguments,
+                                QStringLiteral("La dirección WebDAV no es válida."))
+                    .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                               webDavUrl.toString(QUrl::RemoveUserInfo))));
         }
         if (travelsInClear() && !webDavInClearAccepted) {
-            return SyncError::make(SyncError::invalidArguments, inClearRefusal)
-                .with(SyncErrorInfo::plain(QStringLiteral("url"),
-                                           webDavUrl.toString(QUrl::RemoveUserInfo)));
+            return Unexpected(
+                SyncError::make(SyncError::invalidArguments, inClearRefusal)
+                    .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                               webDavUrl.toString(QUrl::RemoveUserInfo))));
         }
-        return std::nullopt;
+        return {};
     }
     }
-    return std::nullopt;
+    return {};
 }

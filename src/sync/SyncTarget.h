@@ -59,10 +59,10 @@ struct SyncTarget
     // Names the target for pairing: a different identity is a different remote copy.
     // Never holds a password.
     QString identity() const;
-    // Why this target cannot be used, if it cannot: a folder that holds the live store
+    // Fails with why this target cannot be used, if it cannot: a folder that holds the live store
     // (or lies inside its folder), a relative folder, a URL that is not http(s), plain
     // http:// to another computer unless the person accepted it.
-    std::optional<SyncError> validate(const QString &dataDirectory) const;
+    SyncResult<void> validate(const QString &dataDirectory) const;
     // The account name the password is kept under in the secret store.
     QString credentialAccount() const;
     // A WebDAV address whose traffic anyone on the network can read.

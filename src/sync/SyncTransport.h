@@ -42,14 +42,11 @@ struct SyncWriteCondition
     static SyncWriteCondition matching(const QString &tag) { return {Kind::tag, tag}; }
 };
 
-template <typename T> struct SyncResult
+// Why the target cannot be used now: the account status that tells it and the error behind.
+struct SyncAccountProblem
 {
-    std::optional<T> value;
-    std::optional<SyncError> error;
-
-    static SyncResult success(T v) { return SyncResult{std::move(v), std::nullopt}; }
-    static SyncResult failure(SyncError e) { return SyncResult{std::nullopt, std::move(e)}; }
-    bool ok() const { return value.has_value(); }
+    SyncMirroring::AccountStatus status = SyncMirroring::AccountStatus::couldNotDetermine;
+    SyncError error;
 };
 
 // Blocking file operations on the sync target, run on the mirroring's worker thread.
@@ -73,17 +70,17 @@ public:
     virtual SyncResult<QString> write(const QString &path, const QByteArray &data,
                                       const SyncWriteCondition &condition) = 0;
     // An existing folder is success.
-    virtual std::optional<SyncError> makeFolder(const QString &path) = 0;
+    virtual SyncResult<void> makeFolder(const QString &path) = 0;
     // A missing file is success.
-    virtual std::optional<SyncError> remove(const QString &path) = 0;
+    virtual SyncResult<void> remove(const QString &path) = 0;
     // Whether the target can be reached and written with the credentials held.
-    virtual SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) = 0;
-    // Why no new remote copy may be made on the target now, if there is a reason; asked
-    // before the first folder of a new copy is made.
-    virtual std::optional<SyncError> refusalOfNewCopy() { return std::nullopt; }
-    // Why the target cannot be trusted to refuse a write whose condition does not hold,
-    // if it cannot: every write of the mirroring relies on that refusal.
-    virtual std::optional<SyncError> checkConditionalWrites() { return std::nullopt; }
+    virtual Expected<void, SyncAccountProblem> checkAccount() = 0;
+    // Fails with the reason no new remote copy may be made on the target now, if there is
+    // one; asked before the first folder of a new copy is made.
+    virtual SyncResult<void> checkNewCopyAllowed() { return {}; }
+    // Fails when the target cannot be trusted to refuse a write whose condition does not
+    // hold: every write of the mirroring relies on that refusal.
+    virtual SyncResult<void> checkConditionalWrites() { return {}; }
     // A tag of `folder` that changes whenever an entry in it is added, removed or
     // rewritten, if the target keeps one (a WebDAV collection's ETag); none when it does
     // not, or cannot be asked now. One cheap question instead of a whole listing.

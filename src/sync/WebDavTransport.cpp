@@ -300,19 +300,19 @@ SyncResult<QList<SyncRemoteEntry>> WebDavTransport::list(const QString &folder)
                              {{"Depth", "1"}, {"Content-Type", "application/xml; charset=utf-8"}});
     const QString what = QStringLiteral("No se pudo leer la carpeta %1.").arg(folder);
     if (reply.status == 404 || reply.status == 410)
-        return Result::failure(SyncError::fromHttpStatus(reply.status, reply.reason, what));
+        return Unexpected(SyncError::fromHttpStatus(reply.status, reply.reason, what));
     if (reply.status != 207 && reply.status != 200)
-        return Result::failure(errorFor(reply, url, what));
+        return Unexpected(errorFor(reply, url, what));
     bool ok = false;
     const auto entries = parseMultistatus(reply.body, url.path(QUrl::FullyEncoded), &ok);
     if (!ok) {
-        return Result::failure(SyncError::make(SyncError::serverRejectedRequest,
-                                               QStringLiteral("El servidor WebDAV respondió algo "
-                                                              "que no se entiende."))
-                                   .with(SyncErrorInfo::plain(QStringLiteral("url"),
-                                                              url.toString(QUrl::RemoveUserInfo))));
+        return Unexpected(SyncError::make(SyncError::serverRejectedRequest,
+                                          QStringLiteral("El servidor WebDAV respondió algo "
+                                                         "que no se entiende."))
+                              .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                                         url.toString(QUrl::RemoveUserInfo))));
     }
-    return Result::success(entries);
+    return Result(entries);
 }
 
 SyncResult<QString> WebDavTransport::tagOf(const QString &path)
@@ -323,13 +323,13 @@ SyncResult<QString> WebDavTransport::tagOf(const QString &path)
                              {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}});
     const QString what = QStringLiteral("No se pudo leer %1.").arg(path);
     if (reply.status != 207 && reply.status != 200)
-        return Result::failure(errorFor(reply, url, what));
+        return Unexpected(errorFor(reply, url, what));
     bool ok = false;
     // Depth 0 answers for the file alone; its path is never the folder's.
     const auto entries = parseMultistatus(reply.body, QString(), &ok);
     if (!ok || entries.isEmpty())
-        return Result::failure(SyncError::make(SyncError::serverRejectedRequest, what));
-    return Result::success(entries.first().tag);
+        return Unexpected(SyncError::make(SyncError::serverRejectedRequest, what));
+    return Result(entries.first().tag);
 }
 
 std::optional<QString> WebDavTransport::folderTag(const QString &folder)
@@ -357,23 +357,23 @@ SyncResult<SyncRemoteFile> WebDavTransport::read(const QString &path)
     const Reply reply = send("GET", url, {}, {}, maxFileSize);
     const QString what = QStringLiteral("No se pudo leer %1.").arg(path);
     if (reply.tooLarge) {
-        return Result::failure(SyncError::make(SyncError::limitExceeded,
-                                               QStringLiteral("%1 pasa de %2 MB y no se lee.")
-                                                   .arg(path)
-                                                   .arg(maxFileSize / (1024 * 1024)))
-                                   .with(SyncErrorInfo::plain(QStringLiteral("url"),
-                                                              url.toString(QUrl::RemoveUserInfo))));
+        return Unexpected(SyncError::make(SyncError::limitExceeded,
+                                          QStringLiteral("%1 pasa de %2 MB y no se lee.")
+                                              .arg(path)
+                                              .arg(maxFileSize / (1024 * 1024)))
+                              .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                                         url.toString(QUrl::RemoveUserInfo))));
     }
     if (reply.status != 200)
-        return Result::failure(errorFor(reply, url, what));
+        return Unexpected(errorFor(reply, url, what));
     QString tag = reply.etag;
     if (tag.isEmpty()) {
         const auto listed = tagOf(path);
-        if (!listed.ok())
-            return Result::failure(*listed.error);
-        tag = *listed.value;
+        if (!listed)
+            return Unexpected(listed.error());
+        tag = *listed;
     }
-    return Result::success(SyncRemoteFile{reply.body, tag});
+    return Result(SyncRemoteFile{reply.body, tag});
 }
 
 SyncResult<QString> WebDavTransport::write(const QString &path, const QByteArray &data,
@@ -393,10 +393,10 @@ SyncResult<QString> WebDavTransport::write(const QString &path, const QByteArray
         if (isFallbackTag(condition.tag)) {
             // No ETags to compare on the server: compare size and time just before.
             const auto current = tagOf(path);
-            if (!current.ok())
-                return Result::failure(*current.error);
-            if (*current.value != condition.tag) {
-                return Result::failure(
+            if (!current)
+                return Unexpected(current.error());
+            if (*current != condition.tag) {
+                return Unexpected(
                     SyncError::make(SyncError::serverRecordChanged,
                                     QStringLiteral("%1 cambió en el servidor.").arg(path)));
             }
@@ -407,66 +407,62 @@ SyncResult<QString> WebDavTransport::write(const QString &path, const QByteArray
     }
     const Reply reply = send("PUT", url, data, headers);
     if (reply.status == 412) {
-        return Result::failure(SyncError::make(
-            SyncError::serverRecordChanged, QStringLiteral("%1 cambió en el servidor.").arg(path)));
+        return Unexpected(SyncError::make(SyncError::serverRecordChanged,
+                                          QStringLiteral("%1 cambió en el servidor.").arg(path)));
     }
     if (reply.status < 200 || reply.status >= 300)
-        return Result::failure(errorFor(reply, url, what));
+        return Unexpected(errorFor(reply, url, what));
     if (!reply.etag.isEmpty() && !reply.etag.startsWith(QStringLiteral("W/")))
-        return Result::success(reply.etag);
+        return Result(reply.etag);
     // The server did not say (or gave a weak tag): ask the way a listing would.
     return tagOf(path);
 }
 
-std::optional<SyncError> WebDavTransport::makeFolder(const QString &path)
+SyncResult<void> WebDavTransport::makeFolder(const QString &path)
 {
     const QUrl url = urlFor(path, true);
     const Reply reply = send("MKCOL", url, {}, {});
     // 405: something is there already.
     if (reply.status == 201 || reply.status == 200 || reply.status == 405)
-        return std::nullopt;
-    return errorFor(reply, url, QStringLiteral("No se pudo crear la carpeta %1.").arg(path));
+        return {};
+    return Unexpected(
+        errorFor(reply, url, QStringLiteral("No se pudo crear la carpeta %1.").arg(path)));
 }
 
-std::optional<SyncError> WebDavTransport::remove(const QString &path)
+SyncResult<void> WebDavTransport::remove(const QString &path)
 {
     const QUrl url = urlFor(path, false);
     const Reply reply = send("DELETE", url, {}, {});
     if ((reply.status >= 200 && reply.status < 300) || reply.status == 404)
-        return std::nullopt;
-    return errorFor(reply, url, QStringLiteral("No se pudo borrar %1.").arg(path));
+        return {};
+    return Unexpected(errorFor(reply, url, QStringLiteral("No se pudo borrar %1.").arg(path)));
 }
 
-SyncMirroring::AccountStatus WebDavTransport::accountStatus(std::optional<SyncError> *error)
+Expected<void, SyncAccountProblem> WebDavTransport::checkAccount()
 {
+    using Status = SyncMirroring::AccountStatus;
     if (!m_user.isEmpty() && !m_password) {
-        const SyncError missing =
+        SyncError missing =
             SyncError::make(SyncError::notAuthenticated,
                             QStringLiteral("No hay contraseña guardada para %1.").arg(m_user));
-        if (error) {
-            *error = m_credentialError ? SyncError(missing).with(SyncErrorInfo::nested(
-                                             SyncError::underlyingErrorKey, *m_credentialError))
-                                       : missing;
-        }
-        return SyncMirroring::AccountStatus::noAccount;
+        if (m_credentialError)
+            missing.with(SyncErrorInfo::nested(SyncError::underlyingErrorKey, *m_credentialError));
+        return Unexpected(SyncAccountProblem{Status::noAccount, missing});
     }
     const QUrl url = urlFor(QString(), true);
     const Reply reply = send("PROPFIND", url, propfindBody,
                              {{"Depth", "0"}, {"Content-Type", "application/xml; charset=utf-8"}});
     if (reply.status == 207 || reply.status == 200)
-        return SyncMirroring::AccountStatus::available;
-    if (error)
-        *error = errorFor(reply, url, QStringLiteral("No se pudo entrar en el servidor WebDAV."));
-    if (reply.status == 401)
-        return SyncMirroring::AccountStatus::noAccount;
-    if (reply.status == 403)
-        return SyncMirroring::AccountStatus::restricted;
-    if (reply.status == 0)
-        return SyncMirroring::AccountStatus::temporarilyUnavailable;
-    return SyncMirroring::AccountStatus::couldNotDetermine;
+        return {};
+    const Status status = reply.status == 401   ? Status::noAccount
+                          : reply.status == 403 ? Status::restricted
+                          : reply.status == 0   ? Status::temporarilyUnavailable
+                                                : Status::couldNotDetermine;
+    return Unexpected(SyncAccountProblem{
+        status, errorFor(reply, url, QStringLiteral("No se pudo entrar en el servidor WebDAV."))});
 }
 
-std::optional<SyncError> WebDavTransport::checkConditionalWrites()
+SyncResult<void> WebDavTransport::checkConditionalWrites()
 {
     const QString probe = QStringLiteral(".orlette-probe-%1")
                               .arg(QUuid::createUuid().toString(QUuid::Id128).left(16));
@@ -481,7 +477,7 @@ std::optional<SyncError> WebDavTransport::checkConditionalWrites()
 
     const Reply created = put("If-None-Match", "*");
     if (created.status < 200 || created.status >= 300)
-        return errorFor(created, url, what);
+        return Unexpected(errorFor(created, url, what));
     const Reply again = put("If-None-Match", "*");
     const Reply stale =
         put("If-Match", "\"orlette-" + QUuid::createUuid().toByteArray(QUuid::Id128) + "\"");
@@ -493,14 +489,16 @@ std::optional<SyncError> WebDavTransport::checkConditionalWrites()
         if (reply->status == 412)
             continue;
         if (reply->status < 200 || reply->status >= 300)
-            return errorFor(*reply, url, what);
+            return Unexpected(errorFor(*reply, url, what));
         ignored << QStringLiteral("%1 → %2").arg(condition).arg(reply->status);
     }
     if (ignored.isEmpty())
-        return std::nullopt;
-    return SyncError::make(SyncError::conditionalWritesIgnored,
-                           QStringLiteral("El servidor WebDAV escribe aunque la condición de la "
-                                          "escritura no se cumpla."))
-        .with(SyncErrorInfo::plain(QStringLiteral("answers"), ignored))
-        .with(SyncErrorInfo::plain(QStringLiteral("url"), m_base.toString(QUrl::RemoveUserInfo)));
+        return {};
+    return Unexpected(
+        SyncError::make(SyncError::conditionalWritesIgnored,
+                        QStringLiteral("El servidor WebDAV escribe aunque la condición de la "
+                                       "escritura no se cumpla."))
+            .with(SyncErrorInfo::plain(QStringLiteral("answers"), ignored))
+            .with(SyncErrorInfo::plain(QStringLiteral("url"),
+                                       m_base.toString(QUrl::RemoveUserInfo))));
 }

@@ -30,14 +30,14 @@ public:
     SyncResult<SyncRemoteFile> read(const QString &path) override;
     SyncResult<QString> write(const QString &path, const QByteArray &data,
                               const SyncWriteCondition &condition) override;
-    std::optional<SyncError> makeFolder(const QString &path) override;
-    std::optional<SyncError> remove(const QString &path) override;
-    SyncMirroring::AccountStatus accountStatus(std::optional<SyncError> *error) override;
+    SyncResult<void> makeFolder(const QString &path) override;
+    SyncResult<void> remove(const QString &path) override;
+    Expected<void, SyncAccountProblem> checkAccount() override;
     std::optional<QString> folderTag(const QString &folder) override;
     // Writes a probe file of its own at the root three times: absent, then again as if
     // absent, then over a tag it never had. A server that takes the last two (rclone's
     // does) ignores conditions, and is refused; the probe is deleted in every case.
-    std::optional<SyncError> checkConditionalWrites() override;
+    SyncResult<void> checkConditionalWrites() override;
 
     // The entries of a PROPFIND answer, leaving out the folder itself.
     static QList<SyncRemoteEntry> parseMultistatus(const QByteArray &xml, const QString &folderPath,

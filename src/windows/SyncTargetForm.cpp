@@ -212,8 +212,8 @@ bool SyncTargetForm::save()
 {
     const SyncTarget target = editedTarget();
     if (target.kind != SyncTarget::Kind::none) {
-        if (const std::optional<SyncError> problem = target.validate(m_options.dataDirectory)) {
-            setError(problem->localizedDescription);
+        if (const auto valid = target.validate(m_options.dataDirectory); !valid) {
+            setError(valid.error().localizedDescription);
             return false;
         }
     }
@@ -225,13 +225,13 @@ bool SyncTargetForm::save()
     m_saved = SyncTarget::fromDefaults(m_defaults);
     m_password->clear();
     if (target.kind == SyncTarget::Kind::webDav && !password.isEmpty() && m_engine) {
-        m_engine->setWebDavPassword(password, [weak = QPointer<SyncTargetForm>(this)](
-                                                  const std::optional<SyncError> &error) {
-            if (weak && error) {
-                weak->setError(QStringLiteral("No se pudo guardar la contraseña: ") +
-                               error->localizedDescription);
-            }
-        });
+        m_engine->setWebDavPassword(
+            password, [weak = QPointer<SyncTargetForm>(this)](const SyncResult<void> &written) {
+                if (weak && !written) {
+                    weak->setError(QStringLiteral("No se pudo guardar la contraseña: ") +
+                                   written.error().localizedDescription);
+                }
+            });
     }
     refresh();
     Q_EMIT saved();

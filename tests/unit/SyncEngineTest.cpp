@@ -195,18 +195,12 @@ TEST_F(SyncEngineTest, WithoutASecretServiceThePasswordIsMissingNotAHang)
     const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/orlette-test-bus");
     KeychainCredentials credentials(nullptr, 2000ms);
-    std::optional<SyncError> error;
-    bool answered = false;
-    credentials.readPassword(
-        QStringLiteral("ana@https://example.invalid"),
-        [&](const std::optional<QString> &password, const std::optional<SyncError> &failure) {
-            answered = true;
-            EXPECT_FALSE(password);
-            error = failure;
-        });
-    ASSERT_TRUE(waitUntil([&] { return answered; }, 5000));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+    std::optional<SyncResult<QString>> answer;
+    credentials.readPassword(QStringLiteral("ana@https://example.invalid"),
+                             [&](const SyncResult<QString> &password) { answer = password; });
+    ASSERT_TRUE(waitUntil([&] { return answer.has_value(); }, 5000));
+    ASSERT_FALSE(*answer);
+    EXPECT_EQ(answer->error().code, SyncError::notAuthenticated);
 
     UserDefaults defaults(settings.filePath(QStringLiteral("dav.conf")));
     SyncTarget::onWebDav(QUrl(QStringLiteral("https://example.invalid/dav/")),

@@ -412,9 +412,9 @@ TEST(SyncRecordTest, NamesThatLeaveTheFolderAreRefused)
     record.values[0] = SyncRecord::nameFor(QUuid::createUuid());
     QJsonObject json = record.toJson();
     json.insert(QStringLiteral("recordName"), QStringLiteral("../../fuera"));
-    QString why;
-    EXPECT_FALSE(SyncRecord::fromJson(QJsonDocument(json).toJson(), &why));
-    EXPECT_FALSE(why.isEmpty());
+    const auto escaping = SyncRecord::fromJson(QJsonDocument(json).toJson());
+    ASSERT_FALSE(escaping);
+    EXPECT_FALSE(escaping.error().isEmpty());
     json.insert(QStringLiteral("recordName"), QStringLiteral("X"));
     json.insert(QStringLiteral("format"), 2);
     EXPECT_FALSE(SyncRecord::fromJson(QJsonDocument(json).toJson()));

@@ -27,7 +27,7 @@ TEST(SyncStateStoreTest, LoadsFollowTheTableAndHashesFollowTheRecords)
 {
     auto container = makeMemoryContainer();
     SyncStateStore store;
-    ASSERT_TRUE(store.open(container->databaseUri(), nullptr));
+    ASSERT_TRUE(store.open(container->databaseUri()));
     const QString uno = QStringLiteral("A");
     const QString dos = QStringLiteral("B");
     ASSERT_TRUE(store.save(
@@ -62,8 +62,36 @@ TEST(SyncStateStoreTest, LoadsFollowTheTableAndHashesFollowTheRecords)
 
     // A second store on the same table (the next run) reads the same.
     SyncStateStore again;
-    ASSERT_TRUE(again.open(container->databaseUri(), nullptr));
+    ASSERT_TRUE(again.open(container->databaseUri()));
     auto third = again.load();
     ASSERT_TRUE(third);
     EXPECT_EQ(again.loadedContentHash(uno), store.loadedContentHash(uno));
+}
+
+// The entries of one save land together or not at all: a pass that stops half-way must
+// not leave some records marked as sent and others not.
+TEST(SyncStateStoreTest, ASaveThatFailsHalfWayLeavesNothingBehindAndSaysWhy)
+{
+    auto container = makeMemoryContainer();
+    SyncStateStore store;
+    ASSERT_TRUE(store.open(container->databaseUri()));
+    SqliteDatabase saboteur;
+    ASSERT_TRUE(
+        saboteur.open(container->databaseUri(), SqliteDatabase::OpenMode::readWriteExisting));
+    ASSERT_TRUE(saboteur.exec(QStringLiteral(
+        "CREATE TRIGGER refuse_b BEFORE INSERT ON syncState WHEN NEW.recordName = 'B' "
+        "BEGIN SELECT RAISE(ABORT, 'disco lleno'); END;")));
+
+    const auto saved = store.save({entryNamed(QStringLiteral("A"), QStringLiteral("Uno"), 1),
+                                   entryNamed(QStringLiteral("B"), QStringLiteral("Dos"), 1)});
+    ASSERT_FALSE(saved);
+    EXPECT_TRUE(saved.error().description.contains(QStringLiteral("disco lleno")))
+        << saved.error().description.toStdString();
+    const auto loaded = store.load();
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(loaded->isEmpty()) << "the first entry was rolled back with the second";
+
+    // The store is usable again at once: no transaction was left open.
+    ASSERT_TRUE(store.save({entryNamed(QStringLiteral("A"), QStringLiteral("Uno"), 1)}));
+    EXPECT_EQ(store.load()->size(), 1);
 }

@@ -27,47 +27,47 @@ TEST(SyncWebDavTest, ConditionalWritesListingsAndReads)
 {
     FakeWebDavServer server;
     auto dav = transportFor(server);
-    ASSERT_FALSE(dav->makeFolder(QStringLiteral("Orlette")));
-    ASSERT_FALSE(dav->makeFolder(QStringLiteral("Orlette"))) << "an existing folder is fine";
-    ASSERT_FALSE(dav->makeFolder(QStringLiteral("Orlette/notes")));
+    ASSERT_TRUE(dav->makeFolder(QStringLiteral("Orlette")));
+    ASSERT_TRUE(dav->makeFolder(QStringLiteral("Orlette"))) << "an existing folder is fine";
+    ASSERT_TRUE(dav->makeFolder(QStringLiteral("Orlette/notes")));
 
     const QString path = QStringLiteral("Orlette/notes/A-1.json");
     const auto created = dav->write(path, "uno", SyncWriteCondition::absent());
-    ASSERT_TRUE(created.ok()) << SyncStatus::describeError(*created.error).toStdString();
+    ASSERT_TRUE(created.has_value()) << SyncStatus::describeError(created.error()).toStdString();
     const auto again = dav->write(path, "otro", SyncWriteCondition::absent());
-    ASSERT_FALSE(again.ok());
-    EXPECT_EQ(again.error->code, SyncError::serverRecordChanged);
+    ASSERT_FALSE(again.has_value());
+    EXPECT_EQ(again.error().code, SyncError::serverRecordChanged);
 
     const auto listed = dav->list(QStringLiteral("Orlette/notes"));
-    ASSERT_TRUE(listed.ok());
-    ASSERT_EQ(listed.value->size(), 1);
-    EXPECT_EQ(listed.value->first().name, QStringLiteral("A-1.json"));
-    EXPECT_EQ(listed.value->first().tag, *created.value);
+    ASSERT_TRUE(listed.has_value());
+    ASSERT_EQ(listed->size(), 1);
+    EXPECT_EQ(listed->first().name, QStringLiteral("A-1.json"));
+    EXPECT_EQ(listed->first().tag, *created);
     const auto folders = dav->list(QStringLiteral("Orlette"));
-    ASSERT_TRUE(folders.ok());
-    ASSERT_EQ(folders.value->size(), 1);
-    EXPECT_TRUE(folders.value->first().isFolder);
+    ASSERT_TRUE(folders.has_value());
+    ASSERT_EQ(folders->size(), 1);
+    EXPECT_TRUE(folders->first().isFolder);
 
     const auto read = dav->read(path);
-    ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read.value->data, QByteArray("uno"));
-    EXPECT_EQ(read.value->tag, *created.value);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->data, QByteArray("uno"));
+    EXPECT_EQ(read->tag, *created);
 
-    const auto updated = dav->write(path, "dos", SyncWriteCondition::matching(*created.value));
-    ASSERT_TRUE(updated.ok());
-    const auto stale = dav->write(path, "tres", SyncWriteCondition::matching(*created.value));
-    ASSERT_FALSE(stale.ok());
-    EXPECT_EQ(stale.error->code, SyncError::serverRecordChanged);
+    const auto updated = dav->write(path, "dos", SyncWriteCondition::matching(*created));
+    ASSERT_TRUE(updated.has_value());
+    const auto stale = dav->write(path, "tres", SyncWriteCondition::matching(*created));
+    ASSERT_FALSE(stale.has_value());
+    EXPECT_EQ(stale.error().code, SyncError::serverRecordChanged);
     EXPECT_EQ(server.files.value(QStringLiteral("/dav/Orlette/notes/A-1.json")).data,
               QByteArray("dos"));
 
-    ASSERT_FALSE(dav->remove(path));
+    ASSERT_TRUE(dav->remove(path));
     const auto gone = dav->read(path);
-    ASSERT_FALSE(gone.ok());
-    EXPECT_EQ(gone.error->code, SyncError::unknownItem);
+    ASSERT_FALSE(gone.has_value());
+    EXPECT_EQ(gone.error().code, SyncError::unknownItem);
     const auto noFolder = dav->list(QStringLiteral("Nada"));
-    ASSERT_FALSE(noFolder.ok());
-    EXPECT_EQ(noFolder.error->code, SyncError::unknownItem);
+    ASSERT_FALSE(noFolder.has_value());
+    EXPECT_EQ(noFolder.error().code, SyncError::unknownItem);
 }
 
 TEST(SyncWebDavTest, AMissingETagIsReadBack)
@@ -76,8 +76,8 @@ TEST(SyncWebDavTest, AMissingETagIsReadBack)
     server.sendsEtagOnPut = false;
     auto dav = transportFor(server);
     const auto written = dav->write(QStringLiteral("f.json"), "x", SyncWriteCondition::any());
-    ASSERT_TRUE(written.ok());
-    EXPECT_EQ(*written.value, server.files.value(QStringLiteral("/dav/f.json")).etag);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(*written, server.files.value(QStringLiteral("/dav/f.json")).etag);
     EXPECT_TRUE(server.requests.last().startsWith(QStringLiteral("PROPFIND")));
 }
 
@@ -88,35 +88,38 @@ TEST(SyncWebDavTest, RefusedCredentialsAreCodeNineAndNeverShowThePassword)
     server.password = QStringLiteral("s3cr3t-right");
 
     auto good = transportFor(server, QStringLiteral("ana"), QStringLiteral("s3cr3t-right"));
-    std::optional<SyncError> error;
-    EXPECT_EQ(good->accountStatus(&error), SyncMirroring::AccountStatus::available);
-    EXPECT_FALSE(error);
+    EXPECT_TRUE(good->checkAccount());
 
     auto wrong = transportFor(server, QStringLiteral("ana"), QStringLiteral("wr0ng-pass"));
-    EXPECT_EQ(wrong->accountStatus(&error), SyncMirroring::AccountStatus::noAccount);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+    const auto refused = wrong->checkAccount();
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().status, SyncMirroring::AccountStatus::noAccount);
+    EXPECT_EQ(refused.error().error.code, SyncError::notAuthenticated);
     const auto listed = wrong->list(QStringLiteral(""));
-    ASSERT_FALSE(listed.ok());
-    EXPECT_EQ(listed.error->code, SyncError::notAuthenticated);
-    for (const SyncError &e : {*error, *listed.error}) {
+    ASSERT_FALSE(listed.has_value());
+    EXPECT_EQ(listed.error().code, SyncError::notAuthenticated);
+    for (const SyncError &e : {refused.error().error, listed.error()}) {
         const QString text = SyncStatus::describeError(e);
         EXPECT_FALSE(text.contains(QStringLiteral("wr0ng-pass"))) << text.toStdString();
         EXPECT_FALSE(text.contains(QStringLiteral("s3cr3t"))) << text.toStdString();
     }
 
     server.forbidden = true;
-    EXPECT_EQ(good->accountStatus(&error), SyncMirroring::AccountStatus::restricted);
-    EXPECT_EQ(error->code, SyncError::notAuthenticated);
+    const auto forbidden = good->checkAccount();
+    ASSERT_FALSE(forbidden);
+    EXPECT_EQ(forbidden.error().status, SyncMirroring::AccountStatus::restricted);
+    EXPECT_EQ(forbidden.error().error.code, SyncError::notAuthenticated);
 
     // No password at all: nothing is sent, and the secret store's failure is kept inside.
     const int sent = server.requests.size();
     WebDavTransport none(server.url(), QStringLiteral("ana"), std::nullopt,
                          SyncError::make(9, QStringLiteral("Sin almacén de secretos")));
-    EXPECT_EQ(none.accountStatus(&error), SyncMirroring::AccountStatus::noAccount);
-    EXPECT_EQ(error->code, SyncError::notAuthenticated);
-    EXPECT_TRUE(
-        SyncStatus::describeError(*error).contains(QStringLiteral("Sin almacén de secretos")));
+    const auto missing = none.checkAccount();
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().status, SyncMirroring::AccountStatus::noAccount);
+    EXPECT_EQ(missing.error().error.code, SyncError::notAuthenticated);
+    EXPECT_TRUE(SyncStatus::describeError(missing.error().error)
+                    .contains(QStringLiteral("Sin almacén de secretos")));
     EXPECT_EQ(server.requests.size(), sent);
 }
 
@@ -127,15 +130,15 @@ TEST(SyncWebDavTest, AFullServerIsQuotaAndAClosedOneIsNoNetwork)
     auto dav = transportFor(server);
     const auto full =
         dav->write(QStringLiteral("big.json"), QByteArray(64, 'x'), SyncWriteCondition::any());
-    ASSERT_FALSE(full.ok());
-    EXPECT_EQ(full.error->code, SyncError::quotaExceeded);
-    EXPECT_TRUE(SyncStatus::describeError(*full.error).contains(QStringLiteral("HTTP 507")));
+    ASSERT_FALSE(full.has_value());
+    EXPECT_EQ(full.error().code, SyncError::quotaExceeded);
+    EXPECT_TRUE(SyncStatus::describeError(full.error()).contains(QStringLiteral("HTTP 507")));
 
     server.close();
-    std::optional<SyncError> error;
-    EXPECT_EQ(dav->accountStatus(&error), SyncMirroring::AccountStatus::temporarilyUnavailable);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, SyncError::networkUnavailable);
+    const auto closed = dav->checkAccount();
+    ASSERT_FALSE(closed);
+    EXPECT_EQ(closed.error().status, SyncMirroring::AccountStatus::temporarilyUnavailable);
+    EXPECT_EQ(closed.error().error.code, SyncError::networkUnavailable);
 }
 
 TEST(SyncWebDavTest, TwoComputersConvergeThroughTheServer)
@@ -230,14 +233,14 @@ int noteCount(ModelContainer &container)
 TEST(SyncWebDavTest, AServerThatIgnoresConditionalWritesIsRefusedBeforeAnythingIsWritten)
 {
     FakeWebDavServer honest;
-    EXPECT_FALSE(transportFor(honest)->checkConditionalWrites());
+    EXPECT_TRUE(transportFor(honest)->checkConditionalWrites());
     EXPECT_TRUE(honest.files.isEmpty()) << "the probe is deleted";
 
     FakeWebDavServer careless;
     careless.honoursConditions = false;
     const auto refusal = transportFor(careless)->checkConditionalWrites();
-    ASSERT_TRUE(refusal);
-    EXPECT_EQ(refusal->code, SyncError::conditionalWritesIgnored);
+    ASSERT_FALSE(refusal);
+    EXPECT_EQ(refusal.error().code, SyncError::conditionalWritesIgnored);
     EXPECT_TRUE(careless.files.isEmpty()) << "the probe is deleted";
 
     // The mirroring asks before its first pass and stops there, with the words for it.
@@ -290,11 +293,11 @@ TEST(SyncWebDavTest, AReadStopsAtTheSizeLimit)
     server.files.insert(QStringLiteral("/dav/small.json"), {"{}", QStringLiteral("\"s\"")});
     auto dav = transportFor(server);
     const auto read = dav->read(QStringLiteral("big.json"));
-    ASSERT_FALSE(read.ok());
-    EXPECT_EQ(read.error->code, SyncError::limitExceeded);
+    ASSERT_FALSE(read.has_value());
+    EXPECT_EQ(read.error().code, SyncError::limitExceeded);
     const auto small = dav->read(QStringLiteral("small.json"));
-    ASSERT_TRUE(small.ok()) << "the next request is unaffected";
-    EXPECT_EQ(small.value->data, "{}");
+    ASSERT_TRUE(small.has_value()) << "the next request is unaffected";
+    EXPECT_EQ(small->data, "{}");
 }
 
 TEST(SyncWebDavTest, FolderTagsThatNeverChangeAreNotTrustedAndChangesAreFoundByListing)

@@ -60,14 +60,14 @@ TEST(WebDavPrivacy, PlainHttpToAnotherComputerNeedsTheDeliberateChoice)
     const QString data = QStringLiteral("/nonexistent/Orlette");
     const QUrl inClear(QStringLiteral("http://nube.ejemplo.es/remote.php/dav/"));
     const auto refused = SyncTarget::onWebDav(inClear, QStringLiteral("ana")).validate(data);
-    ASSERT_TRUE(refused);
-    EXPECT_EQ(refused->code, SyncError::invalidArguments);
-    EXPECT_EQ(refused->localizedDescription, SyncTarget::inClearRefusal);
-    EXPECT_FALSE(SyncTarget::onWebDav(inClear, {}, true).validate(data));
-    EXPECT_FALSE(SyncTarget::onWebDav(QUrl(QStringLiteral("https://nube.ejemplo.es/dav/")), {})
-                     .validate(data));
-    EXPECT_FALSE(SyncTarget::onWebDav(QUrl(QStringLiteral("http://127.0.0.1:8080/dav/")), {})
-                     .validate(data));
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, SyncError::invalidArguments);
+    EXPECT_EQ(refused.error().localizedDescription, SyncTarget::inClearRefusal);
+    EXPECT_TRUE(SyncTarget::onWebDav(inClear, {}, true).validate(data));
+    EXPECT_TRUE(SyncTarget::onWebDav(QUrl(QStringLiteral("https://nube.ejemplo.es/dav/")), {})
+                    .validate(data));
+    EXPECT_TRUE(SyncTarget::onWebDav(QUrl(QStringLiteral("http://127.0.0.1:8080/dav/")), {})
+                    .validate(data));
 
     // The choice is kept with the address that needed it, and only with that one.
     const ScopedDefaults scoped;
@@ -91,21 +91,22 @@ TEST(WebDavPrivacy, ThePasswordNeverCrossesTheNetworkInClear)
 
     WebDavTransport transport(remote, QStringLiteral("ana"), QStringLiteral("s3cr3t-en-claro"),
                               std::nullopt, shortTimeout);
-    std::optional<SyncError> error;
-    EXPECT_EQ(transport.accountStatus(&error), SyncMirroring::AccountStatus::noAccount);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, SyncError::notAuthenticated);
-    EXPECT_TRUE(SyncStatus::describeError(*error).contains(QStringLiteral("sin cifrar")))
-        << SyncStatus::describeError(*error).toStdString();
+    const auto account = transport.checkAccount();
+    ASSERT_FALSE(account);
+    EXPECT_EQ(account.error().status, SyncMirroring::AccountStatus::noAccount);
+    const SyncError &error = account.error().error;
+    EXPECT_EQ(error.code, SyncError::notAuthenticated);
+    EXPECT_TRUE(SyncStatus::describeError(error).contains(QStringLiteral("sin cifrar")))
+        << SyncStatus::describeError(error).toStdString();
     const auto listed = transport.list(QString());
-    ASSERT_FALSE(listed.ok());
-    EXPECT_EQ(listed.error->code, SyncError::notAuthenticated);
+    ASSERT_FALSE(listed.has_value());
+    EXPECT_EQ(listed.error().code, SyncError::notAuthenticated);
     EXPECT_EQ(server.authorizedRequests, 0);
 
     // The same server on this computer's own loopback address gets it.
     WebDavTransport local(server.url(), QStringLiteral("ana"), QStringLiteral("s3cr3t-en-claro"),
                           std::nullopt, shortTimeout);
-    EXPECT_TRUE(local.list(QString()).ok());
+    EXPECT_TRUE(local.list(QString()).has_value());
     EXPECT_GT(server.authorizedRequests, 0);
 }
 
@@ -120,9 +121,9 @@ TEST(WebDavPrivacy, RedirectsToAnotherServerAreNotFollowedWithThePassword)
     WebDavTransport transport(server.url(), QStringLiteral("ana"), QStringLiteral("s3cr3t"),
                               std::nullopt, shortTimeout);
     const auto listed = transport.list(QString());
-    ASSERT_FALSE(listed.ok());
+    ASSERT_FALSE(listed.has_value());
     EXPECT_TRUE(elsewhere.requests.isEmpty()) << elsewhere.requests.join(u',').toStdString();
-    const QString details = SyncStatus::describeError(*listed.error);
+    const QString details = SyncStatus::describeError(listed.error());
     EXPECT_TRUE(details.contains(QStringLiteral("redirige"))) << details.toStdString();
     EXPECT_FALSE(details.contains(QStringLiteral("s3cr3t")));
 }
@@ -149,9 +150,9 @@ TEST(WebDavPrivacy, AnUntrustedCertificateIsRefusedWithTheReasonAndItsFingerprin
         QUrl(QStringLiteral("https://127.0.0.1:%1/dav/").arg(server.serverPort())),
         QStringLiteral("ana"), QStringLiteral("s3cr3t"), std::nullopt, shortTimeout);
     const auto listed = transport.list(QString());
-    ASSERT_FALSE(listed.ok());
-    EXPECT_EQ(listed.error->code, SyncError::networkFailure);
-    const QString details = SyncStatus::describeError(*listed.error);
+    ASSERT_FALSE(listed.has_value());
+    EXPECT_EQ(listed.error().code, SyncError::networkFailure);
+    const QString details = SyncStatus::describeError(listed.error());
     EXPECT_TRUE(details.contains(QStringLiteral("certificado del servidor no es de confianza")))
         << details.toStdString();
     const QString fingerprint =

@@ -422,14 +422,22 @@ def capture_bands(case: Case) -> dict:
     return pixels
 
 
+# The background of xev's window, the other application's.
+OTHER_WINDOW_PAPER = (255, 255, 255)
+
+
 def steady_bands(case: Case, extra: tuple[int, int]) -> dict:
-    """The bands and the pixel at `extra` once the window behind has finished painting
-    them (three looks in a row agree: a window manager may still be animating the map)."""
+    """The bands and the pixel at `extra` (inside the other application's maximised window)
+    once that window has been painted there and the window manager has finished animating
+    its map: three looks in a row agree. (Agreement alone is not enough: a window manager
+    short of time paints nothing for a while, and three looks at the desktop behind agree.)"""
     looks = []
 
     def steady():
         now = capture_bands(case)
         now[extra] = pixel(case.desktop, *extra)
+        if now[extra] != OTHER_WINDOW_PAPER:
+            return None
         looks.append(now)
         return now if len(looks) >= 3 and looks[-3] == looks[-2] == now else None
 

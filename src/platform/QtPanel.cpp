@@ -18,7 +18,13 @@ namespace {
 
 Qt::WindowFlags panelFlags(const PanelOptions &options)
 {
-    Qt::WindowFlags flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    // A rail on X11 is a dock (X11WindowHints), which keeps it above, unframed and out of
+    // task bars and switchers by itself. As a tool window Qt would make it transient for
+    // the application's client leader, a window no window manager manages (mutter logs an
+    // invalid WM_TRANSIENT_FOR).
+    const bool dock = !options.takesFocusOnClick && X11Connection::ofApplication();
+    Qt::WindowFlags flags =
+        (dock ? Qt::Window : Qt::Tool) | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
     if (!options.takesFocusOnClick)
         flags |= Qt::WindowDoesNotAcceptFocus;
     return flags;

@@ -93,6 +93,18 @@ protected:
         return values;
     }
 
+    // The type of a window property, XCB_ATOM_NONE where the window has none.
+    xcb_atom_t propertyType(xcb_window_t window, xcb_atom_t property) const
+    {
+        const X11Connection connection = x11();
+        const X11Reply<xcb_get_property_reply_t> reply(
+            xcb_get_property_reply(connection.connection(),
+                                   xcb_get_property(connection.connection(), 0, window, property,
+                                                    XCB_GET_PROPERTY_TYPE_ANY, 0, 1),
+                                   nullptr));
+        return reply ? reply->type : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
     QtWindowSystem system;
     std::unique_ptr<Panel> m_panel;
 };
@@ -213,6 +225,10 @@ TEST_F(X11Panel, PanelsStayAboveOnEveryDesktopAndOutOfTheTaskbar)
         // A dock: no window manager hides it with an inactive application, frames it or
         // focuses it; no compositor shadows its transparent area.
         EXPECT_EQ(X11WindowHints::windowType(x11(), window), "_NET_WM_WINDOW_TYPE_DOCK");
+        // Transient for nothing: a tool window points at the client leader, which no window
+        // manager manages (mutter warns of it).
+        EXPECT_EQ(propertyType(window, XCB_ATOM_WM_TRANSIENT_FOR), xcb_atom_t(XCB_ATOM_NONE))
+            << "round " << round;
         EXPECT_EQ(cardinals(window, "_COMPTON_SHADOW"), QList<quint32>{0});
         // picom 9 reads it on the frame the window manager made for this mapping.
         const xcb_window_t frame = X11WindowHints::frame(x11(), window);

@@ -6,10 +6,13 @@
 #include "rail/WindowSystem.h"
 
 #include <QPointer>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
+class QMouseEvent;
 class QWindow;
 class X11UserTime;
 
@@ -51,6 +54,8 @@ public:
     void setMouseRects(const std::optional<QList<QRectF>> &rects) override;
     QList<QRectF> alwaysAcceptingRects() const override;
     void setAlwaysAcceptingRects(const QList<QRectF> &rects) override;
+    bool fitsWindowToInput() const override;
+    void setFitsWindowToInput(bool fits) override;
 
     std::optional<QRegion> visibleRegion() const override;
     void setVisibleRegion(const std::optional<QRegion> &region) override;
@@ -63,6 +68,13 @@ public:
     // The top-level window, for checks.
     QWidget *window() const { return m_window.get(); }
 
+    // How long a fitted window keeps its larger size after what takes the mouse shrank:
+    // about as long as a rail's tabs take to slide back.
+    static constexpr std::chrono::milliseconds shrinkDelay{700};
+    // How long after a change of a fitted window's geometry the pointer's crossings of its
+    // border are not believed: the window manager's reply takes a few frames.
+    static constexpr std::chrono::milliseconds crossingsSettleTime{250};
+
     // Marks the windows of panels; the activation policy leaves them alone.
     static constexpr const char *panelProperty = "orlettePanel";
 
@@ -71,9 +83,20 @@ protected:
 
 private:
     void setAcceptsFocus(bool accepts);
+    void inputChanged();
+    QList<QRectF> acceptingRects() const;
+    QRect fittedGeometry() const;
+    void fitWindow(bool shrink);
+    void placeContent();
+    QPoint contentOffset() const;
+    void keepContentsInPlace();
     void applyInputShape();
     void applyVisibleRegion();
     void prepareForMapping();
+    bool crossingIsBelieved(bool entered);
+    void settleCrossings();
+    void enterOnMotion(const QMouseEvent *move);
+    bool pointerIsInWindow() const;
     xcb_window_t nativeWindow() const;
     X11WindowHints::WindowType windowType() const;
 
@@ -89,4 +112,12 @@ private:
     bool m_isKey = false;
     bool m_shapedSinceMapping = false;
     QPointF m_lastOrigin;
+    // While the window fits what takes input: the panel's frame, which the window only
+    // shows a part of.
+    bool m_fitsInput = false;
+    QRectF m_fittedFrame;
+    QTimer m_shrinkTimer;
+    // Since the window's last own change of geometry.
+    QTimer m_crossingsSettle;
+    bool m_pointerInside = false;
 };

@@ -93,7 +93,10 @@ def rail_windows(desktop: WaylandDesktop, pid: int) -> dict[str, int]:
     wider than the rail: only as wide as what takes the mouse."""
     found: dict[str, int] = {}
     for window in desktop.find_windows(pid=pid, visible=False):
-        geometry = desktop.geometry(window)
+        try:
+            geometry = desktop.geometry(window)
+        except HarnessError:
+            continue  # destroyed since it was listed (a popup, a window being replaced)
         if geometry["height"] != HEIGHT or not 0 < geometry["width"] <= RAIL:
             continue
         if geometry["x"] == 0:

@@ -23,7 +23,10 @@ class X11UserTime;
 // that never takes focus on a click (a rail) is a dock, which every window manager keeps
 // above, unframed and visible while another application is active; one that does (a
 // floating note) is a normal window kept above, which the window manager moves and
-// resizes. Elsewhere (offscreen, Wayland) the same calls fall back to what Qt offers.
+// resizes. A panel fitted to its input (XWayland on KWin and mutter, which give a window
+// every click inside it) keeps its content at the frame's place inside a window cut down
+// to what takes the mouse. Elsewhere (offscreen, Wayland) the same calls fall back to what
+// Qt offers.
 class QtPanel : public Panel
 {
     Q_OBJECT

@@ -8,11 +8,15 @@
 #include "platform/X11WindowHints.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
+
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -49,6 +53,12 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options, const X11User
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     m_window->installEventFilter(this);
+    m_crossingsSettle.setSingleShot(true);
+    m_crossingsSettle.setInterval(crossingsSettleTime);
+    connect(&m_crossingsSettle, &QTimer::timeout, this, &QtPanel::settleCrossings);
+    m_shrinkTimer.setSingleShot(true);
+    m_shrinkTimer.setInterval(shrinkDelay);
+    connect(&m_shrinkTimer, &QTimer::timeout, this, [this] { fitWindow(true); });
     setFrame(frame);
     m_lastOrigin = this->frame().topLeft();
 }
@@ -69,6 +79,7 @@ void QtPanel::setContent(std::unique_ptr<QWidget> content)
         return;
     m_content = content.release();
     m_window->layout()->addWidget(m_content);
+    placeContent();
 }
 
 QWidget *QtPanel::content() const
@@ -78,11 +89,24 @@ QWidget *QtPanel::content() const
 
 QRectF QtPanel::frame() const
 {
+    if (m_fitsInput)
+        return m_fittedFrame;
     return GlobalCoordinates::ofApplication().rectToGlobal(QRectF(m_window->geometry()));
 }
 
 void QtPanel::setFrame(const QRectF &frame)
 {
+    if (m_fitsInput) {
+        m_fittedFrame = frame;
+        fitWindow(false);
+        placeContent();
+        // The window may keep its place while the frame moves: the move is told here.
+        if (frame.topLeft() != m_lastOrigin) {
+            m_lastOrigin = frame.topLeft();
+            Q_EMIT moved(m_lastOrigin);
+        }
+        return;
+    }
     const QRect geometry = GlobalCoordinates::ofApplication().rectFromGlobal(frame).toRect();
     if (geometry != m_window->geometry())
         m_window->setGeometry(geometry);
@@ -135,7 +159,7 @@ void QtPanel::setIgnoresMouseEvents(bool ignores)
     if (m_ignoresMouseEvents == ignores)
         return;
     m_ignoresMouseEvents = ignores;
-    applyInputShape();
+    inputChanged();
 }
 
 std::optional<QList<QRectF>> QtPanel::mouseRects() const
@@ -149,7 +173,7 @@ void QtPanel::setMouseRects(const std::optional<QList<QRectF>> &rects)
         return;
     m_mouseRects = rects;
     if (!m_ignoresMouseEvents)
-        applyInputShape();
+        inputChanged();
 }
 
 QList<QRectF> QtPanel::alwaysAcceptingRects() const
@@ -162,7 +186,33 @@ void QtPanel::setAlwaysAcceptingRects(const QList<QRectF> &rects)
     if (m_alwaysAccepting == rects)
         return;
     m_alwaysAccepting = rects;
+    inputChanged();
+}
+
+bool QtPanel::fitsWindowToInput() const
+{
+    return m_fitsInput;
+}
+
+void QtPanel::setFitsWindowToInput(bool fits)
+{
+    if (m_fitsInput == fits)
+        return;
+    const QRectF panelFrame = frame();
+    m_shrinkTimer.stop();
+    if (fits) {
+        m_fittedFrame = panelFrame;
+        m_fitsInput = true;
+        keepContentsInPlace();
+        fitWindow(true);
+    } else {
+        m_fitsInput = false;
+        m_window->setGeometry(
+            GlobalCoordinates::ofApplication().rectFromGlobal(panelFrame).toRect());
+    }
+    placeContent();
     applyInputShape();
+    applyVisibleRegion();
 }
 
 std::optional<QRegion> QtPanel::visibleRegion() const
@@ -180,6 +230,11 @@ void QtPanel::setVisibleRegion(const std::optional<QRegion> &region)
 
 QPointF QtPanel::mapFromGlobal(const QPointF &globalPoint) const
 {
+    if (m_fitsInput) {
+        const GlobalCoordinates coordinates = GlobalCoordinates::ofApplication();
+        return coordinates.pointFromGlobal(globalPoint) -
+               coordinates.rectFromGlobal(m_fittedFrame).topLeft();
+    }
     const QPointF inWindow = GlobalCoordinates::ofApplication().pointFromGlobal(globalPoint) -
                              QPointF(m_window->geometry().topLeft());
     return m_content ? m_content->mapFrom(m_window.get(), inWindow) : inWindow;
@@ -202,6 +257,11 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
     if (!m_window)
         return false;
     if (watched == m_window->windowHandle()) {
+        if ((event->type() == QEvent::Enter || event->type() == QEvent::Leave) && m_fitsInput &&
+            !crossingIsBelieved(event->type() == QEvent::Enter))
+            return true;
+        if (event->type() == QEvent::MouseMove && m_fitsInput && !m_pointerInside)
+            enterOnMotion(static_cast<QMouseEvent *>(event));
         // A window manager reads a client's shapes from the shape events that follow its
         // managing the window (openbox copies them to its frame then): a shape set before
         // the mapping is not seen, and every mapping may bring a new frame. So the shapes
@@ -224,11 +284,13 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
         // A new native window starts without our shapes.
         if (QWindow *handle = m_window->windowHandle())
             handle->installEventFilter(this);
+        keepContentsInPlace();
         applyInputShape();
         applyVisibleRegion();
         break;
     case QEvent::Hide:
         m_shapedSinceMapping = false;
+        m_pointerInside = false;
         break;
     case QEvent::Move:
     case QEvent::Resize:
@@ -282,16 +344,105 @@ void QtPanel::setAcceptsFocus(bool accepts)
     }
 }
 
+void QtPanel::inputChanged()
+{
+    if (m_fitsInput)
+        fitWindow(false);
+    applyInputShape();
+}
+
+QList<QRectF> QtPanel::acceptingRects() const
+{
+    QList<QRectF> accepting = m_alwaysAccepting;
+    if (!m_ignoresMouseEvents) {
+        if (m_mouseRects)
+            accepting << *m_mouseRects;
+        else
+            accepting << QRectF(QPointF(), frame().size());
+    }
+    return accepting;
+}
+
+QRect QtPanel::fittedGeometry() const
+{
+    const QRect panel = GlobalCoordinates::ofApplication().rectFromGlobal(m_fittedFrame).toRect();
+    QRectF bounds;
+    for (const QRectF &rect : acceptingRects())
+        bounds |= rect.normalized();
+    const QRect fitted = bounds.translated(panel.topLeft()).toAlignedRect() & panel;
+    // A window has at least one pixel; a lone pixel in the panel's corner takes the least.
+    return fitted.isEmpty() ? QRect(panel.topLeft(), QSize(1, 1)) : fitted;
+}
+
+void QtPanel::fitWindow(bool shrink)
+{
+    const QRect target = fittedGeometry();
+    QRect next = target;
+    if (!shrink && m_window->isVisible()) {
+        // Growing is needed at once, for the pointer to be seen and clicks to land; a
+        // shrink waits, so a tab sliding back into the smaller rectangle is not cut off.
+        const QRect panel =
+            GlobalCoordinates::ofApplication().rectFromGlobal(m_fittedFrame).toRect();
+        next = (m_window->geometry() | target) & panel;
+        if (next != target)
+            m_shrinkTimer.start();
+    }
+    if (next == m_window->geometry())
+        return;
+    m_crossingsSettle.start();
+    m_window->setGeometry(next);
+    placeContent();
+    applyInputShape();
+    applyVisibleRegion();
+}
+
+void QtPanel::placeContent()
+{
+    if (!m_content)
+        return;
+    QLayout *layout = m_window->layout();
+    if (!m_fitsInput) {
+        if (layout->indexOf(m_content) < 0)
+            layout->addWidget(m_content);
+        return;
+    }
+    // The content keeps the panel's size and its place on the screen; the window is a view
+    // onto a part of it.
+    layout->removeWidget(m_content);
+    const QRect panel = GlobalCoordinates::ofApplication().rectFromGlobal(m_fittedFrame).toRect();
+    m_content->setGeometry(QRect(panel.topLeft() - m_window->geometry().topLeft(), panel.size()));
+}
+
+QPoint QtPanel::contentOffset() const
+{
+    return m_content ? m_content->pos() : QPoint();
+}
+
+void QtPanel::keepContentsInPlace()
+{
+    // When the window grows or shrinks at its left or top edge, the X server copies what
+    // it shows to the window's new corner until the panel has repainted; with static
+    // gravity what is shown stays where it is on the screen.
+    if (!m_x11 || !m_fitsInput)
+        return;
+    const xcb_window_t window = nativeWindow();
+    if (window == XCB_WINDOW_NONE)
+        return;
+    const quint32 gravity = XCB_GRAVITY_STATIC;
+    xcb_change_window_attributes(m_x11->connection(), window, XCB_CW_BIT_GRAVITY, &gravity);
+    m_x11->flush();
+}
+
 void QtPanel::applyInputShape()
 {
     if (m_x11 && X11InputShape::isAvailable(*m_x11)) {
         const xcb_window_t window = nativeWindow();
         if (window == XCB_WINDOW_NONE)
             return; // applied when the native window is created
-        QList<QRectF> accepting = m_alwaysAccepting;
         if (m_ignoresMouseEvents || m_mouseRects) {
-            if (!m_ignoresMouseEvents)
-                accepting << *m_mouseRects;
+            QList<QRectF> accepting;
+            for (const QRectF &rect : acceptingRects())
+                accepting << rect.translated(contentOffset());
             X11InputShape::set(
                 *m_x11, window, X11InputShape::Kind::input,
                 X11InputShape::toDevicePixels(accepting, m_window->devicePixelRatioF()));
@@ -316,7 +467,8 @@ void QtPanel::applyVisibleRegion()
         if (m_visibleRegion) {
             X11InputShape::set(
                 *m_x11, window, X11InputShape::Kind::bounding,
-                X11InputShape::toDevicePixels(*m_visibleRegion, m_window->devicePixelRatioF()));
+                X11InputShape::toDevicePixels(m_visibleRegion->translated(contentOffset()),
+                                              m_window->devicePixelRatioF()));
         } else {
             X11InputShape::reset(*m_x11, window, X11InputShape::Kind::bounding);
         }
@@ -324,7 +476,7 @@ void QtPanel::applyVisibleRegion()
     }
     // Desktops without X11 always composite: clipping to nothing is not needed there.
     if (m_visibleRegion && !m_visibleRegion->isEmpty())
-        m_window->setMask(*m_visibleRegion);
+        m_window->setMask(m_visibleRegion->translated(contentOffset()));
     else
         m_window->clearMask();
 }
@@ -339,12 +491,68 @@ void QtPanel::prepareForMapping()
     X11WindowHints::setWindowType(*m_x11, window, windowType());
     X11WindowHints::prepareUnmapped(*m_x11, window, {true, true, true, true});
     X11WindowHints::declineCompositorShadow(*m_x11, window);
+    keepContentsInPlace();
 }
 
 X11WindowHints::WindowType QtPanel::windowType() const
 {
     return m_options.takesFocusOnClick ? X11WindowHints::WindowType::normal
                                        : X11WindowHints::WindowType::dock;
+}
+
+bool QtPanel::crossingIsBelieved(bool entered)
+{
+    // While the window manager applies a new geometry the X server reports the pointer
+    // leaving and entering the window as the frame and the window change one after the
+    // other, and XWayland places a pointer that is over another client at the last
+    // position it saw over its own: such crossings say nothing of the hand. They are
+    // dropped until the geometry has settled, and the pointer is checked then.
+    if (m_crossingsSettle.isActive())
+        return false;
+    m_pointerInside = entered;
+    return true;
+}
+
+void QtPanel::enterOnMotion(const QMouseEvent *move)
+{
+    // Only the hand moves the pointer over the window: it is in, whether the entry was
+    // dropped while the geometry settled or the server never saw it leave (XWayland,
+    // after placing a pointer that had gone elsewhere back into the window).
+    m_pointerInside = true;
+    QEnterEvent enter(move->position(), move->scenePosition(), move->globalPosition());
+    QCoreApplication::sendEvent(m_window->windowHandle(), &enter);
+}
+
+void QtPanel::settleCrossings()
+{
+    // A pointer that went over another client meanwhile has left XWayland's windows: the
+    // server holds it in none of them until it comes back.
+    QWindow *handle = m_window->windowHandle();
+    if (!m_pointerInside || !handle || pointerIsInWindow())
+        return;
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(handle, &leave);
+}
+
+bool QtPanel::pointerIsInWindow() const
+{
+    const xcb_window_t window = nativeWindow();
+    if (!m_x11 || window == XCB_WINDOW_NONE)
+        return false;
+    // Down from the root along the windows that hold the pointer, as the server tracks it
+    // (not where the window's rectangle lies: XWayland keeps the last position over its
+    // clients after the pointer has gone over another surface).
+    xcb_window_t current = m_x11->root();
+    for (int depth = 0; depth < 8 && current != XCB_WINDOW_NONE; ++depth) {
+        if (current == window)
+            return true;
+        const X11Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(
+            m_x11->connection(), xcb_query_pointer(m_x11->connection(), current), nullptr));
+        if (!reply || !reply->same_screen)
+            return false;
+        current = reply->child;
+    }
+    return false;
 }
 
 xcb_window_t QtPanel::nativeWindow() const

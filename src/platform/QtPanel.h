@@ -6,10 +6,13 @@
 #include "rail/WindowSystem.h"
 
 #include <QPointer>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
+class QMouseEvent;
 class QWindow;
 class X11UserTime;
 
@@ -20,7 +23,10 @@ class X11UserTime;
 // that never takes focus on a click (a rail) is a dock, which every window manager keeps
 // above, unframed and visible while another application is active; one that does (a
 // floating note) is a normal window kept above, which the window manager moves and
-// resizes. Elsewhere (offscreen, Wayland) the same calls fall back to what Qt offers.
+// resizes. A panel fitted to its input (XWayland on KWin and mutter, which give a window
+// every click inside it) keeps its content at the frame's place inside a window cut down
+// to what takes the mouse. Elsewhere (offscreen, Wayland) the same calls fall back to what
+// Qt offers.
 class QtPanel : public Panel
 {
     Q_OBJECT
@@ -51,6 +57,8 @@ public:
     void setMouseRects(const std::optional<QList<QRectF>> &rects) override;
     QList<QRectF> alwaysAcceptingRects() const override;
     void setAlwaysAcceptingRects(const QList<QRectF> &rects) override;
+    bool fitsWindowToInput() const override;
+    void setFitsWindowToInput(bool fits) override;
 
     std::optional<QRegion> visibleRegion() const override;
     void setVisibleRegion(const std::optional<QRegion> &region) override;
@@ -63,6 +71,13 @@ public:
     // The top-level window, for checks.
     QWidget *window() const { return m_window.get(); }
 
+    // How long a fitted window keeps its larger size after what takes the mouse shrank:
+    // about as long as a rail's tabs take to slide back.
+    static constexpr std::chrono::milliseconds shrinkDelay{700};
+    // How long after a change of a fitted window's geometry the pointer's crossings of its
+    // border are not believed: the window manager's reply takes a few frames.
+    static constexpr std::chrono::milliseconds crossingsSettleTime{250};
+
     // Marks the windows of panels; the activation policy leaves them alone.
     static constexpr const char *panelProperty = "orlettePanel";
 
@@ -71,9 +86,20 @@ protected:
 
 private:
     void setAcceptsFocus(bool accepts);
+    void inputChanged();
+    QList<QRectF> acceptingRects() const;
+    QRect fittedGeometry() const;
+    void fitWindow(bool shrink);
+    void placeContent();
+    QPoint contentOffset() const;
+    void keepContentsInPlace();
     void applyInputShape();
     void applyVisibleRegion();
     void prepareForMapping();
+    bool crossingIsBelieved(bool entered);
+    void settleCrossings();
+    void enterOnMotion(const QMouseEvent *move);
+    bool pointerIsInWindow() const;
     xcb_window_t nativeWindow() const;
     X11WindowHints::WindowType windowType() const;
 
@@ -89,4 +115,12 @@ private:
     bool m_isKey = false;
     bool m_shapedSinceMapping = false;
     QPointF m_lastOrigin;
+    // While the window fits what takes input: the panel's frame, which the window only
+    // shows a part of.
+    bool m_fitsInput = false;
+    QRectF m_fittedFrame;
+    QTimer m_shrinkTimer;
+    // Since the window's last own change of geometry.
+    QTimer m_crossingsSettle;
+    bool m_pointerInside = false;
 };

@@ -53,6 +53,9 @@ EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
     updateVisibleRegion();
 
     if (m_reach == PointerReach::ownWindowsOnly) {
+        // The compositors that keep X windows at the screen edges give such a window every
+        // click inside its frame, whatever its input shape.
+        m_panel->setFitsWindowToInput(true);
         m_host->installEventFilter(this);
         connect(m_panel.get(), &Panel::keyChanged, this, &EdgeRailController::keyChanged);
         connect(m_regions.get(), &InteractiveRegions::rectsChanged, this,

@@ -41,7 +41,9 @@ public:
         // Only over the application's own windows (X11 clients in a Wayland session): the
         // panel keeps a strip at its screen edge and the rail's interactive regions taking
         // the mouse at all times, so a dwell at the edge is seen and a tab is found by a
-        // pointer jumping onto it; the pointer counts as gone when it leaves the panel;
+        // pointer jumping onto it, and its window covers only those (the compositor gives
+        // a window every click inside it); the pointer counts as gone when it leaves the
+        // panel;
         // and, since clicks on other clients go unseen, a press on the rail gives its
         // panel the keyboard and losing the keyboard counts as a click elsewhere.
         ownWindowsOnly,

@@ -99,6 +99,15 @@ public:
     // application's windows (XWayland), the pointer can be seen nowhere else. Empty: none.
     virtual QList<QRectF> alwaysAcceptingRects() const = 0;
     virtual void setAlwaysAcceptingRects(const QList<QRectF> &rects) = 0;
+    // Where the desktop gives a window every click inside its frame, whatever its input
+    // shape (X clients of KWin and mutter in a Wayland session), the panel's window covers
+    // only what takes the mouse: the rectangle around the always accepting rectangles and,
+    // while the panel takes the mouse, its mouse rectangles. frame() and the content keep
+    // their place on the screen; what the content draws outside that rectangle is not
+    // shown. The window grows at once and shrinks a little later, once what slid back
+    // into a smaller rectangle has been drawn there.
+    virtual bool fitsWindowToInput() const = 0;
+    virtual void setFitsWindowToInput(bool fits) = 0;
 
     // The part of the panel that is drawn at all, in content coordinates; absent: all of
     // it. Without compositing the transparent parts of a panel are black, so the owner

@@ -244,6 +244,10 @@ class WaylandDesktop(Desktop):
             # that come before the device is ready: a Shift press makes it now, while
             # the compositor starts up, not in the middle of a test's typing.
             self.key("shift")
+            # The same for the pointer's buttons (a move alone does not make them ready): a
+            # click on the empty desktop, before any window exists.
+            self.press_button(1, True)
+            self.press_button(1, False)
         else:
             self._screen = _LineChannel("KWin screenshots",
                                         [_SYSTEM_PYTHON, str(_REMOTE), "kwin"], env,

@@ -85,6 +85,8 @@ public:
     void setMouseRects(const std::optional<QList<QRectF>> &rects) override { m_mouseRects = rects; }
     QList<QRectF> alwaysAcceptingRects() const override { return m_alwaysAccepting; }
     void setAlwaysAcceptingRects(const QList<QRectF> &rects) override { m_alwaysAccepting = rects; }
+    bool fitsWindowToInput() const override { return m_fitsWindowToInput; }
+    void setFitsWindowToInput(bool fits) override { m_fitsWindowToInput = fits; }
 
     std::optional<QRegion> visibleRegion() const override { return m_visibleRegion; }
     void setVisibleRegion(const std::optional<QRegion> &region) override
@@ -148,6 +150,7 @@ private:
     bool m_ignoresMouseEvents = false;
     std::optional<QList<QRectF>> m_mouseRects;
     QList<QRectF> m_alwaysAccepting;
+    bool m_fitsWindowToInput = false;
     std::optional<QRegion> m_visibleRegion;
 };
 

@@ -102,6 +102,11 @@ TEST_F(EdgeRailControllerTest, WhereThePointerIsSeenOnlyOverOwnWindowsTheEdgeAnd
     const auto everywhere = makeRail(ScreenEdge::right, Reach::everywhere);
     everywhere->regions().publish({tab});
     EXPECT_TRUE(panel(*everywhere).alwaysAcceptingRects().isEmpty());
+
+    // Where an X window takes every click inside its frame, the panel's window is cut down
+    // to what takes the mouse; elsewhere the input shape does that.
+    EXPECT_TRUE(right->panel().fitsWindowToInput());
+    EXPECT_FALSE(everywhere->panel().fitsWindowToInput());
 }
 
 TEST_F(EdgeRailControllerTest, ThePointerIsGoneOnceItLeavesThePanelAndSeenAgainWhereItLeft)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "surfaces/NoteEditorView.h"
 
+#include "model/ConflictCopy.h"
 #include "model/ModelContext.h"
 #include "model/Note.h"
 #include "model/RichTextCoder.h"
@@ -43,6 +44,8 @@ NoteEditorView::NoteEditorView(Note *note, const NotePaint &paint, bool autoFocu
     m_saveTimer.setInterval(m_saveDelay);
     connect(&m_saveTimer, &QTimer::timeout, this, &NoteEditorView::commit);
     connect(this, &QTextEdit::textChanged, this, &NoteEditorView::scheduleSave);
+    if (note)
+        connect(note, &Note::richTextChanged, this, &NoteEditorView::followStoredText);
     connect(&m_environment.settings(), &UserDefaults::didChange, this, &NoteEditorView::applyFont);
 }
 
@@ -88,7 +91,8 @@ void NoteEditorView::scheduleSave()
 {
     // Restarting the one timer keeps a single pending write: a burst of typing writes once,
     // a pause after its last keystroke.
-    m_saveTimer.start();
+    if (!m_loading)
+        m_saveTimer.start();
 }
 
 void NoteEditorView::commit()
@@ -102,13 +106,44 @@ void NoteEditorView::commit()
     m_baseline = text;
     if (text == RichTextCoder::decode(m_note->richText()))
         return;
+    m_writing = true;
     m_note->setText(text);
+    m_writing = false;
     ModelContext *context =
         m_environment.context ? m_environment.context.data() : m_note->modelContext();
     // A failed save keeps the change in the context; the next save that succeeds takes it.
     if (context != nullptr)
         std::ignore = context->save();
     Q_EMIT wrote();
+}
+
+void NoteEditorView::followStoredText()
+{
+    if (!m_note || m_writing)
+        return;
+    const StyledText stored = initialText(*m_note);
+    if (stored == m_baseline)
+        return;
+    if (styledText() == m_baseline) {
+        // Nothing typed here since: the editor shows what arrived, or the next keystroke
+        // would write the older text back over it.
+        const int position = textCursor().position();
+        m_loading = true;
+        StyledTextDocument::setStyledText(*document(), stored);
+        m_loading = false;
+        QTextCursor cursor = textCursor();
+        cursor.setPosition(qMin(position, document()->characterCount() - 1));
+        setTextCursor(cursor);
+        m_baseline = stored;
+        return;
+    }
+    // Typed here while another text arrived: the typing stays and is written at the next
+    // commit; what arrived is kept beside it, archived, instead of being written over.
+    ModelContext *context =
+        m_environment.context ? m_environment.context.data() : m_note->modelContext();
+    if (context != nullptr)
+        ConflictCopy::keep(*context, *m_note, stored);
+    m_baseline = stored;
 }
 
 void NoteEditorView::showEvent(QShowEvent *event)

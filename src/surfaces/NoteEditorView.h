@@ -68,6 +68,9 @@ protected:
 
 private:
     void scheduleSave();
+    // The note's stored text changed: it came from elsewhere (another computer, an undo in
+    // the library) unless this editor wrote it.
+    void followStoredText();
     void applyPaint();
     void applyFont();
 
@@ -80,6 +83,8 @@ private:
     NoteScrollIndicator *m_scrollIndicator = nullptr;
     // The text as last loaded or written: a commit without a change since writes nothing.
     StyledText m_baseline;
+    bool m_writing = false;
+    bool m_loading = false;
     // While the editor is open, nothing deletes its note on its own.
     NoteEditingHold m_hold;
 };

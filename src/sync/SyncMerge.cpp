@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sync/SyncMerge.h"
 
+#include "model/ConflictCopy.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -78,7 +80,7 @@ SyncMerge::Result SyncMerge::merge(const SyncRecord &local, const SyncRecord &re
 
 QString SyncMerge::conflictTitle(const QString &displayTitle)
 {
-    return QStringLiteral("Copia en conflicto de «%1»").arg(displayTitle);
+    return ConflictCopy::title(displayTitle);
 }
 
 SyncRecord SyncMerge::conflictCopy(const SyncRecord &loser, const QUuid &id, qint64 nowMs)

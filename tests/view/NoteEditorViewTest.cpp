@@ -360,6 +360,59 @@ TEST_F(NoteEditingTest, TitleChangedElsewhereIsShownAndNeverWrittenBack)
 
 namespace {
 
+// Another computer's text, saved by another context as the mirroring's import does.
+void saveElsewhere(ModelContainer &container, const QString &body)
+{
+    auto other = container.makeContext().value();
+    const auto notes = other->fetch(FetchDescriptor{});
+    ASSERT_TRUE(notes && notes->size() == 1);
+    notes->first()->setText(StyledText::plain(body));
+    ASSERT_TRUE(other->save());
+}
+
+TEST_F(NoteEditingTest, TextArrivingWhileOpenIsShownAndNeverWrittenOver)
+{
+    NoteEditorView *editor = makeEditor(20ms);
+    saveElsewhere(*container, QStringLiteral("Pan y leche"));
+    ASSERT_TRUE(waitUntil([&] { return note->plainText() == QStringLiteral("Pan y leche"); }));
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Pan y leche"));
+    EXPECT_FALSE(editor->hasPendingSave()) << "showing what arrived is not an edit";
+
+    // Typing afterwards starts from what arrived.
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral(" y huevos"));
+    editor->commit();
+    EXPECT_EQ(storedPlainText(), QStringLiteral("Pan y leche y huevos"));
+}
+
+TEST_F(NoteEditingTest, TextArrivingWhileTypingIsKeptAsAnArchivedCopy)
+{
+    NoteEditorView *editor = makeEditor(10s);
+    editor->moveCursor(QTextCursor::End);
+    QTest::keyClicks(editor, QStringLiteral(" propia"));
+    saveElsewhere(*container, QStringLiteral("Del otro ordenador"));
+    ASSERT_TRUE(
+        waitUntil([&] { return note->plainText() == QStringLiteral("Del otro ordenador"); }));
+    EXPECT_EQ(editor->toPlainText(), QStringLiteral("Primera línea propia")) << "the typing stays";
+    editor->commit();
+
+    auto fresh = container->makeContext().value();
+    const auto notes = fresh->fetch(FetchDescriptor{});
+    ASSERT_TRUE(notes);
+    QStringList bodies;
+    QStringList archivedTitles;
+    for (const Note *stored : *notes) {
+        bodies << stored->plainText();
+        if (stored->isArchived())
+            archivedTitles << stored->title();
+    }
+    bodies.sort();
+    EXPECT_EQ(bodies, QStringList({"Del otro ordenador", "Primera línea propia"}));
+    ASSERT_EQ(archivedTitles.size(), 1);
+    EXPECT_TRUE(archivedTitles.first().startsWith("Copia en conflicto de «"))
+        << archivedTitles.first().toStdString();
+}
+
 TEST_F(NoteEditingTest, EditorFollowsTheFontSettingsInDesignPoints)
 {
     NoteEditorView *editor = makeEditor();

@@ -218,12 +218,15 @@ class Computer:
         time.sleep(0.4)
         return chosen
 
+    def trashed(self) -> list[dict]:
+        return [n for n in rows(self.desktop)
+                if n["deletedAt"] and n["plainText"] and not n["isArchived"]]
+
     def restore(self, rng: random.Random) -> Optional[str]:
         """Restores a random trashed note from the library's "Papelera", with the pointer
         and the row's menu, and closes the library. The note's id once this store holds it
         restored, else None."""
-        trashed = [n for n in rows(self.desktop)
-                   if n["deletedAt"] and n["plainText"] and not n["isArchived"]]
+        trashed = self.trashed()
         if not trashed:
             return None
         chosen = rng.choice(trashed)
@@ -245,9 +248,18 @@ class Computer:
         except HarnessError:
             return None
         finally:
-            if self.running():
-                self.desktop.key("Escape")  # a menu left open
-                close_window(self.desktop, self.rails.app.pid, LIBRARY)
+            self.close_library()
+
+    def close_library(self) -> None:
+        if not self.running():
+            return
+        self.desktop.key("Escape")  # a menu left open
+        try:
+            close_window(self.desktop, self.rails.app.pid, LIBRARY)
+        except HarnessError:
+            # Left open, it would take the clicks meant for the desktop: the application
+            # is ended instead, as a kill would.
+            self.kill()
 
 
 def views(computers: list[Computer]) -> list[list[tuple]]:
@@ -315,6 +327,9 @@ def run(args, name: str, computers_count: int, default_seconds: float, target: T
                 restored.discard(trashed["id"])
             done = bool(trashed)
             kind = "trash"
+        elif roll < 0.75 and not computer.trashed():
+            done = False
+            kind = "restore (trash empty here)"
         elif roll < 0.75:
             back = computer.restore(rng)
             if back:

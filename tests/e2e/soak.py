@@ -20,6 +20,7 @@ from __future__ import annotations
 
 import os
 import random
+import shutil
 import signal
 import sqlite3
 import time
@@ -81,6 +82,10 @@ def holds(desktop: Desktop, token: str) -> bool:
     return any(token in (n["plainText"] or "") for n in rows(desktop))
 
 
+def holders(desktop: Desktop, token: str) -> list[str]:
+    return [n["id"] for n in rows(desktop) if token in (n["plainText"] or "")]
+
+
 def handover(desktop: Desktop, binary: Path, argument: str) -> None:
     """Starts the application a second time with `argument`, as a person does from a
     terminal or a launcher: the second start hands the request to the running one and
@@ -107,6 +112,8 @@ class Computer:
     def __init__(self, desktop: Desktop, binary: Path, target: Target):
         self.desktop = desktop
         self.binary = binary
+        # The note the last command was about, for the soak's journal.
+        self.last_note = ""
         target.prepare(desktop)
         self.rails = railapp.launch(desktop, binary)
         target.set_up(self)
@@ -135,6 +142,7 @@ class Computer:
             return False
 
     def new_note(self, token: str) -> bool:
+        self.last_note = ""
         before = {n["id"] for n in rows(self.desktop)}
         handover(self.desktop, self.binary, "--new-note")
         try:
@@ -156,6 +164,7 @@ class Computer:
         if not notes or len(rail) > RAIL_LIMIT:
             return None
         chosen = rng.choice(notes)
+        self.last_note = chosen["id"]
         index = [n["id"] for n in rail].index(chosen["id"])
         slots = railapp.awake_slots(len(rail))
         item = (slots[1] - slots[0] + 7) if len(rail) >= 2 else 116
@@ -230,6 +239,7 @@ class Computer:
         if not trashed:
             return None
         chosen = rng.choice(trashed)
+        self.last_note = chosen["id"]
         word = chosen["plainText"].split()[0]
         handover(self.desktop, self.binary, "--library")
         try:
@@ -287,6 +297,8 @@ def run(args, name: str, computers_count: int, default_seconds: float, target: T
     computers = [Computer(desktop, args.binary, target) for desktop in desktops]
 
     saved: list[str] = []
+    # What was done, step by step: read when an edit is missing at the end.
+    journal: list[str] = []
     # Restored notes, by id, that no later command pointed at to trash again.
     restored: set[str] = set()
     counts = dict.fromkeys(KINDS, 0)
@@ -304,8 +316,11 @@ def run(args, name: str, computers_count: int, default_seconds: float, target: T
         computer = rng.choice(computers)
         if not computer.running():
             computer.restart()
+            journal.append(f"{time.monotonic() - started:7.1f} s  step {step:4d}  computer "
+                           f"{computers.index(computer)}  started again")
             continue
         token = f"s{seed % 1000:03d}n{step:04d}"
+        computer.last_note = ""
         roll = rng.random()
         # The rail stays short enough for every tab to be pointed at: a full one sends notes
         # to the other edge instead of making more.
@@ -353,11 +368,16 @@ def run(args, name: str, computers_count: int, default_seconds: float, target: T
                 outage_ends = time.monotonic() + rng.uniform(2, 8)
             done = True
             kind = "outage"
+        entry = (f"{time.monotonic() - started:7.1f} s  step {step:4d}  computer "
+                 f"{computers.index(computer)}  {kind}{'' if done else ' (skipped)'}  "
+                 f"{computer.last_note}")
         if done:
             counts[kind] += 1
             if kind in ("new", "edit"):
                 saved.append(token)
-        else:
+                entry += f"  {token} in {holders(computer.desktop, token)}"
+        journal.append(entry)
+        if not done:
             skipped[kind] = skipped.get(kind, 0) + 1
             # A skip is quick: the mix of operations stays as drawn.
             time.sleep(1)
@@ -381,6 +401,12 @@ def run(args, name: str, computers_count: int, default_seconds: float, target: T
     assert agreement(computers) == final, "and they stay so"
     lost = [token for token in saved
             if not all(holds(computer.desktop, token) for computer in computers)]
+    (args.artifacts / f"soak-{name}-journal.txt").write_text("\n".join(journal) + "\n")
+    if lost:
+        # The stores as they ended, beside the desktops' logs.
+        for computer in computers:
+            for part in railapp.store_path(computer.desktop).parent.glob("default.store*"):
+                shutil.copy(part, computer.desktop.artifacts / part.name)
     dead = sorted(note_id for note_id in restored for computer in computers
                   if not any(n["id"] == note_id and not n["deletedAt"]
                              for n in rows(computer.desktop)))

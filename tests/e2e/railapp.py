@@ -5,6 +5,7 @@ reading and seeding its store, and the rail's geometry on a 1920 × 1080 screen.
 from __future__ import annotations
 
 import sqlite3
+from contextlib import closing
 import time
 import uuid
 from dataclasses import dataclass
@@ -75,23 +76,24 @@ def stop(desktop: Desktop, rails: Rails) -> None:
     rails.app.stop()
 
 
-def notes(desktop: Desktop) -> list[dict]:
-    """Every note of the store, by edge and sort index."""
+def query(desktop: Desktop, sql: str) -> list[dict]:
+    """The rows `sql` reads from the store, read-only; none while the store or its schema
+    is not there yet, or the store is held too long by a writer."""
     path = store_path(desktop)
     if not path.exists():
         return []
-    connection = sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)
     try:
-        connection.row_factory = sqlite3.Row
-        try:
-            rows = connection.execute(
-                "SELECT id, title, richText, plainText, edgeToken, sortIndex, updatedAt "
-                "FROM Note ORDER BY edgeToken, sortIndex").fetchall()
-        except sqlite3.OperationalError:
-            return []  # the schema is not there yet
-        return [dict(row) for row in rows]
-    finally:
-        connection.close()
+        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
+            db.row_factory = sqlite3.Row
+            return [dict(row) for row in db.execute(sql)]
+    except sqlite3.OperationalError:
+        return []
+
+
+def notes(desktop: Desktop) -> list[dict]:
+    """Every note of the store, by edge and sort index."""
+    return query(desktop, "SELECT id, title, richText, plainText, edgeToken, sortIndex, updatedAt "
+                          "FROM Note ORDER BY edgeToken, sortIndex")
 
 
 def seed(desktop: Desktop, binary: Path, entries: list[tuple[str, str, float]]) -> list[str]:

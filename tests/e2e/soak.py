@@ -22,9 +22,8 @@ import os
 import random
 import shutil
 import signal
-import sqlite3
 import time
-from contextlib import ExitStack, closing
+from contextlib import ExitStack
 from pathlib import Path
 from typing import Optional, Protocol
 
@@ -59,17 +58,8 @@ class Target(Protocol):
 
 
 def rows(desktop: Desktop) -> list[dict]:
-    path = railapp.store_path(desktop)
-    if not path.exists():
-        return []
-    try:
-        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
-            db.row_factory = sqlite3.Row
-            return [dict(row) for row in db.execute(
-                "SELECT id, title, plainText, colorToken, edgeToken, sortIndex, deletedAt,"
-                " isArchived, isFloating, completedAt FROM Note")]
-    except sqlite3.OperationalError:
-        return []
+    return railapp.query(desktop, "SELECT id, title, plainText, colorToken, edgeToken, sortIndex,"
+                                  " deletedAt, isArchived, isFloating, completedAt FROM Note")
 
 
 def on_right_rail(desktop: Desktop) -> list[dict]:

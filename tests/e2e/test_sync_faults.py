@@ -7,8 +7,6 @@ both sides."""
 import json
 import os
 import signal
-import sqlite3
-from contextlib import closing
 import tempfile
 import time
 from pathlib import Path
@@ -36,27 +34,14 @@ def seed_notes(desktop: Desktop, binary: Path, shared: Path) -> list[str]:
 
 def store_ids(desktop: Desktop) -> list[str]:
     """Every note id of the store, repeated ones included."""
-    path = railapp.store_path(desktop)
-    if not path.exists():
-        return []
-    try:
-        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
-            return [row[0] for row in db.execute("SELECT id FROM Note")]
-    except sqlite3.OperationalError:
-        return []  # no schema yet, or locked for a moment
+    return [row["id"] for row in railapp.query(desktop, "SELECT id FROM Note")]
 
 
 def pending_imports(desktop: Desktop) -> int:
     """Records whose import was begun but not yet confirmed."""
-    path = railapp.store_path(desktop)
-    if not path.exists():
-        return 0
-    try:
-        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
-            return db.execute("SELECT count(*) FROM syncState WHERE pending IS NOT NULL"
-                              ).fetchone()[0]
-    except sqlite3.OperationalError:
-        return 0
+    counted = railapp.query(
+        desktop, "SELECT count(*) AS pending FROM syncState WHERE pending IS NOT NULL")
+    return counted[0]["pending"] if counted else 0
 
 
 def notes_folder(shared: Path) -> Path:

@@ -6,8 +6,6 @@ the welcome notes are made once for both. Buttons are found through the accessib
 bus and pressed with the real pointer."""
 
 import json
-import sqlite3
-from contextlib import closing
 import tempfile
 import time
 from pathlib import Path
@@ -24,15 +22,7 @@ def prepare(desktop: Desktop, shared: Path, seeded: bool = True) -> None:
 
 
 def notes(desktop: Desktop) -> list[dict]:
-    path = railapp.store_path(desktop)
-    if not path.exists():
-        return []
-    try:
-        with closing(sqlite3.connect(f"file:{path}?mode=ro", uri=True, timeout=5)) as db:
-            db.row_factory = sqlite3.Row
-            return [dict(row) for row in db.execute("SELECT * FROM Note ORDER BY createdAt")]
-    except sqlite3.OperationalError:
-        return []
+    return railapp.query(desktop, "SELECT * FROM Note ORDER BY createdAt")
 
 
 def note(desktop: Desktop, note_id: str) -> dict:

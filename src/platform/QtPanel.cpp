@@ -8,6 +8,7 @@
 #include "platform/X11WindowHints.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEnterEvent>
 #include <QEvent>
 #include <QMouseEvent>
@@ -369,7 +370,10 @@ QRect QtPanel::fittedGeometry() const
     QRectF bounds;
     for (const QRectF &rect : acceptingRects())
         bounds |= rect.normalized();
-    const QRect fitted = bounds.translated(panel.topLeft()).toAlignedRect() & panel;
+    const QRect fitted = bounds.translated(panel.topLeft())
+                             .toAlignedRect()
+                             .adjusted(-fittedMargin, -fittedMargin, fittedMargin, fittedMargin) &
+                         panel;
     // A window has at least one pixel; a lone pixel in the panel's corner takes the least.
     return fitted.isEmpty() ? QRect(panel.topLeft(), QSize(1, 1)) : fitted;
 }
@@ -392,6 +396,10 @@ void QtPanel::fitWindow(bool shrink)
     m_crossingsSettle.start();
     m_window->setGeometry(next);
     placeContent();
+    // The content moved within a window of another size: all of it is drawn anew, or parts
+    // that only moved (the tabs above a card that has just opened) may be left out of the
+    // window's next buffer.
+    m_window->update();
     applyInputShape();
     applyVisibleRegion();
 }
@@ -525,13 +533,26 @@ void QtPanel::enterOnMotion(const QMouseEvent *move)
 
 void QtPanel::settleCrossings()
 {
-    // A pointer that went over another client meanwhile has left XWayland's windows: the
-    // server holds it in none of them until it comes back.
+    // What the server says once the geometry has settled is where the pointer is: a
+    // pointer that went over another client meanwhile has left XWayland's windows (the
+    // server holds it in none of them until it comes back), and one that came to rest in
+    // the window while its entry was dropped is in, with no move to tell.
     QWindow *handle = m_window->windowHandle();
-    if (!m_pointerInside || !handle || pointerIsInWindow())
+    if (!handle)
         return;
-    QEvent leave(QEvent::Leave);
-    QCoreApplication::sendEvent(handle, &leave);
+    const bool inside = pointerIsInWindow();
+    if (inside == m_pointerInside)
+        return;
+    m_pointerInside = inside;
+    if (!inside) {
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(handle, &leave);
+        return;
+    }
+    const QPointF global = QCursor::pos();
+    const QPointF local = handle->mapFromGlobal(global);
+    QEnterEvent enter(local, local, global);
+    QCoreApplication::sendEvent(handle, &enter);
 }
 
 bool QtPanel::pointerIsInWindow() const

@@ -77,6 +77,10 @@ public:
     // How long after a change of a fitted window's geometry the pointer's crossings of its
     // border are not believed: the window manager's reply takes a few frames.
     static constexpr std::chrono::milliseconds crossingsSettleTime{250};
+    // How far a fitted window reaches past what takes the mouse, in pixels: a pointer on its
+    // way out crosses the input shape's border inside the window, which the X server itself
+    // reports, before it leaves the window, which XWayland does not always report.
+    static constexpr int fittedMargin = 16;
 
     // Marks the windows of panels; the activation policy leaves them alone.
     static constexpr const char *panelProperty = "orlettePanel";

@@ -598,7 +598,9 @@ void EdgeRailContent::publishRegions()
 {
     if (m_retired || !m_environment.interactiveRegions || m_railSize.isEmpty())
         return;
-    m_environment.interactiveRegions->publish(geometry().publishedRects());
+    const RailGeometry now = geometry();
+    m_environment.interactiveRegions->setWakeBand(now.wakeBand());
+    m_environment.interactiveRegions->publish(now.publishedRects());
 }
 
 void EdgeRailContent::retire()

@@ -14,6 +14,8 @@
 #include <QRegion>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 // A screen point no rail contains: where the pointer is taken to be once it has left a
@@ -59,6 +61,8 @@ EdgeRailController::EdgeRailController(WindowSystem &windows, ScreenEdge edge,
         m_host->installEventFilter(this);
         connect(m_panel.get(), &Panel::keyChanged, this, &EdgeRailController::keyChanged);
         connect(m_regions.get(), &InteractiveRegions::rectsChanged, this,
+                &EdgeRailController::updateAlwaysAccepting);
+        connect(m_regions.get(), &InteractiveRegions::wakeBandChanged, this,
                 &EdgeRailController::updateAlwaysAccepting);
         m_pressMonitor = m_windows.addLocalMonitor(
             PointerEventType::leftMouseDown,
@@ -107,16 +111,24 @@ bool EdgeRailController::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-QRectF EdgeRailController::wakeZone(ScreenEdge edge, const QSizeF &size)
+QRectF EdgeRailController::wakeZone(ScreenEdge edge, const QSizeF &size, const QRectF &wakeBand)
 {
     const double x = edge == ScreenEdge::left ? 0 : size.width() - wakeZoneWidth;
-    return {x, 0, wakeZoneWidth, size.height()};
+    if (wakeBand.isEmpty())
+        return {x, 0, wakeZoneWidth, size.height()};
+    // Only where a dwell would wake the rail: elsewhere along the edge a click belongs to
+    // the window below (a maximised window's scroll bar), and the window, fitted to what
+    // takes the mouse, stays no taller than the tabs and their margin.
+    const double top = std::clamp(wakeBand.top(), 0.0, size.height());
+    const double bottom = std::clamp(wakeBand.bottom(), top, size.height());
+    return {x, top, wakeZoneWidth, bottom - top};
 }
 
 void EdgeRailController::updateAlwaysAccepting()
 {
-    m_panel->setAlwaysAcceptingRects(QList<QRectF>{wakeZone(m_edge, m_panel->frame().size())} +
-                                     m_regions->rects());
+    m_panel->setAlwaysAcceptingRects(
+        QList<QRectF>{wakeZone(m_edge, m_panel->frame().size(), m_regions->wakeBand())} +
+        m_regions->rects());
 }
 
 void EdgeRailController::keyChanged(bool isKey)

@@ -50,8 +50,9 @@ public:
     };
     // How wide the always accepting strip at the screen edge is, in points.
     static constexpr double wakeZoneWidth = 2;
-    // The strip at the screen edge of a panel of `size`.
-    static QRectF wakeZone(ScreenEdge edge, const QSizeF &size);
+    // The strip at the screen edge of a panel of `size`, as tall as the rail's `wakeBand`
+    // (the whole edge while the rail has none yet).
+    static QRectF wakeZone(ScreenEdge edge, const QSizeF &size, const QRectF &wakeBand);
 
     // Creates the panel (not shown) on `screen` with the content made by `makeRootView`.
     // A content that is a `RailRootView` gets the keyboard for its panel when it asks.

@@ -8,12 +8,14 @@
 namespace {
 
 // QRectF's operator== is fuzzy; a rectangle that moved by a fraction of a point is a change.
+bool sameRect(const QRectF &x, const QRectF &y)
+{
+    return x.x() == y.x() && x.y() == y.y() && x.width() == y.width() && x.height() == y.height();
+}
+
 bool sameRects(const QList<QRectF> &a, const QList<QRectF> &b)
 {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const QRectF &x, const QRectF &y) {
-        return x.x() == y.x() && x.y() == y.y() && x.width() == y.width() &&
-               x.height() == y.height();
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), sameRect);
 }
 
 } // namespace
@@ -36,6 +38,14 @@ void InteractiveRegions::publish(const QList<QRectF> &rects)
         const auto callback = m_onChange;
         callback();
     }
+}
+
+void InteractiveRegions::setWakeBand(const QRectF &band)
+{
+    if (sameRect(m_wakeBand, band))
+        return;
+    m_wakeBand = band;
+    Q_EMIT wakeBandChanged();
 }
 
 bool InteractiveRegions::contains(const QPointF &point) const

@@ -25,6 +25,12 @@ public:
     // hosting view re-checks mouse acceptance after every publication.
     void publish(const QList<QRectF> &rects);
 
+    // The band along the screen edge where the pointer wakes the rail or keeps it awake
+    // (top-left origin, points); empty until the rail is laid out.
+    QRectF wakeBand() const { return m_wakeBand; }
+    // Replaces the band; the same band notifies nobody.
+    void setWakeBand(const QRectF &band);
+
     // Whether any rectangle contains `point`; an empty list contains nothing.
     bool contains(const QPointF &point) const;
 
@@ -36,8 +42,11 @@ public:
 Q_SIGNALS:
     // The rectangles changed.
     void rectsChanged();
+    // The wake band changed.
+    void wakeBandChanged();
 
 private:
     QList<QRectF> m_rects;
+    QRectF m_wakeBand;
     std::function<void()> m_onChange;
 };

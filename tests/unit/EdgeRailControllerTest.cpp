@@ -109,6 +109,33 @@ TEST_F(EdgeRailControllerTest, WhereThePointerIsSeenOnlyOverOwnWindowsTheEdgeAnd
     EXPECT_FALSE(everywhere->panel().fitsWindowToInput());
 }
 
+TEST_F(EdgeRailControllerTest, TheEdgeTakesThePointerOnlyWhereADwellWouldWakeTheRail)
+{
+    const auto right = makeRail(ScreenEdge::right, Reach::ownWindowsOnly);
+    const QSizeF size = right->panel().frame().size();
+    const double stripX = size.width() - EdgeRailController::wakeZoneWidth;
+    const QRectF tab(size.width() - 120, 440, 120, 60);
+    right->regions().publish({tab});
+
+    // Beside the band, the edge is the window below's: a maximised window's scroll bar.
+    right->regions().setWakeBand(QRectF(size.width() - 126, 400, 126, 140));
+    EXPECT_EQ(panel(*right).alwaysAcceptingRects(),
+              (QList<QRectF>{QRectF(stripX, 400, EdgeRailController::wakeZoneWidth, 140), tab}));
+
+    // A band reaching past the panel, as near the top of the screen, is cut to it.
+    right->regions().setWakeBand(QRectF(size.width() - 46, -40, 46, 120));
+    EXPECT_EQ(panel(*right).alwaysAcceptingRects().first(),
+              QRectF(stripX, 0, EdgeRailController::wakeZoneWidth, 80));
+    right->regions().setWakeBand(QRectF(size.width() - 46, size.height() - 30, 46, 120));
+    EXPECT_EQ(panel(*right).alwaysAcceptingRects().first(),
+              QRectF(stripX, size.height() - 30, EdgeRailController::wakeZoneWidth, 30));
+
+    const auto left = makeRail(ScreenEdge::left, Reach::ownWindowsOnly);
+    left->regions().setWakeBand(QRectF(0, 300, 416, 400));
+    EXPECT_EQ(panel(*left).alwaysAcceptingRects(),
+              QList<QRectF>{QRectF(0, 300, EdgeRailController::wakeZoneWidth, 400)});
+}
+
 TEST_F(EdgeRailControllerTest, ThePointerIsGoneOnceItLeavesThePanelAndSeenAgainWhereItLeft)
 {
     const auto rail = makeRail(ScreenEdge::right, Reach::ownWindowsOnly);

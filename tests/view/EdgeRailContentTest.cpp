@@ -394,6 +394,9 @@ TEST_F(EdgeRailContentTest, PublishedRegionsFollowTheLayout)
     EXPECT_EQ(asleep, content()->geometry().publishedRects());
     EXPECT_DOUBLE_EQ(asleep[0].width(), 6 + 8);
     EXPECT_DOUBLE_EQ(asleep[0].right(), 544);
+    // The band where a dwell wakes the rail goes with the rectangles.
+    EXPECT_EQ(rail->regions.wakeBand(), content()->geometry().wakeBand());
+    EXPECT_DOUBLE_EQ(rail->regions.wakeBand().width(), 46);
 
     int publications = 0;
     rail->regions.setOnChange([&] { ++publications; });
@@ -404,6 +407,10 @@ TEST_F(EdgeRailContentTest, PublishedRegionsFollowTheLayout)
     EXPECT_EQ(awake, content()->geometry().publishedRects());
     EXPECT_DOUBLE_EQ(awake[0].height(), 116 + 4);
     EXPECT_EQ(awake[3], content()->geometry().addTabRect().adjusted(-4, -2, 4, 2));
+    const QRectF awakeBand = rail->regions.wakeBand();
+    EXPECT_DOUBLE_EQ(awakeBand.width(), 126);
+    EXPECT_LE(awakeBand.top(), awake.first().top());
+    EXPECT_GE(awakeBand.bottom(), awake.last().bottom());
 
     clickCard(second);
     EXPECT_EQ(publications, 2);

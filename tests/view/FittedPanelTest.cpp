@@ -7,6 +7,7 @@
 #include "platform/GlobalCoordinates.h"
 #include "platform/QtPanel.h"
 
+#include "CrossingCounter.h"
 #include "FakeWindowSystem.h"
 #include "TestSupport.h"
 
@@ -25,24 +26,6 @@ namespace {
 const QRectF railFrame(260, 40, 540, 500);
 const QRectF strip(538, 0, 2, 500);
 const QRectF tab(460, 100, 80, 120);
-
-// Counts the entries and exits the content is told about.
-class CrossingCounter : public QObject
-{
-public:
-    int enters = 0;
-    int leaves = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Enter)
-            ++enters;
-        else if (event->type() == QEvent::Leave)
-            ++leaves;
-        return false;
-    }
-};
 
 class FittedPanel : public ::testing::Test
 {
@@ -65,6 +48,15 @@ protected:
         return contentRect.translated(panelRect.topLeft()).toAlignedRect();
     }
 
+    // The window fitted to rectangles of the content: their bounds with a margin, never
+    // past the panel.
+    static QRect fitted(const QRectF &contentRect)
+    {
+        const int margin = QtPanel::fittedMargin;
+        return onScreen(contentRect).adjusted(-margin, -margin, margin, margin) &
+               onScreen(QRectF(QPointF(), railFrame.size()));
+    }
+
     QWidget &window() const { return *panel->window(); }
     QWidget &content() const { return *panel->content(); }
 
@@ -81,7 +73,7 @@ protected:
 
 TEST_F(FittedPanel, TheWindowCoversWhatTakesTheMouseWhileTheContentKeepsItsPlace)
 {
-    EXPECT_EQ(window().geometry(), onScreen(strip)) << "only the strip, even before mapping";
+    EXPECT_EQ(window().geometry(), fitted(strip)) << "only the strip, even before mapping";
     EXPECT_EQ(panel->frame(), railFrame);
     EXPECT_EQ(content().size(), railFrame.size().toSize());
     EXPECT_EQ(content().mapToGlobal(QPoint(0, 0)),
@@ -94,20 +86,20 @@ TEST_F(FittedPanel, TheWindowCoversWhatTakesTheMouseWhileTheContentKeepsItsPlace
     show();
     // A tab slides out: the window takes it at once, and the drawing does not move.
     panel->setAlwaysAcceptingRects({strip, tab});
-    EXPECT_EQ(window().geometry(), onScreen(strip).united(onScreen(tab)));
+    EXPECT_EQ(window().geometry(), fitted(strip.united(tab)));
     EXPECT_EQ(content().mapToGlobal(QPoint(0, 0)),
               onScreen(QRectF(QPointF(), railFrame.size())).topLeft());
 
     // It slides back: the window keeps its size while it does, then shrinks.
     panel->setAlwaysAcceptingRects({strip});
-    EXPECT_EQ(window().geometry(), onScreen(strip).united(onScreen(tab)));
-    EXPECT_TRUE(waitUntil([&] { return window().geometry() == onScreen(strip); }));
+    EXPECT_EQ(window().geometry(), fitted(strip.united(tab)));
+    EXPECT_TRUE(waitUntil([&] { return window().geometry() == fitted(strip); }));
     EXPECT_EQ(content().mapToGlobal(QPoint(0, 0)),
               onScreen(QRectF(QPointF(), railFrame.size())).topLeft());
 
     // The mouse rectangles count only while the panel takes the mouse.
     panel->setMouseRects(QList<QRectF>{QRectF(0, 0, 10, 10)});
-    EXPECT_EQ(window().geometry(), onScreen(strip));
+    EXPECT_EQ(window().geometry(), fitted(strip));
     panel->setIgnoresMouseEvents(false);
     EXPECT_EQ(window().geometry(), onScreen(QRectF(QPointF(), railFrame.size())));
 

@@ -8,6 +8,7 @@
 #include "platform/X11InputShape.h"
 #include "platform/X11WindowHints.h"
 
+#include "CrossingCounter.h"
 #include "TestSupport.h"
 #include "X11TestSupport.h"
 
@@ -200,6 +201,37 @@ TEST_F(X11Panel, ClicksOutsideTheMouseRectsReachTheWindowBehind)
     ASSERT_TRUE(X11Test::clickAt(area.topLeft() + QPoint(20, 20)));
     EXPECT_TRUE(waitUntil([&] { return behind.presses == 2; }));
     EXPECT_EQ(tabs->presses, 1);
+}
+
+TEST_F(X11Panel, AFittedWindowThatGrowsUnderARestingPointerSeesItEnter)
+{
+    const QRect area(700, 100, 300, 400);
+    QtPanel *panel = makePanel(area, {false, true, {}});
+    auto content = std::make_unique<QWidget>();
+    CrossingCounter crossings;
+    content->installEventFilter(&crossings);
+    panel->setContent(std::move(content));
+    const QRectF strip(298, 0, 2, 400);
+    panel->setMouseRects(QList<QRectF>{});
+    panel->setAlwaysAcceptingRects({strip});
+    panel->setFitsWindowToInput(true);
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+
+    // The pointer comes to rest inside the panel, beside its window.
+    const QPoint resting = area.topLeft() + QPoint(200, 200);
+    ASSERT_TRUE(X11Test::xdotool(
+        {"mousemove", QString::number(resting.x()), QString::number(resting.y())}));
+    QTest::qWait(int(QtPanel::crossingsSettleTime.count()) + 100);
+    X11Test::settle();
+    ASSERT_EQ(crossings.enters, 0);
+
+    // A card opens under it: the window grows around the pointer, which the server reports
+    // as an entry while the geometry settles, and no move follows.
+    panel->setAlwaysAcceptingRects({strip, QRectF(150, 150, 150, 100)});
+    ASSERT_TRUE(panel->window()->geometry().contains(resting));
+    EXPECT_TRUE(waitUntil([&] { return crossings.enters == 1; }))
+        << "the dropped entry was never made up for";
 }
 
 TEST_F(X11Panel, PanelsStayAboveOnEveryDesktopAndOutOfTheTaskbar)

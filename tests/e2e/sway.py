@@ -40,6 +40,7 @@ from typing import Iterator, Optional
 
 import harness
 from harness import Desktop, HarnessError, Process
+from wayland import sway_available
 
 # The account the session runs as; scripts/install-deps.sh makes it, and so does the first
 # desktop that finds it missing.
@@ -79,22 +80,19 @@ def _ensure_x11_socket_folder() -> None:
         os.chmod(folder, 0o1777)
 
 
-def _descendants(pid: int) -> list[int]:
-    """The processes below `pid`, children first."""
-    children: dict[int, list[int]] = {}
+def _processes_with(account: int, variable: str) -> list[int]:
+    """The processes of `account` whose environment holds `variable` ("NAME=value")."""
+    found = []
     for entry in Path("/proc").iterdir():
         if not entry.name.isdigit():
             continue
         try:
-            parent = int((entry / "stat").read_text().rsplit(")", 1)[1].split()[1])
-        except (OSError, IndexError, ValueError):
+            if entry.stat().st_uid != account:
+                continue
+            if variable.encode() in (entry / "environ").read_bytes().split(b"\0"):
+                found.append(int(entry.name))
+        except OSError:
             continue
-        children.setdefault(parent, []).append(int(entry.name))
-    found, pending = [], [pid]
-    while pending:
-        for child in children.get(pending.pop(), []):
-            found.append(child)
-            pending.append(child)
     return found
 
 
@@ -118,10 +116,9 @@ class SwayDesktop(Desktop):
     # ---- lifecycle
 
     def start(self) -> None:
-        for tool in ("sway", "swaymsg", "swaybar", "wtype", "grim", "Xwayland", "setpriv",
-                     "dbus-daemon", "dbus-send"):
-            if shutil.which(tool) is None:
-                raise HarnessError(f"{tool} is missing (scripts/install-deps.sh installs it)")
+        available, why_not = sway_available()
+        if not available:
+            raise HarnessError(f"no sway session here: {why_not}")
         self.account = ensure_account()
         _ensure_x11_socket_folder()
         if self.artifacts.exists():
@@ -154,18 +151,24 @@ class SwayDesktop(Desktop):
         if self._devices is not None:
             self._devices.close()
             self._devices = None
-        # swaybar and XWayland are sway's children, in process groups of their own.
-        left = _descendants(self._sway.pid) if self._sway and self._sway.running() else []
         super().stop()
-        for pid in left:
-            # Only what still runs as the session's account: a number freed since may
-            # already be another program's.
-            try:
-                if Path(f"/proc/{pid}").stat().st_uid == self.account.pw_uid:
+        # What sway started itself (swaybar, XWayland, the bindings' programs) was detached
+        # from it and ends when it loses sway; whatever has not is told so here, found by
+        # the session's socket in its environment.
+        if self.account is not None:
+            for pid in self.session_processes():
+                try:
                     os.kill(pid, 9)
-            except (FileNotFoundError, ProcessLookupError):
-                pass
+                except ProcessLookupError:
+                    pass
         self._sway = None
+
+    def session_processes(self) -> list[int]:
+        """The processes started in this session, by the tests or by sway."""
+        socket_path = self.sway_environment.get("SWAYSOCK")
+        if not socket_path:
+            return []
+        return _processes_with(self.account.pw_uid, f"SWAYSOCK={socket_path}")
 
     def hand_over(self, path: Path) -> None:
         """Gives a file or folder the test wrote, and all inside it, to the session's

@@ -13,10 +13,13 @@ printed as "WORKED" so its mark can be removed once the fix lands.
 
 from __future__ import annotations
 
+import os
+import signal
 import sqlite3
 import time
 import traceback
 from contextlib import closing
+from pathlib import Path
 from typing import Callable, Optional
 
 import harness
@@ -32,6 +35,10 @@ FLOATING_TITLE = "Suelta"
 TRAY = (WIDTH - 160, 0, 160, BAR_HEIGHT)
 
 EXPECTED_FAILURES: dict[str, str] = {
+    "tray icon with a bar that starts later": (
+        "the tray icon is made only when a tray host is there at start-up or an X tray "
+        "host appears (MenuBarLabel follows X11TrayHost): a StatusNotifierWatcher that "
+        "appears on the session bus later is not followed"),
     "floating notes float": (
         "a floating note's X window is of type NORMAL (QtPanel::windowType for panels that "
         "take focus on click), which sway tiles: the note fills the workspace; sway floats "
@@ -82,12 +89,25 @@ def tray_pixels(desktop: SwayDesktop) -> list[tuple[int, int]]:
 
 
 def registered_items(desktop: SwayDesktop) -> list[str]:
+    """The items in swaybar's tray; none while there is no tray."""
     result = desktop.run(
         ["dbus-send", "--session", "--print-reply", "--dest=org.kde.StatusNotifierWatcher",
          "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties.Get",
-         "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"])
+         "string:org.kde.StatusNotifierWatcher", "string:RegisteredStatusNotifierItems"],
+        check=False)
     return [line.strip().split('"')[1] for line in result.stdout.splitlines()
             if line.strip().startswith('string "')]
+
+
+def swaybars(desktop: SwayDesktop) -> list[int]:
+    found = []
+    for pid in desktop.session_processes():
+        try:
+            if Path(f"/proc/{pid}/comm").read_text().strip() == "swaybar":
+                found.append(pid)
+        except OSError:
+            continue
+    return found
 
 
 def owner_pid(desktop: SwayDesktop, item: str) -> Optional[int]:
@@ -231,6 +251,35 @@ class Session:
         tiled = [(v["name"], v["window_type"], v["rect"]) for v in notes if not v["floating"]]
         assert not tiled, f"note windows tiled: {tiled}"
 
+    def tray_icon_after_reload(self) -> None:
+        # Reloading sway's configuration (Mod+Shift+c) starts swaybar anew, with a tray
+        # that knows no item.
+        before = swaybars(self.desktop)
+        self.desktop.swaymsg("reload")
+        self.desktop.wait_for(lambda: swaybars(self.desktop) and
+                              not set(swaybars(self.desktop)) & set(before),
+                              "swaybar to start anew")
+        self.desktop.wait_for(lambda: [item for item in registered_items(self.desktop)
+                                       if owner_pid(self.desktop, item) == self.app.pid],
+                              "the icon in the new bar's tray")
+        self.desktop.wait_for(lambda: tray_pixels(self.desktop), "the icon drawn in the bar")
+
+    def tray_icon_with_late_bar(self) -> None:
+        # Orlette started before the bar, as with `exec orlette` in sway's configuration
+        # when the bar takes longer to start.
+        self.app.stop()
+        for bar in swaybars(self.desktop):
+            os.kill(bar, signal.SIGTERM)
+        self.desktop.wait_for(lambda: not self.desktop._bus_has("org.kde.StatusNotifierWatcher"),
+                              "the tray to go")
+        self.app = self.desktop.launch(self.args.binary)
+        self.desktop.wait_for(lambda: self.views("message"), "Orlette to start")
+        self.desktop.swaymsg("reload")
+        self.desktop.wait_for(lambda: self.desktop._bus_has("org.kde.StatusNotifierWatcher"),
+                              "the bar's tray")
+        self.desktop.wait_for(lambda: registered_items(self.desktop),
+                              "the icon in the late bar's tray", timeout=5)
+
     def run(self) -> None:
         seed_floating_note(self.desktop, self.args.binary)
         self.bar_before = tray_pixels(self.desktop)
@@ -244,6 +293,8 @@ class Session:
         self.column("hot key makes a note", self.hot_key_makes_a_note)
         self.column("floating notes float", self.floating_notes_float)
         self.desktop.screenshot("end")
+        self.column("tray icon after sway reload", self.tray_icon_after_reload)
+        self.column("tray icon with a bar that starts later", self.tray_icon_with_late_bar)
 
 
 def test_sway_session(args):

@@ -264,16 +264,24 @@ class Session:
                               "the icon in the new bar's tray")
         self.desktop.wait_for(lambda: tray_pixels(self.desktop), "the icon drawn in the bar")
 
-    def tray_icon_with_late_bar(self) -> None:
-        # Orlette started before the bar, as with `exec orlette` in sway's configuration
-        # when the bar takes longer to start.
+    def notes_back_after_restart(self) -> None:
+        # Orlette ends and starts again, this time before the bar, as with `exec orlette`
+        # in sway's configuration when the bar takes longer to start. The notes that were
+        # in windows come back in them: without rails there is no other place to see them.
+        shown = len(self.views("note"))
         self.app.stop()
         for bar in swaybars(self.desktop):
             os.kill(bar, signal.SIGTERM)
         self.desktop.wait_for(lambda: not self.desktop._bus_has("org.kde.StatusNotifierWatcher"),
                               "the tray to go")
         self.app = self.desktop.launch(self.args.binary)
+        # Floating notes come back before the message is shown.
         self.desktop.wait_for(lambda: self.views("message"), "Orlette to start")
+        back = len(self.views("note"))
+        assert back == shown, f"{shown} notes were in windows, {back} came back"
+
+    def tray_icon_with_late_bar(self) -> None:
+        assert not self.desktop._bus_has("org.kde.StatusNotifierWatcher"), "a bar already"
         self.desktop.swaymsg("reload")
         self.desktop.wait_for(lambda: self.desktop._bus_has("org.kde.StatusNotifierWatcher"),
                               "the bar's tray")
@@ -294,6 +302,7 @@ class Session:
         self.column("floating notes float", self.floating_notes_float)
         self.desktop.screenshot("end")
         self.column("tray icon after sway reload", self.tray_icon_after_reload)
+        self.column("notes back after a restart", self.notes_back_after_restart)
         self.column("tray icon with a bar that starts later", self.tray_icon_with_late_bar)
 
 

@@ -251,13 +251,24 @@ class SwayDesktop(Desktop):
         return super().run(self._as_account(command), timeout, check, env)
 
     def install(self, binary: Path) -> Path:
-        """A copy of `binary` in the session's bin folder (on its PATH), runnable by the
-        session's account."""
+        """A copy of `binary` in the session's bin folder (on its PATH), which the session's
+        account may read and run wherever the original lies."""
         copy = self.home / "bin" / Path(binary).name
         if not copy.exists() or copy.stat().st_mtime < Path(binary).stat().st_mtime:
             shutil.copy2(binary, copy)
             os.chown(copy, self.account.pw_uid, self.account.pw_gid)
         return copy
+
+    def accessible(self, application: str = "orlette") -> list[dict]:
+        """As `Desktop.accessible`, with the probe run from a copy in the session's home:
+        the checkout may lie in a folder closed to the session's account."""
+        probe = self.install(harness._A11Y_PROBE)
+        result = self.run([harness._A11Y_PYTHON, probe, application], timeout=30, check=False)
+        if result.returncode != 0:
+            with open(self.artifacts / "a11y-probe.log", "a") as log:
+                log.write(result.stderr)
+            return []
+        return json.loads(result.stdout)
 
     def launch(self, binary: Path, *arguments: str,
                env: Optional[dict[str, str]] = None) -> Process:

@@ -130,7 +130,9 @@ def kind_of(view: dict) -> str:
         return "library"
     if view["name"] == "Orlette" and view["window_type"] == "dialog":
         return "message"
-    if view["name"] == "Orlette":
+    # A note's window is of the type NORMAL, or UTILITY where it floats; a rail's would be
+    # a DOCK.
+    if view["name"] == "Orlette" and view["window_type"] in ("normal", "utility"):
         return "note"
     return "other"
 
@@ -150,7 +152,6 @@ class Session:
         self.desktop = desktop
         self.args = args
         self.app = None
-        self.bar_before: list[tuple[int, int]] = []
         self.notes_shown: set[int] = set()
         self.results: dict[str, Optional[str]] = {}
 
@@ -179,15 +180,15 @@ class Session:
         self.desktop.screenshot("notice")
 
     def no_rails(self) -> None:
-        # The rails, had they been made, were shown before the message; besides it, only
-        # the floating note that came back.
-        views = self.views()
-        others = [view for view in views if kind_of(view) not in ("message", "note")]
-        assert not others, f"windows at start-up besides the message and the note: {others}"
-        assert len(self.views("note")) <= 1, views
+        # Checked once everything else has been shown: the message, the library, the note
+        # that came back and the one the key made, and nothing else.
+        others = [view for view in self.views() if kind_of(view) == "other"]
+        assert not others, f"windows besides the message, the library and the notes: {others}"
+        floating = railapp.query(self.desktop, "SELECT id FROM Note WHERE isFloating = 1 "
+                                               "AND deletedAt IS NULL")
+        assert len(self.views("note")) == len(floating), (self.views(), floating)
 
     def tray_icon(self) -> None:
-        assert not self.bar_before, f"the tray was not empty before Orlette: {self.bar_before}"
         items = self.desktop.wait_for(lambda: registered_items(self.desktop),
                                       "an item in swaybar's tray")
         assert [owner_pid(self.desktop, item) for item in items] == [self.app.pid], items
@@ -275,10 +276,9 @@ class Session:
         self.desktop.wait_for(lambda: not self.desktop._bus_has("org.kde.StatusNotifierWatcher"),
                               "the tray to go")
         self.app = self.desktop.launch(self.args.binary)
-        # Floating notes come back before the message is shown.
         self.desktop.wait_for(lambda: self.views("message"), "Orlette to start")
-        back = len(self.views("note"))
-        assert back == shown, f"{shown} notes were in windows, {back} came back"
+        self.desktop.wait_for(lambda: len(self.views("note")) == shown,
+                              f"the {shown} notes back in their windows")
 
     def tray_icon_with_late_bar(self) -> None:
         assert not self.desktop._bus_has("org.kde.StatusNotifierWatcher"), "a bar already"
@@ -290,15 +290,17 @@ class Session:
 
     def run(self) -> None:
         seed_floating_note(self.desktop, self.args.binary)
-        self.bar_before = tray_pixels(self.desktop)
+        # The first start's icon gone from the bar, for the next one to be seen coming.
+        self.desktop.wait_for(lambda: not registered_items(self.desktop)
+                              and not tray_pixels(self.desktop), "an empty tray")
         self.app = self.desktop.launch(self.args.binary)
         self.column("message", self.notice_shown)
-        self.column("no rails", self.no_rails)
         self.column("tray icon", self.tray_icon)
         self.column("tray menu opens library", self.tray_menu_opens_library)
         self.column("second start opens library", self.second_start_opens_library)
         self.column("floating note takes typing", self.floating_note_takes_typing)
         self.column("hot key makes a note", self.hot_key_makes_a_note)
+        self.column("no rails", self.no_rails)
         self.column("floating notes float", self.floating_notes_float)
         self.desktop.screenshot("end")
         self.column("tray icon after sway reload", self.tray_icon_after_reload)

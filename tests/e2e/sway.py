@@ -3,7 +3,7 @@
 swaybar, on a private D-Bus session and runtime folder, run as an unprivileged account
 made for the purpose, since sway refuses to run as root and the tests run as root.
 
-    with SwayDesktop(args.artifacts, "sway", bindings=["Mod4+Mod1+n exec orlette --new-note"],
+    with SwayDesktop(args.artifacts, "sway", bindings=("Mod4+Mod1+n exec orlette --new-note",),
                      session=True) as desktop:
         app = desktop.launch(args.binary)
         desktop.click(800, 500)
@@ -42,8 +42,7 @@ import harness
 from harness import Desktop, HarnessError, Process
 from wayland import sway_available
 
-# The account the session runs as; scripts/install-deps.sh makes it, and so does the first
-# desktop that finds it missing.
+# The account the sessions run as, made by the first desktop that finds it missing.
 ACCOUNT = "orlette-e2e"
 # The height of swaybar at the top of the screen (its default font and padding).
 BAR_HEIGHT = 23
@@ -152,9 +151,9 @@ class SwayDesktop(Desktop):
             self._devices.close()
             self._devices = None
         super().stop()
-        # What sway started itself (swaybar, XWayland, the bindings' programs) was detached
-        # from it and ends when it loses sway; whatever has not is told so here, found by
-        # the session's socket in its environment.
+        # swaybar and XWayland, which sway detaches from itself, end when sway goes; what
+        # outlives it (a program a binding started) is ended here, found by the session's
+        # socket in its environment.
         if self.account is not None:
             for pid in self.session_processes():
                 try:

@@ -34,6 +34,9 @@ packages=(
     pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-plugins-base
     gir1.2-gstreamer-1.0 gir1.2-gst-plugins-base-1.0 python3-dbus python3-gi libglib2.0-bin
     libwayland-dev wayland-protocols plasma-wayland-protocols
+    # The sway session of the end-to-end tests (wlroots): sway with swaybar, wtype for its
+    # keyboard, grim for its pixels; setpriv (util-linux) runs it as its own account.
+    sway wtype grim util-linux
     # The package and its checks: dpkg-shlibdeps for the dependencies of the .deb, the
     # validators of the desktop entry and the AppStream metadata, lintian; rsvg-convert
     # renders the icon's PNG sizes again when its drawing changes.

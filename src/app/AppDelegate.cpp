@@ -277,6 +277,10 @@ void AppDelegate::quickNote()
 {
     ModelContext *context = container()->mainContext();
     Note *note = NoteActions::makeNote(*context, AppSettings::defaultEdge(m_defaults));
+    // Without rails its window is the only place the note is seen: it floats, and so comes
+    // back in its window at the next start.
+    if (!m_options.startsRails)
+        note->setIsFloating(true);
     std::ignore = context->save();
     if (m_rails)
         m_rails->reveal(*note);

@@ -18,8 +18,8 @@ there; pointer, keys, screenshots and pixels go through the compositor:
   (wayland_remote.py, run with Debian's python3 for its D-Bus and GStreamer bindings);
 - KWin (`kwin_wayland --virtual --xwayland`): input through KWin's fake-input protocol
   (orlette_kwin_fake_input, built with the tests), pixels from org.kde.KWin.ScreenShot2;
-- sway (headless wlroots) refuses to run as root and is not offered here; see
-  `sway_available`.
+- sway (headless wlroots) refuses to run as root: sway.py runs it as an account of its
+  own; see `sway_available`.
 """
 
 from __future__ import annotations
@@ -65,11 +65,14 @@ _CHARACTERS = {
 
 
 def sway_available() -> tuple[bool, str]:
-    """Whether a headless sway can run here, and why not."""
-    if shutil.which("sway") is None:
-        return False, "sway is not installed"
-    if os.geteuid() == 0:
-        return False, "sway refuses to run as root"
+    """Whether a headless sway session (sway.py) can run here, and why not. sway refuses
+    to run as root, so the session runs as an unprivileged account of its own, which only
+    root may make and switch to: the tests run as root."""
+    for tool in ("sway", "swaymsg", "swaybar", "wtype", "grim", "Xwayland", "setpriv"):
+        if shutil.which(tool) is None:
+            return False, f"{tool} is not installed (scripts/install-deps.sh installs it)"
+    if os.geteuid() != 0:
+        return False, "only root may run sway as the session's own account"
     return True, ""
 
 

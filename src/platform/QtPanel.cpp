@@ -2,6 +2,7 @@
 #include "platform/QtPanel.h"
 
 #include "platform/GlobalCoordinates.h"
+#include "platform/SessionKind.h"
 #include "platform/WindowActivation.h"
 #include "platform/X11InputShape.h"
 #include "platform/X11UserTime.h"
@@ -40,7 +41,8 @@ Qt::WindowFlags panelFlags(const PanelOptions &options)
 QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options, const X11UserTime *userTime)
     : m_window(std::make_unique<QWidget>(nullptr, panelFlags(options))), m_options(options),
       m_x11(X11Connection::ofApplication()), m_userTime(userTime),
-      m_ignoresMouseEvents(options.ignoresMouseEvents)
+      m_ignoresMouseEvents(options.ignoresMouseEvents),
+      m_tilesNormalWindows(SessionKind(SessionKind::Environment::fromProcess()).isWlroots())
 {
     m_window->setAttribute(Qt::WA_TranslucentBackground);
     // Qt marks a window shown without activating with a user time of 0, which mutter
@@ -57,6 +59,8 @@ QtPanel::QtPanel(const QRectF &frame, const PanelOptions &options, const X11User
     m_crossingsSettle.setSingleShot(true);
     m_crossingsSettle.setInterval(crossingsSettleTime);
     connect(&m_crossingsSettle, &QTimer::timeout, this, &QtPanel::settleCrossings);
+    // By then the window manager has applied the geometry (see redrawOnceShown).
+    connect(&m_crossingsSettle, &QTimer::timeout, this, &QtPanel::redrawOnceShown);
     m_shrinkTimer.setSingleShot(true);
     m_shrinkTimer.setInterval(shrinkDelay);
     connect(&m_shrinkTimer, &QTimer::timeout, this, [this] { fitWindow(true); });
@@ -263,6 +267,8 @@ bool QtPanel::eventFilter(QObject *watched, QEvent *event)
             return true;
         if (event->type() == QEvent::MouseMove && m_fitsInput && !m_pointerInside)
             enterOnMotion(static_cast<QMouseEvent *>(event));
+        if (event->type() == QEvent::Expose && m_fitsInput)
+            redrawOnceShown();
         // A window manager reads a client's shapes from the shape events that follow its
         // managing the window (openbox copies them to its frame then): a shape set before
         // the mapping is not seen, and every mapping may bring a new frame. So the shapes
@@ -396,12 +402,18 @@ void QtPanel::fitWindow(bool shrink)
     m_crossingsSettle.start();
     m_window->setGeometry(next);
     placeContent();
-    // The content moved within a window of another size: all of it is drawn anew, or parts
-    // that only moved (the tabs above a card that has just opened) may be left out of the
-    // window's next buffer.
-    m_window->update();
     applyInputShape();
     applyVisibleRegion();
+}
+
+void QtPanel::redrawOnceShown()
+{
+    // The window manager applies a new geometry some time after the panel has drawn for
+    // it, and what was drawn meanwhile went to the window at its old place and size: with
+    // mutter, the tabs above a card that has just opened stayed missing. So all of it is
+    // drawn again once the server shows the window anew.
+    if (m_window->windowHandle() && m_window->windowHandle()->isExposed())
+        m_window->update();
 }
 
 void QtPanel::placeContent()
@@ -504,8 +516,12 @@ void QtPanel::prepareForMapping()
 
 X11WindowHints::WindowType QtPanel::windowType() const
 {
-    return m_options.takesFocusOnClick ? X11WindowHints::WindowType::normal
-                                       : X11WindowHints::WindowType::dock;
+    if (!m_options.takesFocusOnClick)
+        return X11WindowHints::WindowType::dock;
+    // KWin hides utility windows of an inactive application, so only where normal windows
+    // would be tiled (filling the workspace) is a floating note a utility window.
+    return m_tilesNormalWindows ? X11WindowHints::WindowType::utility
+                                : X11WindowHints::WindowType::normal;
 }
 
 bool QtPanel::crossingIsBelieved(bool entered)

@@ -99,6 +99,7 @@ private:
     void keepContentsInPlace();
     void applyInputShape();
     void applyVisibleRegion();
+    void redrawOnceShown();
     void prepareForMapping();
     bool crossingIsBelieved(bool entered);
     void settleCrossings();
@@ -113,6 +114,8 @@ private:
     std::optional<X11Connection> m_x11;
     const X11UserTime *m_userTime;
     bool m_ignoresMouseEvents = false;
+    // Set in sessions whose window manager tiles normal windows.
+    const bool m_tilesNormalWindows;
     std::optional<QList<QRectF>> m_mouseRects;
     QList<QRectF> m_alwaysAccepting;
     std::optional<QRegion> m_visibleRegion;

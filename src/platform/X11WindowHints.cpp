@@ -79,8 +79,12 @@ void setWindowType(const X11Connection &x11, xcb_window_t window, WindowType typ
 {
     if (window == XCB_WINDOW_NONE)
         return;
-    const xcb_atom_t atom = x11.atom(type == WindowType::dock ? "_NET_WM_WINDOW_TYPE_DOCK"
-                                                              : "_NET_WM_WINDOW_TYPE_NORMAL");
+    const char *name = "_NET_WM_WINDOW_TYPE_NORMAL";
+    if (type == WindowType::dock)
+        name = "_NET_WM_WINDOW_TYPE_DOCK";
+    else if (type == WindowType::utility)
+        name = "_NET_WM_WINDOW_TYPE_UTILITY";
+    const xcb_atom_t atom = x11.atom(name);
     xcb_change_property(x11.connection(), XCB_PROP_MODE_REPLACE, window,
                         x11.atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &atom);
     x11.flush();

@@ -28,6 +28,9 @@ enum class WindowType
     dock,
     // A floating note: moved and resized by the window manager, kept above by its state.
     normal,
+    // A floating note where the window manager tiles normal windows (sway and the other
+    // wlroots compositors): floated there at its own place and size.
+    utility,
 };
 
 // Replaces the window type Qt wrote (Qt writes "utility" for tool windows, whenever it

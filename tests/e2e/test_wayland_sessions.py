@@ -151,7 +151,9 @@ def sleep_and_wake(desktop: WaylandDesktop, pid: int, notes: int, straight: bool
 
 
 def wake(desktop: WaylandDesktop, notes: int, edge_y: int = CHIP_Y) -> None:
-    desktop.move(WIDTH - 2, edge_y)
+    # A hand comes to the edge over a few moves, not in one jump onto its last pixel.
+    for x in range(WIDTH - 26, WIDTH - 1, 6):
+        desktop.move(x, edge_y)
     desktop.wait_for(lambda: is_awake(desktop, notes), "a dwell at the edge to wake the rail",
                      timeout=COLUMN_TIMEOUT)
 

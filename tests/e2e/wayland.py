@@ -277,7 +277,7 @@ class WaylandDesktop(Desktop):
                 raise HarnessError(f"gnome-shell ended:\n{self._compositor.output()}")
             return "GNOME Shell started at" in self._compositor.output()
 
-        self.wait_for(started, "GNOME Shell to start", timeout=max(self.timeout, 40))
+        self.wait_for(started, "GNOME Shell to start", timeout=max(self.timeout, 60))
 
     def _leave_overview(self) -> None:
         # A GNOME session starts in the overview: leave it for the desktop, as a person's
@@ -321,6 +321,12 @@ class WaylandDesktop(Desktop):
         if not self._media_keys.running():
             raise HarnessError(f"gsd-media-keys ended:\n{self._media_keys.output()}")
         return self._media_keys.output().count("Grab call completed")
+
+    def media_key_launches(self) -> int:
+        """How many shortcuts' commands the media-keys plugin has run."""
+        if self._media_keys is None:
+            return 0
+        return self._media_keys.output().count("Launching custom action")
 
     def _wait_for_xwayland(self) -> None:
         def xwayland():

@@ -48,6 +48,9 @@ _REMOTE = Path(__file__).with_name("wayland_remote.py")
 _SYSTEM_PYTHON = "/usr/bin/python3"
 # gnome-settings-daemon's plugin that runs GNOME's keyboard shortcuts.
 _MEDIA_KEYS = "/usr/libexec/gsd-media-keys"
+# GNOME Shell's desktop: a plain colour, not a picture (whose loader may be missing), so
+# that the screen tells when the overview has gone.
+GNOME_BACKGROUND = (32, 74, 135)
 
 # Linux evdev codes (linux/input-event-codes.h), the language of both compositors' input.
 BUTTONS = {1: 272, 2: 274, 3: 273}
@@ -256,7 +259,8 @@ class WaylandDesktop(Desktop):
         # XDG_CONFIG_HOME, through the dconf service on its bus), never the user's: no key
         # repeat (see _start_mutter), no extensions, no hot corner that opens the overview
         # when the pointer reaches the top left, no welcome tour, no banners over windows
-        # (the Shell greets root with one).
+        # (the Shell greets root with one), no animations to wait for, a plain background.
+        background = "'#{:02x}{:02x}{:02x}'".format(*GNOME_BACKGROUND)
         for schema, key, value in (
                 ("org.gnome.desktop.peripherals.keyboard", "repeat", "false"),
                 ("org.gnome.shell", "disable-user-extensions", "true"),
@@ -264,7 +268,11 @@ class WaylandDesktop(Desktop):
                 ("org.gnome.shell", "welcome-dialog-last-shown-version", "'999'"),
                 ("org.gnome.desktop.interface", "enable-hot-corners", "false"),
                 ("org.gnome.desktop.notifications", "show-banners", "false"),
-                ("org.gnome.desktop.interface", "enable-animations", "false")):
+                ("org.gnome.desktop.interface", "enable-animations", "false"),
+                ("org.gnome.desktop.background", "picture-uri", "''"),
+                ("org.gnome.desktop.background", "picture-uri-dark", "''"),
+                ("org.gnome.desktop.background", "color-shading-type", "'solid'"),
+                ("org.gnome.desktop.background", "primary-color", background)):
             self.run(["gsettings", "set", schema, key, value])
         width, height = self.size
         self.wayland_display = "wayland-orlette"
@@ -281,10 +289,12 @@ class WaylandDesktop(Desktop):
 
     def _leave_overview(self) -> None:
         # A GNOME session starts in the overview: leave it for the desktop, as a person's
-        # first Super or Escape would. Its property says "true" from the moment it is
-        # asked to show until it has hidden again.
+        # first Super or Escape would. The Shell's property is no witness (it can still say
+        # "false" while the start's overview shows), the screen is: the overview darkens
+        # the desktop's bottom left corner.
         self._shell_property("OverviewActive", "false")
-        self.wait_for(lambda: self._shell_property("OverviewActive") == "false",
+        corner = (2, self.size[1] - 3)
+        self.wait_for(lambda: self.pixel(*corner) == GNOME_BACKGROUND,
                       "GNOME Shell to leave the overview")
 
     def _shell_property(self, name: str, value: Optional[str] = None) -> str:
@@ -309,7 +319,6 @@ class WaylandDesktop(Desktop):
         if self._media_keys is not None:
             return
         self._media_keys = self.spawn([_MEDIA_KEYS, "--verbose"], "gsd-media-keys")
-
         self.wait_for(lambda: self.media_key_grabs() > 0,
                       "gsd-media-keys to have the Shell grab its keys")
 

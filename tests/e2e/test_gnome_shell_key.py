@@ -16,6 +16,7 @@ clicked with the real pointer; keys are pressed at the compositor.
 from __future__ import annotations
 
 import re
+from pathlib import Path
 from typing import Optional
 
 import harness
@@ -42,7 +43,7 @@ def gsettings_get(desktop: WaylandDesktop, schema: str, key: str) -> str:
     return desktop.run(["gsettings", "get", schema, key]).stdout.strip()
 
 
-def add_others_shortcut(desktop: WaylandDesktop, marker) -> None:
+def add_others_shortcut(desktop: WaylandDesktop, marker: Path) -> None:
     for key, value in (("name", "'Marca'"), ("command", f"'touch {marker}'"),
                        ("binding", "'<Super><Alt>m'")):
         desktop.run(["gsettings", "set", entry(OTHERS), key, value])

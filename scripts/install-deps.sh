@@ -44,6 +44,10 @@ packages=(
     # The quick-note key in Wayland sessions: GNOME's schema of custom keyboard shortcuts,
     # and KDE's global-shortcut daemon, which the tests run on a private bus.
     gnome-settings-daemon-common libkf5globalaccel-bin
+    # GNOME's Wayland session itself for the quick-note key's end-to-end test: GNOME Shell
+    # as the compositor, and gnome-settings-daemon, whose media-keys plugin has the Shell
+    # grab the custom shortcuts' keys and runs their commands.
+    gnome-shell gnome-settings-daemon
     # A second, real WebDAV server for the mirroring's tests: rclone's, which takes writes
     # whose condition fails.
     rclone

@@ -18,6 +18,11 @@ there; pointer, keys, screenshots and pixels go through the compositor:
   (wayland_remote.py, run with Debian's python3 for its D-Bus and GStreamer bindings);
 - KWin (`kwin_wayland --virtual --xwayland`): input through KWin's fake-input protocol
   (orlette_kwin_fake_input, built with the tests), pixels from org.kde.KWin.ScreenShot2;
+- GNOME Shell (`gnome-shell --wayland --headless --virtual-monitor`), the compositor of a
+  real GNOME session, with its top bar and its keyboard shortcuts: input and pixels as for
+  mutter, whose interfaces it serves. GNOME's custom keyboard shortcuts are run by
+  gnome-settings-daemon's media-keys plugin, which asks the Shell to grab their keys:
+  `start_media_keys` starts it (or `media_keys=True`);
 - sway (headless wlroots) refuses to run as root: sway.py runs it as an account of its
   own; see `sway_available`.
 """
@@ -41,6 +46,11 @@ _REMOTE = Path(__file__).with_name("wayland_remote.py")
 # Debian's interpreter: it has python3-dbus and the GObject bindings whatever python runs
 # the tests.
 _SYSTEM_PYTHON = "/usr/bin/python3"
+# gnome-settings-daemon's plugin that runs GNOME's keyboard shortcuts.
+_MEDIA_KEYS = "/usr/libexec/gsd-media-keys"
+# GNOME Shell's desktop: a plain colour, not a picture (whose loader may be missing), so
+# that the screen tells when the overview has gone.
+GNOME_BACKGROUND = (32, 74, 135)
 
 # Linux evdev codes (linux/input-event-codes.h), the language of both compositors' input.
 BUTTONS = {1: 272, 2: 274, 3: 273}
@@ -127,12 +137,13 @@ class _LineChannel:
 
 
 class WaylandDesktop(Desktop):
-    """A headless Wayland compositor with XWayland: "mutter" or "kwin"."""
+    """A headless Wayland compositor with XWayland: "mutter", "kwin" or "gnome-shell"."""
 
-    COMPOSITORS = ("mutter", "kwin")
+    COMPOSITORS = ("mutter", "kwin", "gnome-shell")
 
     def __init__(self, artifacts: Path, name: str, compositor: str, helpers: Path,
-                 size: tuple[int, int] = (1600, 1000), timeout: float = 20.0):
+                 size: tuple[int, int] = (1600, 1000), timeout: float = 20.0,
+                 media_keys: bool = False):
         if compositor not in self.COMPOSITORS:
             raise ValueError(f"unknown compositor {compositor}")
         super().__init__(artifacts, name, size=size, window_manager=False, compositor=False,
@@ -144,12 +155,17 @@ class WaylandDesktop(Desktop):
         self._compositor: Optional[Process] = None
         self._screen: Optional[_LineChannel] = None
         self._input: Optional[_LineChannel] = None
+        self.media_keys = media_keys
+        self.system_bus_address: Optional[str] = None
+        self._media_keys: Optional[Process] = None
 
     # ---- lifecycle
 
     def start(self) -> None:
         needed = {"mutter": ["mutter", "pipewire", "wireplumber", "Xwayland"],
-                  "kwin": ["kwin_wayland", "Xwayland"]}[self.compositor_name]
+                  "kwin": ["kwin_wayland", "Xwayland"],
+                  "gnome-shell": ["gnome-shell", "pipewire", "wireplumber", "Xwayland",
+                                  _MEDIA_KEYS]}[self.compositor_name]
         for tool in needed + ["dbus-daemon", "gsettings", "xwininfo", "xprop", _SYSTEM_PYTHON]:
             if shutil.which(tool) is None:
                 raise HarnessError(f"{tool} is missing (scripts/install-deps.sh installs it)")
@@ -165,10 +181,16 @@ class WaylandDesktop(Desktop):
             self._start_bus()
             if self.compositor_name == "mutter":
                 self._start_mutter()
+            elif self.compositor_name == "gnome-shell":
+                self._start_gnome_shell()
             else:
                 self._start_kwin()
             self._wait_for_xwayland()
             self._start_input_and_screen()
+            if self.compositor_name == "gnome-shell":
+                self._leave_overview()
+            if self.media_keys:
+                self.start_media_keys()
         except BaseException:
             self.stop()
             raise
@@ -223,6 +245,101 @@ class WaylandDesktop(Desktop):
                  "KWIN_SCREENSHOT_NO_PERMISSION_CHECKS": "1"})
         self.wait_for(lambda: self._bus_has("org.kde.KWin"), "KWin's D-Bus interface")
 
+    def _start_gnome_shell(self) -> None:
+        # A system bus of the desktop's own: the Shell asks logind about its session there
+        # when the machine runs systemd (and gives up if it cannot connect), and finds none
+        # of the system's services, as in a container.
+        socket = self.home / "runtime" / "system-bus"
+        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                    f"--address=unix:path={socket}"], "system-dbus-daemon")
+        self.wait_for(socket.exists, "the system bus to start")
+        self.system_bus_address = f"unix:path={socket}"
+        # Screen casts and the remote pointer's absolute motion, as for mutter.
+        self.spawn(["pipewire"], "pipewire")
+        self.wait_for((self.home / "runtime" / "pipewire-0").exists, "PipeWire to start")
+        self.spawn(["wireplumber"], "wireplumber")
+        # The desktop's settings go to its own dconf database (in its private
+        # XDG_CONFIG_HOME, through the dconf service on its bus), never the user's: no key
+        # repeat (see _start_mutter), no extensions, no hot corner that opens the overview
+        # when the pointer reaches the top left, no welcome tour, no banners over windows
+        # (the Shell greets root with one), no animations to wait for, a plain background.
+        background = "'#{:02x}{:02x}{:02x}'".format(*GNOME_BACKGROUND)
+        for schema, key, value in (
+                ("org.gnome.desktop.peripherals.keyboard", "repeat", "false"),
+                ("org.gnome.shell", "disable-user-extensions", "true"),
+                ("org.gnome.shell", "enabled-extensions", "@as []"),
+                ("org.gnome.shell", "welcome-dialog-last-shown-version", "'999'"),
+                ("org.gnome.desktop.interface", "enable-hot-corners", "false"),
+                ("org.gnome.desktop.notifications", "show-banners", "false"),
+                ("org.gnome.desktop.interface", "enable-animations", "false"),
+                ("org.gnome.desktop.background", "picture-uri", "''"),
+                ("org.gnome.desktop.background", "picture-uri-dark", "''"),
+                ("org.gnome.desktop.background", "color-shading-type", "'solid'"),
+                ("org.gnome.desktop.background", "primary-color", background)):
+            self.run(["gsettings", "set", schema, key, value])
+        width, height = self.size
+        self.wayland_display = "wayland-orlette"
+        self._compositor = self.spawn(
+            ["gnome-shell", "--wayland", "--headless", "--virtual-monitor", f"{width}x{height}",
+             "--wayland-display", self.wayland_display], "gnome-shell")
+
+        def started() -> bool:
+            if not self._compositor.running():
+                raise HarnessError(f"gnome-shell ended:\n{self._compositor.output()}")
+            return "GNOME Shell started at" in self._compositor.output()
+
+        self.wait_for(started, "GNOME Shell to start", timeout=max(self.timeout, 60))
+
+    def _leave_overview(self) -> None:
+        # A GNOME session starts in the overview: leave it for the desktop, as a person's
+        # first Super or Escape would. The Shell's property is no witness (it can still say
+        # "false" while the start's overview shows), the screen is: the overview darkens
+        # the desktop's bottom left corner.
+        self._shell_property("OverviewActive", "false")
+        corner = (2, self.size[1] - 3)
+        self.wait_for(lambda: self.pixel(*corner) == GNOME_BACKGROUND,
+                      "GNOME Shell to leave the overview")
+
+    def _shell_property(self, name: str, value: Optional[str] = None) -> str:
+        """Reads (or, given a GVariant text, sets) a property of org.gnome.Shell."""
+        command = ["gdbus", "call", "--session", "--dest", "org.gnome.Shell",
+                   "--object-path", "/org/gnome/Shell", "--method"]
+        if value is None:
+            answer = self.run(command + ["org.freedesktop.DBus.Properties.Get",
+                                         "org.gnome.Shell", name]).stdout
+            # "(<false>,)"
+            return answer.strip().strip("(),<>")
+        self.run(command + ["org.freedesktop.DBus.Properties.Set", "org.gnome.Shell", name,
+                            f"<{value}>"])
+        return value
+
+    def start_media_keys(self) -> None:
+        """Starts gnome-settings-daemon's media-keys plugin, which runs GNOME's keyboard
+        shortcuts (custom ones included), and waits until it has asked the Shell to grab
+        their keys."""
+        if self.compositor_name != "gnome-shell":
+            raise HarnessError("the media-keys plugin needs GNOME Shell to grab its keys")
+        if self._media_keys is not None:
+            return
+        self._media_keys = self.spawn([_MEDIA_KEYS, "--verbose"], "gsd-media-keys")
+        self.wait_for(lambda: self.media_key_grabs() > 0,
+                      "gsd-media-keys to have the Shell grab its keys")
+
+    def media_key_grabs(self) -> int:
+        """How many times the media-keys plugin has had the Shell grab keys: once at its
+        start, and again as shortcuts are added or changed."""
+        if self._media_keys is None:
+            return 0
+        if not self._media_keys.running():
+            raise HarnessError(f"gsd-media-keys ended:\n{self._media_keys.output()}")
+        return self._media_keys.output().count("Grab call completed")
+
+    def media_key_launches(self) -> int:
+        """How many shortcuts' commands the media-keys plugin has run."""
+        if self._media_keys is None:
+            return 0
+        return self._media_keys.output().count("Launching custom action")
+
     def _wait_for_xwayland(self) -> None:
         def xwayland():
             if not self._compositor.running():
@@ -238,7 +355,7 @@ class WaylandDesktop(Desktop):
 
     def _start_input_and_screen(self) -> None:
         env = self.environment()
-        if self.compositor_name == "mutter":
+        if self.compositor_name in ("mutter", "gnome-shell"):
             self._screen = _LineChannel("mutter remote desktop",
                                         [_SYSTEM_PYTHON, str(_REMOTE), "mutter"], env,
                                         self.artifacts / "remote.log", self.timeout)
@@ -249,6 +366,10 @@ class WaylandDesktop(Desktop):
             self.key("shift")
             # The same for the pointer's buttons (a move alone does not make them ready): a
             # click on the empty desktop, before any window exists.
+            if self.compositor_name == "gnome-shell":
+                # On an empty spot of the Shell's top bar: the pointer may start on its
+                # Activities button, and a click in the middle of the overview leaves it.
+                self.move(self.size[0] // 4, 10)
             self.press_button(1, True)
             self.press_button(1, False)
         else:
@@ -278,7 +399,10 @@ class WaylandDesktop(Desktop):
         else:
             env.pop("XAUTHORITY", None)
         env["XDG_SESSION_TYPE"] = "wayland"
-        env["XDG_CURRENT_DESKTOP"] = {"mutter": "GNOME", "kwin": "KDE"}[self.compositor_name]
+        env["XDG_CURRENT_DESKTOP"] = {"mutter": "GNOME", "kwin": "KDE",
+                                      "gnome-shell": "GNOME"}[self.compositor_name]
+        if self.system_bus_address:
+            env["DBUS_SYSTEM_BUS_ADDRESS"] = self.system_bus_address
         if self.wayland_display:
             env["WAYLAND_DISPLAY"] = self.wayland_display
         env.update(extra or {})

@@ -82,6 +82,11 @@ EdgeRailController::~EdgeRailController()
     m_panel.reset();
 }
 
+PassthroughHostingView &EdgeRailController::host() const
+{
+    return *m_host;
+}
+
 void EdgeRailController::takeKeyboard()
 {
     m_panel->makeKeyAndOrderFront();
@@ -96,11 +101,13 @@ bool EdgeRailController::eventFilter(QObject *watched, QEvent *event)
         // The pointer may come back exactly where it left, which the sampler would take
         // for no movement at all.
         m_host->updatePointer(m_windows.pointerLocation());
+        Q_EMIT pointerCrossedPanel(true);
         break;
     case QEvent::Leave:
         // Past the panel the pointer is over a window the desktop does not report it over:
         // its last known place is stale, and the rail would stay awake under it for good.
         m_host->updatePointer(nowhere);
+        Q_EMIT pointerCrossedPanel(false);
         break;
     case QEvent::Resize:
         updateAlwaysAccepting();

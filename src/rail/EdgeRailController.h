@@ -66,8 +66,13 @@ public:
     Panel &panel() const { return *m_panel; }
     InteractiveRegions &regions() const { return *m_regions; }
     RailPointer &pointer() const { return *m_pointer; }
-    PassthroughHostingView &host() const { return *m_host; }
+    PassthroughHostingView &host() const;
     PointerReach pointerReach() const { return m_reach; }
+
+Q_SIGNALS:
+    // The pointer entered or left the panel, and the host was told where it is from the
+    // crossing rather than from a sample of the pointer.
+    void pointerCrossedPanel(bool entered);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

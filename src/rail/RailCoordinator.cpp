@@ -28,10 +28,12 @@ std::unique_ptr<QWidget> RailCoordinator::edgeRailRoot(ScreenEdge edge,
 
 RailCoordinator::RailCoordinator(WindowSystem &windows, UserDefaults &defaults,
                                  ModelContainer *container, FloatingWindows *floatingNotes,
-                                 SyncWatcher *sync, RailContentFactory makeContent, QObject *parent)
+                                 SyncWatcher *sync, RailContentFactory makeContent, QObject *parent,
+                                 std::optional<EdgeRailController::PointerReach> reach)
     : QObject(parent), m_windows(windows), m_defaults(defaults), m_container(container),
       m_floatingNotes(floatingNotes), m_focus(std::make_unique<RailFocus>()), m_sync(sync),
-      m_makeContent(std::move(makeContent)), m_lastKnownEdge(AppSettings::defaultEdge(defaults)),
+      m_makeContent(std::move(makeContent)), m_reach(reach),
+      m_lastKnownEdge(AppSettings::defaultEdge(defaults)),
       m_ownMenus(std::make_unique<OwnMenus>(windows))
 {
 }
@@ -63,10 +65,13 @@ void RailCoordinator::start()
         return m_makeContent(edge, environment);
     };
     for (const ScreenEdge edge : {ScreenEdge::left, ScreenEdge::right})
-        m_controllers.push_back(
-            std::make_unique<EdgeRailController>(m_windows, edge, *screen, makeRoot));
-    for (const auto &controller : m_controllers)
+        m_controllers.push_back(std::make_unique<EdgeRailController>(m_windows, edge, *screen,
+                                                                     makeRoot, nullptr, m_reach));
+    for (const auto &controller : m_controllers) {
+        connect(controller.get(), &EdgeRailController::pointerCrossedPanel, this,
+                &RailCoordinator::pointerCrossedPanel);
         controller->panel().orderFrontRegardless();
+    }
     if (m_sync)
         m_sync->start();
     m_currentScreen = screen;
@@ -218,13 +223,26 @@ void RailCoordinator::samplePointer()
     const QPointF location = m_windows.pointerLocation();
     // Exact comparison: the sampler runs ten times a second for the whole session, and a
     // still pointer must cost nothing more than this.
-    if (location.x() == m_lastPointer.x() && location.y() == m_lastPointer.y())
+    if (!m_railsToldOtherwise && location.x() == m_lastPointer.x() &&
+        location.y() == m_lastPointer.y())
         return;
+    m_railsToldOtherwise = false;
     m_lastPointer = location;
     for (const auto &controller : m_controllers)
         controller->host().updatePointer(location);
     followCursorScreen();
     updateSampler();
+}
+
+void RailCoordinator::pointerCrossedPanel(bool entered)
+{
+    // Gone from the panel, the pointer goes on reading where it was last seen over it: that
+    // place is no news for the rails. Back over the panel where it was before it left (the
+    // screen edge, often), it reads the same as at the last sample, which must not keep the
+    // rail at the place the crossing told it.
+    m_railsToldOtherwise = entered;
+    if (!entered)
+        m_lastPointer = m_windows.pointerLocation();
 }
 
 void RailCoordinator::pointerClicked(const QPointF &location)

@@ -4,6 +4,7 @@
 #include "model/ScreenEdge.h"
 #include "model/ScreenSource.h"
 #include "platform/Subscription.h"
+#include "rail/EdgeRailController.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -17,7 +18,6 @@
 #include <optional>
 #include <vector>
 
-class EdgeRailController;
 class FloatingWindows;
 class ModelContainer;
 class OwnMenus;
@@ -58,7 +58,8 @@ public:
     RailCoordinator(WindowSystem &windows, UserDefaults &defaults, ModelContainer *container,
                     FloatingWindows *floatingNotes, SyncWatcher *sync,
                     RailContentFactory makeContent = &RailCoordinator::edgeRailRoot,
-                    QObject *parent = nullptr);
+                    QObject *parent = nullptr,
+                    std::optional<EdgeRailController::PointerReach> reach = std::nullopt);
     ~RailCoordinator() override;
 
     // Creates the rails on the chosen screen and starts following the pointer, the screens
@@ -103,6 +104,7 @@ public:
 private:
     std::optional<ScreenInfo> resolveScreen() const;
     bool needsFastSampler() const;
+    void pointerCrossedPanel(bool entered);
 
     WindowSystem &m_windows;
     UserDefaults &m_defaults;
@@ -120,7 +122,11 @@ private:
     std::vector<QMetaObject::Connection> m_keyObservers;
     // Whether the desktop reports pointer moves over other applications' windows.
     bool m_seesEveryMove = false;
+    std::optional<EdgeRailController::PointerReach> m_reach;
     QPointF m_lastPointer;
+    // Set when a rail was told of the pointer by a crossing of its panel: the next sample
+    // goes to the rails even where the pointer is where it was last sampled.
+    bool m_railsToldOtherwise = false;
     ScreenEdge m_lastKnownEdge;
     std::optional<ScreenInfo> m_currentScreen;
     std::map<quint64, Subscription> m_revealTasks;

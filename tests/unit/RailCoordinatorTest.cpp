@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEnterEvent>
 #include <QMenu>
 #include <QSignalSpy>
 
@@ -407,6 +409,41 @@ TEST_F(RailCoordinatorTest, WhereTheDesktopDoesNotReportEveryMoveTheSamplerRunsF
     windows.setPointerLocation(QPointF(1500, 500));
     windows.advance(100ms);
     EXPECT_EQ(rail(ScreenEdge::right).pointer().location(), QPointF(120, 554));
+}
+
+TEST_F(RailCoordinatorTest, BackAtThePixelItLeftFromThePointerIsSeenThereAgain)
+{
+    // Where the desktop reports the pointer only over Orlette's windows, it keeps the last
+    // place it saw over them after the pointer has gone.
+    windows.globalMonitorsAvailable = false;
+    coordinator = std::make_unique<RailCoordinator>(
+        windows, defaults.defaults(), container.get(), nullptr, &sync,
+        [](ScreenEdge, const RailEnvironment &) { return std::make_unique<QWidget>(); }, nullptr,
+        EdgeRailController::PointerReach::ownWindowsOnly);
+    const QPointF atEdge(1919, 500);
+    const QPointF besideEdge(1911, 500);
+    windows.setPointerLocation(atEdge);
+    coordinator->start();
+    windows.advance(RailCoordinator::samplerInterval);
+    EdgeRailController &right = rail(ScreenEdge::right);
+    const QPointF edgeInRail = right.pointer().location().value_or(QPointF());
+    ASSERT_EQ(edgeInRail.x(), 539);
+
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&right.host(), &leave);
+    ASSERT_EQ(right.pointer().location(), std::nullopt);
+    windows.advance(RailCoordinator::samplerInterval);
+    ASSERT_EQ(right.pointer().location(), std::nullopt) << "the stale place is not believed";
+
+    // A hand comes back: it enters the panel a few pixels from the edge, then rests at the
+    // very pixel it left from.
+    windows.setPointerLocation(besideEdge);
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), besideEdge);
+    QCoreApplication::sendEvent(&right.host(), &enter);
+    ASSERT_EQ(right.pointer().location().value_or(QPointF()).x(), 531);
+    windows.setPointerLocation(atEdge);
+    windows.advance(RailCoordinator::samplerInterval);
+    EXPECT_EQ(right.pointer().location(), edgeInRail);
 }
 
 TEST_F(RailCoordinatorTest, AClickCountsWhereItWasPressedNotWhereThePointerIsNow)

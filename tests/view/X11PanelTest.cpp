@@ -359,6 +359,38 @@ TEST_F(X11Panel, PanelsThatTakeFocusOnAClickAreNormalWindowsKeptAbove)
     EXPECT_TRUE(acceptsInputHint(panel->window()));
 }
 
+TEST_F(X11Panel, PanelsThatTakeFocusOnAClickFloatWhereNormalWindowsAreTiled)
+{
+    // sway tiles normal X windows, which would make a floating note fill the workspace.
+    const QList<std::pair<const char *, QByteArray>> session = {{"XDG_CURRENT_DESKTOP", "sway"},
+                                                                {"XDG_SESSION_TYPE", "wayland"},
+                                                                {"WAYLAND_DISPLAY", "wayland-1"}};
+    QList<std::pair<const char *, std::optional<QByteArray>>> saved;
+    for (const auto &[name, value] : session) {
+        saved.append(
+            {name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt});
+        qputenv(name, value);
+    }
+    PanelOptions options;
+    options.takesFocusOnClick = true;
+    QtPanel *panel = makePanel(QRect(300, 300, 250, 250), options);
+    for (const auto &[name, value] : saved) {
+        if (value)
+            qputenv(name, *value);
+        else
+            qunsetenv(name);
+    }
+    panel->orderFrontRegardless();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel->window()));
+    X11Test::settle();
+    const auto window = xcb_window_t(panel->window()->winId());
+    EXPECT_EQ(X11WindowHints::windowType(x11(), window), "_NET_WM_WINDOW_TYPE_UTILITY");
+    // Taking the keyboard rewrites the flags, and with them Qt's own window type.
+    panel->makeKeyAndOrderFront();
+    X11Test::settle();
+    EXPECT_EQ(X11WindowHints::windowType(x11(), window), "_NET_WM_WINDOW_TYPE_UTILITY");
+}
+
 // "Biblioteca…" from the tray asks for the library and then for the application: the
 // library comes to the front, not the window that had the keyboard last.
 TEST_F(X11Panel, TheWindowAskedForComesToTheFrontNotTheLastActiveOne)

@@ -42,4 +42,8 @@ Q_SIGNALS:
     // A registered key was pressed (once per press: holding it does not repeat). Emitted
     // from the event loop, after the desktop's event has been dispatched.
     void hotKeyPressed(HotKeyIdentity identity);
+    // A desktop that answers later than registerHotKey returns refused the key, or gave
+    // it up afterwards; `reason` says why, for the person. Services that decide at once
+    // never emit it.
+    void registrationFailed(HotKeyIdentity identity, const QString &reason);
 };

@@ -212,24 +212,31 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     // 10. The quick-note hot key. In a Wayland session an X grab through XWayland would see
-    // the key only while an X client has the keyboard: there the desktop portal's global
-    // shortcuts register it where the session offers them, else KDE's global-shortcut
-    // service where it runs, and GNOME adds a shortcut of its own with the person's consent
-    // (offered in the settings).
+    // the key only while an X client has the keyboard. On KDE Plasma its own global-shortcut
+    // service gives the key at once (Plasma 5's portal binds nothing for an application
+    // outside a sandbox until the person assigns a key, and opens System Settings for it);
+    // elsewhere the desktop portal's global shortcuts where the session offers them, then
+    // KDE's service where it runs; GNOME without them adds a shortcut of its own with the
+    // person's consent (offered in the settings).
     const SessionKind session(SessionKind::Environment::fromProcess());
     KGlobalAccelHotKeyService *kde = nullptr;
     PortalHotKeyService *portal = nullptr;
+    auto kdeService = std::make_unique<KGlobalAccelHotKeyService>();
+    const auto useKde = [&] {
+        kde = kdeService.get();
+        m_hotKeyService = std::move(kdeService);
+    };
     if (!session.isWayland()) {
         m_hotKeyService = std::make_unique<X11HotKeyService>();
+    } else if (session.isDesktop("KDE") && kdeService->isAvailable()) {
+        useKde();
     } else if (auto service = std::make_unique<PortalHotKeyService>(
                    QDBusConnection::sessionBus(), QGuiApplication::desktopFileName());
                service->isAvailable()) {
         portal = service.get();
         m_hotKeyService = std::move(service);
-    } else if (auto service = std::make_unique<KGlobalAccelHotKeyService>();
-               service->isRunning() || (session.isDesktop("KDE") && service->isAvailable())) {
-        kde = service.get();
-        m_hotKeyService = std::move(service);
+    } else if (kdeService->isRunning()) {
+        useKde();
     }
     const QPointer<AppDelegate> weak(this);
     m_quickNoteHotKey = GlobalHotKey::create(m_hotKeyService.get(), GlobalHotKey::quickNoteKeyCode,

@@ -329,7 +329,12 @@ void PortalHotKeyService::requestAnswered(const QDBusMessage &message)
     const std::optional<portal::Shortcut> bound =
         ourShortcut(shortcutsOf(results.value(QStringLiteral("shortcuts"))));
     if (!bound) {
-        fail(reference, QStringLiteral("el escritorio no le asignó el atajo"));
+        // Some desktops bind only what the person assigns in their settings, and say so
+        // later with ShortcutsChanged.
+        fail(reference,
+             QStringLiteral("el escritorio aún no le ha asignado ninguna tecla (puedes hacerlo "
+                            "en sus ajustes de atajos)"),
+             Session::keep);
         return;
     }
     registration.binding.state = State::bound;
@@ -351,12 +356,14 @@ void PortalHotKeyService::bindShortcut(quint64 reference)
                 newToken("bind"));
 }
 
-void PortalHotKeyService::fail(quint64 reference, const QString &reason)
+void PortalHotKeyService::fail(quint64 reference, const QString &reason, Session session)
 {
     Registration &registration = m_registrations.at(reference);
     forgetRequest(registration);
-    closeSession(registration);
-    registration.sessionPath.clear();
+    if (session == Session::close) {
+        closeSession(registration);
+        registration.sessionPath.clear();
+    }
     registration.binding = {State::failed, {}, reason};
     const HotKeyIdentity identity = registration.identity;
     Q_EMIT registrationFailed(identity, reason);
@@ -426,13 +433,14 @@ void PortalHotKeyService::shortcutsChanged(const QDBusMessage &message)
         return;
     Registration &registration = m_registrations.at(reference);
     const std::optional<portal::Shortcut> ours = ourShortcut(shortcutsOf(arguments.at(1)));
-    if (registration.binding.state != State::bound || !ours)
+    if (registration.binding.state == State::pending || !ours)
         return;
     const QString trigger =
         ours->properties.value(QStringLiteral("trigger_description")).toString();
-    if (trigger == registration.binding.trigger)
+    if (registration.binding.state == State::bound && trigger == registration.binding.trigger)
         return;
-    registration.binding.trigger = trigger;
+    // Bound now, if the person assigned it a key only after the desktop's answer.
+    registration.binding = {State::bound, trigger, {}};
     Q_EMIT bindingChanged(reference);
 }
 

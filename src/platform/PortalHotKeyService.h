@@ -99,7 +99,14 @@ private:
     void sendRequest(quint64 reference, const QString &method, const QVariantList &arguments,
                      const QString &handleToken);
     void bindShortcut(quint64 reference);
-    void fail(quint64 reference, const QString &reason);
+    // Tells the failure; the session stays open when the desktop may still give the key
+    // (the person assigning one in its settings), and closes otherwise.
+    enum class Session
+    {
+        close,
+        keep,
+    };
+    void fail(quint64 reference, const QString &reason, Session session = Session::close);
     void closeSession(const Registration &registration);
     void listenToShortcuts();
     void portalVanished();

@@ -81,7 +81,9 @@ class Session(dbus.service.Object):
         self.portal = portal
         self.path = path
         self.owner = owner
+        # Bound shortcuts and their triggers; asked for but given no key yet.
         self.shortcuts = {}
+        self.unassigned = set()
 
     def end(self):
         self.portal.sessions.pop(self.path, None)
@@ -170,7 +172,9 @@ class Portal(dbus.service.Object):
             request.answer(1, {}, self.options.answer_after)
         else:
             bound = dbus.Array(signature="(sa{sv})")
-            if not self.options.bind_nothing:
+            if self.options.bind_nothing:
+                session.unassigned.update(str(shortcut_id) for shortcut_id, _ in shortcuts)
+            else:
                 for shortcut_id, properties in shortcuts:
                     trigger = self.options.trigger_description
                     session.shortcuts[str(shortcut_id)] = trigger
@@ -209,7 +213,11 @@ class Portal(dbus.service.Object):
 
     @dbus.service.method(CONTROL, in_signature="ss", out_signature="")
     def ChangeTrigger(self, shortcut_id, trigger_description):
-        for session in self.bound_sessions(shortcut_id):
+        """The person gives the shortcut a key in the desktop's settings."""
+        for session in list(self.sessions.values()):
+            if shortcut_id not in session.shortcuts and shortcut_id not in session.unassigned:
+                continue
+            session.unassigned.discard(shortcut_id)
             session.shortcuts[shortcut_id] = trigger_description
             changed = dbus.Array([dbus.Struct((shortcut_id, dbus.Dictionary({
                 "trigger_description": trigger_description}, signature="sv")))],

@@ -221,26 +221,45 @@ TEST_F(PortalHotKeys, TheBoundKeyGivesOnePressPerPressOfItsOwnSessionOnly)
     EXPECT_EQ(service.binding(*reference), std::nullopt);
 }
 
-TEST_F(PortalHotKeys, ARefusalOrABindingWithoutTheShortcutIsToldWithItsReason)
+TEST_F(PortalHotKeys, ARefusalIsToldWithItsReasonAndEndsTheSession)
 {
-    for (const QString &behaviour :
-         {QStringLiteral("--refuse"), QStringLiteral("--bind-nothing")}) {
-        SCOPED_TRACE(behaviour.toStdString());
-        startPortal({behaviour});
-        PortalHotKeyService service(*m_connection);
-        QSignalSpy failed(&service, &HotKeyService::registrationFailed);
-        const std::optional<quint64> reference =
-            service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
-        ASSERT_TRUE(reference) << "the answer comes later";
-        ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, 5000)) << "a silent failure";
-        EXPECT_EQ(failed.first().at(0).value<HotKeyIdentity>(), identity);
-        const QString reason = failed.first().at(1).toString();
-        EXPECT_FALSE(reason.isEmpty());
-        ASSERT_TRUE(service.binding(*reference));
-        EXPECT_EQ(service.binding(*reference)->state, PortalHotKeyService::State::failed);
-        EXPECT_EQ(service.binding(*reference)->error, reason);
-        EXPECT_EQ(press(), 0u);
-    }
+    startPortal({QStringLiteral("--refuse")});
+    PortalHotKeyService service(*m_connection);
+    QSignalSpy failed(&service, &HotKeyService::registrationFailed);
+    const std::optional<quint64> reference =
+        service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
+    ASSERT_TRUE(reference) << "the answer comes later";
+    ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, 5000)) << "a silent failure";
+    EXPECT_EQ(failed.first().at(0).value<HotKeyIdentity>(), identity);
+    const QString reason = failed.first().at(1).toString();
+    EXPECT_FALSE(reason.isEmpty());
+    ASSERT_TRUE(service.binding(*reference));
+    EXPECT_EQ(service.binding(*reference)->state, PortalHotKeyService::State::failed);
+    EXPECT_EQ(service.binding(*reference)->error, reason);
+    EXPECT_TRUE(called(QStringLiteral("Session.Close ") + sessionPath()));
+}
+
+TEST_F(PortalHotKeys, AKeyTheDesktopLeftUnassignedIsToldUntilThePersonAssignsOne)
+{
+    startPortal({QStringLiteral("--bind-nothing")});
+    PortalHotKeyService service(*m_connection);
+    QSignalSpy failed(&service, &HotKeyService::registrationFailed);
+    QSignalSpy pressed(&service, &HotKeyService::hotKeyPressed);
+    const std::optional<quint64> reference =
+        service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
+    ASSERT_TRUE(reference);
+    ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, 5000)) << "a silent failure";
+    EXPECT_FALSE(failed.first().at(1).toString().isEmpty());
+    EXPECT_EQ(press(), 0u);
+
+    // Assigned in the desktop's settings afterwards: the session was kept for it.
+    control(QStringLiteral("ChangeTrigger"),
+            {QString::fromLatin1(PortalHotKeyService::shortcutId), QStringLiteral("Meta+Alt+N")});
+    ASSERT_TRUE(waitUntil([&] { return isBound(service, *reference); }, 5000));
+    EXPECT_EQ(service.binding(*reference)->trigger, QStringLiteral("Meta+Alt+N"));
+    EXPECT_TRUE(service.binding(*reference)->error.isEmpty());
+    ASSERT_EQ(press(), 1u);
+    ASSERT_TRUE(waitUntil([&] { return !pressed.isEmpty(); }, 5000));
 }
 
 TEST_F(PortalHotKeys, ALateAnswerLeavesTheKeyPendingWhileTheEventLoopRuns)

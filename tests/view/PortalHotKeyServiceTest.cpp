@@ -12,7 +12,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,19 +28,23 @@ const QString python = QStringLiteral("/usr/bin/python3");
 const QString fakePortal =
     QStringLiteral(ORLETTE_TEST_SUPPORT_DIR "/fake_global_shortcuts_portal.py");
 
-class PortalHotKeys : public ::testing::Test
+QString firstExisting(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (QFileInfo(path).isExecutable())
+            return path;
+    }
+    return {};
+}
+
+// A session bus of the test's own that starts nothing by itself (the portal installed on
+// the machine must not answer in place of the one a test runs), and programs on it.
+class PrivateBusTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        QProcess probe;
-        probe.start(python, {QStringLiteral("-c"), QStringLiteral("import dbus, gi")});
-        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
-            GTEST_SKIP() << "no python3-dbus or python3-gi";
         ASSERT_TRUE(m_folder.isValid());
-
-        // A bus of the test's own that starts nothing by itself: the real portal installed
-        // on the machine must not answer in place of the fake (or of no portal at all).
         const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
         QFile file(config);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -64,7 +70,8 @@ protected:
 
     void TearDown() override
     {
-        stopPortal();
+        while (!m_programs.empty())
+            stop(m_programs.size() - 1);
         if (m_bus.state() != QProcess::NotRunning) {
             m_bus.terminate();
             m_bus.waitForFinished(3000);
@@ -75,33 +82,78 @@ protected:
 
     static QString connectionName() { return QStringLiteral("portal-hotkey-test"); }
 
+    // Starts `program` on the bus and waits for it to own `name`; false if it never did.
+    bool start(const QString &program, const QStringList &arguments, const QString &name,
+               QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
+    {
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(program, arguments);
+        QProcess *started = process.get();
+        m_programs.push_back(std::move(process));
+        return waitUntil(
+                   [&] {
+                       return m_connection->interface()->isServiceRegistered(name) ||
+                              started->state() == QProcess::NotRunning;
+                   },
+                   15000) &&
+               started->state() != QProcess::NotRunning;
+    }
+
+    // Ends the program started `index`th (and forgets it).
+    void stop(std::size_t index)
+    {
+        QProcess &process = *m_programs.at(index);
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(3000)) {
+                process.kill();
+                process.waitForFinished();
+            }
+        }
+        m_programs.erase(m_programs.begin() + std::ptrdiff_t(index));
+    }
+
+    QTemporaryDir m_folder;
+    QProcess m_bus;
+    QString m_address;
+    std::unique_ptr<QDBusConnection> m_connection;
+    std::vector<std::unique_ptr<QProcess>> m_programs;
+};
+
+bool isBound(const PortalHotKeyService &service, quint64 reference)
+{
+    const auto binding = service.binding(reference);
+    return binding && binding->state == PortalHotKeyService::State::bound;
+}
+
+// The fake portal.
+class PortalHotKeys : public PrivateBusTest
+{
+protected:
+    void SetUp() override
+    {
+        QProcess probe;
+        probe.start(python, {QStringLiteral("-c"), QStringLiteral("import dbus, gi")});
+        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+            GTEST_SKIP() << "no python3-dbus or python3-gi";
+        PrivateBusTest::SetUp();
+    }
+
     void startPortal(const QStringList &arguments)
     {
         stopPortal();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
-        m_portal.setProcessEnvironment(environment);
-        m_portal.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_portal.start(python, QStringList{fakePortal} + arguments);
-        ASSERT_TRUE(waitUntil(
-            [this] {
-                return m_connection->interface()->isServiceRegistered(
-                           QString::fromLatin1(PortalHotKeyService::serviceName)) ||
-                       m_portal.state() == QProcess::NotRunning;
-            },
-            15000));
-        ASSERT_NE(m_portal.state(), QProcess::NotRunning) << "the fake portal did not start";
+        ASSERT_TRUE(start(python, QStringList{fakePortal} + arguments,
+                          QString::fromLatin1(PortalHotKeyService::serviceName)))
+            << "the fake portal did not start";
     }
 
     void stopPortal()
     {
-        if (m_portal.state() == QProcess::NotRunning)
-            return;
-        m_portal.terminate();
-        if (!m_portal.waitForFinished(3000)) {
-            m_portal.kill();
-            m_portal.waitForFinished();
-        }
+        if (!m_programs.empty())
+            stop(0);
     }
 
     QDBusMessage control(const QString &method, const QVariantList &arguments = {})
@@ -146,18 +198,6 @@ protected:
         QCoreApplication::processEvents();
         return reply.isValid() ? reply.value() : 0;
     }
-
-    static bool isBound(const PortalHotKeyService &service, quint64 reference)
-    {
-        const auto binding = service.binding(reference);
-        return binding && binding->state == PortalHotKeyService::State::bound;
-    }
-
-    QTemporaryDir m_folder;
-    QProcess m_bus;
-    QProcess m_portal;
-    QString m_address;
-    std::unique_ptr<QDBusConnection> m_connection;
 };
 
 } // namespace
@@ -360,4 +400,86 @@ TEST_F(PortalHotKeys, WhenThePortalGoesAwayItsKeysAreToldLost)
     stopPortal();
     ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, 5000));
     EXPECT_EQ(service.binding(*reference)->state, PortalHotKeyService::State::failed);
+}
+
+namespace {
+
+// Debian's own portal with KDE's back-end, and the kglobalaccel it binds keys with, on the
+// test's bus without a display.
+class RealPortalHotKeys : public PrivateBusTest
+{
+protected:
+    void SetUp() override
+    {
+        const QString portal = firstExisting({QStringLiteral("/usr/libexec/xdg-desktop-portal")});
+        const QString kde = firstExisting(
+            {QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"),
+             QStringLiteral("/usr/lib/aarch64-linux-gnu/libexec/xdg-desktop-portal-kde"),
+             QStringLiteral("/usr/libexec/xdg-desktop-portal-kde")});
+        const QString kglobalaccel = firstExisting({QStringLiteral("/usr/bin/kglobalaccel5")});
+        if (portal.isEmpty() || kde.isEmpty() || kglobalaccel.isEmpty())
+            GTEST_SKIP() << "no xdg-desktop-portal, xdg-desktop-portal-kde or kglobalaccel5";
+        PrivateBusTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        const QString runtime = m_folder.filePath(QStringLiteral("runtime"));
+        ASSERT_TRUE(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           m_folder.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        ASSERT_TRUE(start(kglobalaccel, {}, QStringLiteral("org.kde.kglobalaccel"), environment));
+        ASSERT_TRUE(
+            start(kde, {}, QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), environment));
+        ASSERT_TRUE(
+            start(portal, {}, QString::fromLatin1(PortalHotKeyService::serviceName), environment));
+    }
+
+    // The portal's sessions of this test's connection.
+    int openSessions()
+    {
+        QString sender = m_connection->baseService().mid(1);
+        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+        const QDBusMessage introspect = QDBusMessage::createMethodCall(
+            QString::fromLatin1(PortalHotKeyService::serviceName),
+            QStringLiteral("/org/freedesktop/portal/desktop/session/") + sender,
+            QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+        const QDBusReply<QString> xml = m_connection->call(introspect, QDBus::Block, 5000);
+        return xml.isValid() ? int(xml.value().count(QLatin1String("<node name="))) : -1;
+    }
+};
+
+} // namespace
+
+TEST_F(RealPortalHotKeys, TheDesktopsAnswerComesBackAndTheSessionClosesWithTheService)
+{
+    {
+        PortalHotKeyService service(*m_connection, QStringLiteral("org.orlette.Orlette"));
+        ASSERT_TRUE(service.isAvailable());
+        QSignalSpy failed(&service, &HotKeyService::registrationFailed);
+        const std::optional<quint64> reference =
+            service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
+        ASSERT_TRUE(reference) << service.lastError().toStdString();
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return service.binding(*reference)->state != PortalHotKeyService::State::pending;
+            },
+            15000))
+            << "no answer from the portal";
+        // KDE's back-end of Plasma 5 binds no key for an application outside a sandbox until
+        // the person assigns one; later ones bind the key asked for.
+        const PortalHotKeyService::Binding binding = *service.binding(*reference);
+        if (binding.state == PortalHotKeyService::State::failed) {
+            EXPECT_EQ(failed.size(), 1);
+            EXPECT_FALSE(binding.error.isEmpty());
+        }
+        EXPECT_EQ(openSessions(), 1) << "the session is kept for the key, bound or to come";
+    }
+    EXPECT_TRUE(waitUntil([&] { return openSessions() == 0; }, 5000))
+        << "the session was left open";
 }

@@ -216,9 +216,21 @@ void AppDelegate::applicationDidFinishLaunching()
     // service gives the key at once (Plasma 5's portal binds nothing for an application
     // outside a sandbox until the person assigns a key, and opens System Settings for it);
     // elsewhere the desktop portal's global shortcuts where the session offers them, then
-    // KDE's service where it runs; GNOME without them adds a shortcut of its own with the
-    // person's consent (offered in the settings).
+    // KDE's service where it runs. GNOME without them adds a shortcut of its own with the
+    // person's consent (offered in the settings); once added, the key is that shortcut's,
+    // and asking the portal for it as well would make two notes a press.
     const SessionKind session(SessionKind::Environment::fromProcess());
+    if (session.isWayland() && session.isDesktop("GNOME"))
+        m_gnomeShortcut = std::make_unique<GnomeCustomKeybinding>(QuickNoteKey::gnomePath);
+    const auto gnomeHasTheKey = [this] {
+        if (!m_gnomeShortcut)
+            return false;
+        const auto state = m_gnomeShortcut->state(
+            QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
+                                       QStandardPaths::findExecutable(QStringLiteral("orlette"))));
+        return state == GnomeCustomKeybinding::State::present ||
+               state == GnomeCustomKeybinding::State::changed;
+    };
     KGlobalAccelHotKeyService *kde = nullptr;
     PortalHotKeyService *portal = nullptr;
     auto kdeService = std::make_unique<KGlobalAccelHotKeyService>();
@@ -230,6 +242,8 @@ void AppDelegate::applicationDidFinishLaunching()
         m_hotKeyService = std::make_unique<X11HotKeyService>();
     } else if (session.isDesktop("KDE") && kdeService->isAvailable()) {
         useKde();
+    } else if (gnomeHasTheKey()) {
+        // GNOME's own shortcut runs `orlette --new-note`: nothing to register.
     } else if (auto service = std::make_unique<PortalHotKeyService>(
                    QDBusConnection::sessionBus(), QGuiApplication::desktopFileName());
                service->isAvailable()) {
@@ -260,8 +274,6 @@ void AppDelegate::applicationDidFinishLaunching()
                 weak->m_settings->refreshHotKeyStatus();
         });
     }
-    if (session.isWayland() && session.isDesktop("GNOME"))
-        m_gnomeShortcut = std::make_unique<GnomeCustomKeybinding>(QuickNoteKey::gnomePath);
 }
 
 SettingsView::HotKeyStatus AppDelegate::quickNoteKeyStatus() const

@@ -404,40 +404,36 @@ TEST_F(PortalHotKeys, WhenThePortalGoesAwayItsKeysAreToldLost)
 
 namespace {
 
-// Debian's own portal with KDE's back-end, and the kglobalaccel it binds keys with, on the
-// test's bus without a display.
+// Debian's own portal on the test's bus, without a display: alone (as on a desktop whose
+// portal back-ends have no global shortcuts), or with KDE's back-end and the kglobalaccel
+// it binds keys with.
 class RealPortalHotKeys : public PrivateBusTest
 {
 protected:
     void SetUp() override
     {
-        const QString portal = firstExisting({QStringLiteral("/usr/libexec/xdg-desktop-portal")});
-        const QString kde = firstExisting(
-            {QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"),
-             QStringLiteral("/usr/lib/aarch64-linux-gnu/libexec/xdg-desktop-portal-kde"),
-             QStringLiteral("/usr/libexec/xdg-desktop-portal-kde")});
-        const QString kglobalaccel = firstExisting({QStringLiteral("/usr/bin/kglobalaccel5")});
-        if (portal.isEmpty() || kde.isEmpty() || kglobalaccel.isEmpty())
-            GTEST_SKIP() << "no xdg-desktop-portal, xdg-desktop-portal-kde or kglobalaccel5";
+        m_portal = firstExisting({QStringLiteral("/usr/libexec/xdg-desktop-portal")});
+        if (m_portal.isEmpty())
+            GTEST_SKIP() << "no xdg-desktop-portal";
         PrivateBusTest::SetUp();
         if (HasFatalFailure())
             return;
         const QString runtime = m_folder.filePath(QStringLiteral("runtime"));
         ASSERT_TRUE(QDir().mkpath(runtime));
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           m_folder.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-        ASSERT_TRUE(start(kglobalaccel, {}, QStringLiteral("org.kde.kglobalaccel"), environment));
-        ASSERT_TRUE(
-            start(kde, {}, QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), environment));
-        ASSERT_TRUE(
-            start(portal, {}, QString::fromLatin1(PortalHotKeyService::serviceName), environment));
+        m_environment.remove(QStringLiteral("DISPLAY"));
+        m_environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        m_environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                             m_folder.filePath(QStringLiteral("config")));
+        m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    }
+
+    void startPortal(const QString &desktop)
+    {
+        m_environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
+        ASSERT_TRUE(start(m_portal, {}, QString::fromLatin1(PortalHotKeyService::serviceName),
+                          m_environment));
     }
 
     // The portal's sessions of this test's connection.
@@ -452,12 +448,41 @@ protected:
         const QDBusReply<QString> xml = m_connection->call(introspect, QDBus::Block, 5000);
         return xml.isValid() ? int(xml.value().count(QLatin1String("<node name="))) : -1;
     }
+
+    QString m_portal;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
 };
 
 } // namespace
 
-TEST_F(RealPortalHotKeys, TheDesktopsAnswerComesBackAndTheSessionClosesWithTheService)
+TEST_F(RealPortalHotKeys, APortalWhoseBackEndsLackGlobalShortcutsOffersNone)
 {
+    // No back-ends at all, whatever the machine has installed: the portal falls back to
+    // any back-end that has an interface, KDE's included, whichever the desktop.
+    const QString backEnds = m_folder.filePath(QStringLiteral("portals"));
+    ASSERT_TRUE(QDir().mkpath(backEnds));
+    m_environment.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), backEnds);
+    startPortal(QStringLiteral("GNOME"));
+    PortalHotKeyService service(*m_connection);
+    EXPECT_FALSE(service.isAvailable());
+    EXPECT_EQ(service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity), std::nullopt);
+    EXPECT_FALSE(service.lastError().isEmpty());
+}
+
+TEST_F(RealPortalHotKeys, KdesAnswerComesBackAndTheSessionClosesWithTheService)
+{
+    const QString kde =
+        firstExisting({QStringLiteral("/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"),
+                       QStringLiteral("/usr/lib/aarch64-linux-gnu/libexec/xdg-desktop-portal-kde"),
+                       QStringLiteral("/usr/libexec/xdg-desktop-portal-kde")});
+    const QString kglobalaccel = firstExisting({QStringLiteral("/usr/bin/kglobalaccel5")});
+    if (kde.isEmpty() || kglobalaccel.isEmpty())
+        GTEST_SKIP() << "no xdg-desktop-portal-kde or kglobalaccel5";
+    m_environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
+    ASSERT_TRUE(start(kglobalaccel, {}, QStringLiteral("org.kde.kglobalaccel"), m_environment));
+    ASSERT_TRUE(
+        start(kde, {}, QStringLiteral("org.freedesktop.impl.portal.desktop.kde"), m_environment));
+    startPortal(QStringLiteral("KDE"));
     {
         PortalHotKeyService service(*m_connection, QStringLiteral("org.orlette.Orlette"));
         ASSERT_TRUE(service.isAvailable());

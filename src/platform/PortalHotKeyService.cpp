@@ -183,7 +183,7 @@ std::optional<quint64> PortalHotKeyService::registerHotKey(quint32 keyCode, quin
     registration.sessionToken = newToken("session");
     const QVariantMap options{{QStringLiteral("session_handle_token"), registration.sessionToken}};
     m_registrations.emplace(reference, std::move(registration));
-    sendRequest(reference, QStringLiteral("CreateSession"), {options}, newToken("create"));
+    sendRequest(reference, "CreateSession", {}, options);
     return reference;
 }
 
@@ -242,23 +242,21 @@ void PortalHotKeyService::forgetRequest(Registration &registration)
     registration.requestPath.clear();
 }
 
-void PortalHotKeyService::sendRequest(quint64 reference, const QString &method,
-                                      const QVariantList &arguments, const QString &handleToken)
+void PortalHotKeyService::sendRequest(quint64 reference, const char *method, QVariantList arguments,
+                                      QVariantMap options)
 {
     Registration &registration = m_registrations.at(reference);
+    const QString handleToken = newToken(method);
     // The answer may come before the call returns: listen where it will be first.
     const QString predicted =
         QLatin1String(requestPathPrefix) + senderPathElement() + QLatin1Char('/') + handleToken;
     registration.requestPath = predicted;
     watchRequest(predicted);
 
-    QVariantList withToken = arguments;
-    QVariantMap options = withToken.isEmpty() ? QVariantMap() : mapOf(withToken.takeLast());
     options.insert(QStringLiteral("handle_token"), handleToken);
-    withToken << options;
-    QDBusMessage call =
-        portalCall(QString::fromLatin1(objectPath), interfaceName, method.toLatin1().constData());
-    call.setArguments(withToken);
+    arguments << options;
+    QDBusMessage call = portalCall(QString::fromLatin1(objectPath), interfaceName, method);
+    call.setArguments(arguments);
 
     const QDBusPendingCall pending = m_bus.asyncCall(call, requestCallTimeoutMs);
     auto *watcher = new QDBusPendingCallWatcher(pending, this);
@@ -350,10 +348,10 @@ void PortalHotKeyService::bindShortcut(quint64 reference)
         QString::fromLatin1(shortcutId),
         {{QStringLiteral("description"), QStringLiteral("Crear una nota nueva")},
          {QStringLiteral("preferred_trigger"), registration.trigger}}};
-    sendRequest(reference, QStringLiteral("BindShortcuts"),
+    sendRequest(reference, "BindShortcuts",
                 {QVariant::fromValue(QDBusObjectPath(registration.sessionPath)),
-                 QVariant::fromValue(QList<portal::Shortcut>{shortcut}), QString(), QVariantMap()},
-                newToken("bind"));
+                 QVariant::fromValue(QList<portal::Shortcut>{shortcut}), QString()},
+                {});
 }
 
 void PortalHotKeyService::fail(quint64 reference, const QString &reason, Session session)

@@ -50,6 +50,8 @@ public:
         // Asked for; the desktop has not answered yet.
         pending,
         bound,
+        // Refused, or given up since; or left without a key, which the person may still
+        // assign in the desktop's settings (it is bound then).
         failed,
     };
     struct Binding
@@ -96,8 +98,10 @@ private:
     QString newToken(const char *kind);
     bool watchRequest(const QString &path);
     void forgetRequest(Registration &registration);
-    void sendRequest(quint64 reference, const QString &method, const QVariantList &arguments,
-                     const QString &handleToken);
+    // Calls `method` with `arguments` and then `options`, to which it adds the request's
+    // token, and waits for its answer at the request's path.
+    void sendRequest(quint64 reference, const char *method, QVariantList arguments,
+                     QVariantMap options);
     void bindShortcut(quint64 reference);
     // Tells the failure; the session stays open when the desktop may still give the key
     // (the person assigning one in its settings), and closes otherwise.

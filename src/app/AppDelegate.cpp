@@ -19,6 +19,7 @@
 #include "platform/GnomeCustomKeybinding.h"
 #include "platform/KGlobalAccelHotKeyService.h"
 #include "platform/NotificationCenter.h"
+#include "platform/PortalHotKeyService.h"
 #include "platform/SessionKind.h"
 #include "platform/X11HotKeyService.h"
 #include "rail/RailCoordinator.h"
@@ -211,17 +212,45 @@ void AppDelegate::applicationDidFinishLaunching()
     }
 
     // 10. The quick-note hot key. In a Wayland session an X grab through XWayland would see
-    // the key only while an X client has the keyboard: there KDE's global-shortcut service
-    // registers it where it runs, and GNOME adds a shortcut of its own with the person's
-    // consent (offered in the settings).
+    // the key only while an X client has the keyboard. On KDE Plasma its own global-shortcut
+    // service gives the key at once (Plasma 5's portal binds nothing for an application
+    // outside a sandbox until the person assigns a key, and opens System Settings for it);
+    // elsewhere the desktop portal's global shortcuts where the session offers them, then
+    // KDE's service where it runs. GNOME without them adds a shortcut of its own with the
+    // person's consent (offered in the settings); once added, the key is that shortcut's,
+    // and asking the portal for it as well would make two notes a press.
     const SessionKind session(SessionKind::Environment::fromProcess());
+    if (session.isWayland() && session.isDesktop("GNOME"))
+        m_gnomeShortcut = std::make_unique<GnomeCustomKeybinding>(QuickNoteKey::gnomePath);
+    const auto gnomeHasTheKey = [this] {
+        if (!m_gnomeShortcut)
+            return false;
+        const auto state = m_gnomeShortcut->state(
+            QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
+                                       QStandardPaths::findExecutable(QStringLiteral("orlette"))));
+        return state == GnomeCustomKeybinding::State::present ||
+               state == GnomeCustomKeybinding::State::changed;
+    };
     KGlobalAccelHotKeyService *kde = nullptr;
+    PortalHotKeyService *portal = nullptr;
+    auto kdeService = std::make_unique<KGlobalAccelHotKeyService>();
+    const auto useKde = [&] {
+        kde = kdeService.get();
+        m_hotKeyService = std::move(kdeService);
+    };
     if (!session.isWayland()) {
         m_hotKeyService = std::make_unique<X11HotKeyService>();
-    } else if (auto service = std::make_unique<KGlobalAccelHotKeyService>();
-               service->isRunning() || (session.isDesktop("KDE") && service->isAvailable())) {
-        kde = service.get();
+    } else if (session.isDesktop("KDE") && kdeService->isAvailable()) {
+        useKde();
+    } else if (gnomeHasTheKey()) {
+        // GNOME's own shortcut runs `orlette --new-note`: nothing to register.
+    } else if (auto service = std::make_unique<PortalHotKeyService>(
+                   QDBusConnection::sessionBus(), QGuiApplication::desktopFileName());
+               service->isAvailable()) {
+        portal = service.get();
         m_hotKeyService = std::move(service);
+    } else if (kdeService->isRunning()) {
+        useKde();
     }
     const QPointer<AppDelegate> weak(this);
     m_quickNoteHotKey = GlobalHotKey::create(m_hotKeyService.get(), GlobalHotKey::quickNoteKeyCode,
@@ -230,21 +259,41 @@ void AppDelegate::applicationDidFinishLaunching()
                                                      weak->quickNote();
                                              });
     if (!m_quickNoteHotKey && m_hotKeyService) {
-        m_hotKeyError = kde ? kde->lastError() : QString();
+        m_hotKeyError = kde ? kde->lastError() : portal ? portal->lastError() : QString();
         qWarning("The quick-note key Super+Alt+N could not be registered%s%s",
                  m_hotKeyError.isEmpty() ? "" : ": ", qPrintable(m_hotKeyError));
     }
-    if (session.isWayland() && session.isDesktop("GNOME"))
-        m_gnomeShortcut = std::make_unique<GnomeCustomKeybinding>(QuickNoteKey::gnomePath);
+    if (portal) {
+        // The portal answers later, perhaps after asking the person: Ajustes follows it.
+        connect(portal, &HotKeyService::registrationFailed, this,
+                [](HotKeyIdentity, const QString &reason) {
+                    qWarning("The desktop portal did not bind Super+Alt+N: %s", qPrintable(reason));
+                });
+        connect(portal, &PortalHotKeyService::bindingChanged, this, [weak] {
+            if (weak && weak->m_settings)
+                weak->m_settings->refreshHotKeyStatus();
+        });
+    }
 }
 
 SettingsView::HotKeyStatus AppDelegate::quickNoteKeyStatus() const
 {
-    QuickNoteKey::Registration registration;
-    if (m_quickNoteHotKey)
-        registration.outcome = QuickNoteKey::Registration::Outcome::registered;
-    else if (m_hotKeyService)
-        registration = {QuickNoteKey::Registration::Outcome::refused, m_hotKeyError};
+    using Registration = QuickNoteKey::Registration;
+    const auto *portal = qobject_cast<const PortalHotKeyService *>(m_hotKeyService.get());
+    Registration registration;
+    if (portal && m_quickNoteHotKey && m_quickNoteHotKey->reference()) {
+        if (const auto binding = portal->binding(*m_quickNoteHotKey->reference()))
+            registration = QuickNoteKey::portalRegistration(*binding);
+    } else if (m_quickNoteHotKey) {
+        registration.outcome = Registration::Outcome::registered;
+    } else if (m_hotKeyService) {
+        registration.outcome = Registration::Outcome::refused;
+        registration.error = m_hotKeyError;
+    }
+    if (portal)
+        registration.route = Registration::Route::desktopPortal;
+    else if (qobject_cast<const KGlobalAccelHotKeyService *>(m_hotKeyService.get()))
+        registration.route = Registration::Route::kdeShortcuts;
     return QuickNoteKey::status(
         registration, m_gnomeShortcut.get(),
         QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),

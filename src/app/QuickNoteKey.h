@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/GnomeCustomKeybinding.h"
+#include "platform/PortalHotKeyService.h"
 #include "windows/SettingsView.h"
 
 #include <QString>
@@ -16,14 +17,33 @@ struct Registration
     enum class Outcome
     {
         registered,
+        // Asked for; the desktop has not answered yet (it may be asking the person).
+        pending,
         // The desktop's service refused it; `error` says why when it said.
         refused,
         // No service can register a key in this session.
         noService,
     };
+    // Who holds the key for Orlette.
+    enum class Route
+    {
+        // Orlette's own grab on the X server.
+        keyGrab,
+        // KDE's global-shortcut service.
+        kdeShortcuts,
+        // The desktop portal's global shortcuts.
+        desktopPortal,
+    };
     Outcome outcome = Outcome::noService;
-    QString error;
+    QString error{};
+    Route route = Route::keyGrab;
+    // The key as the desktop names it, where the person may have chosen another one;
+    // empty when the desktop did not say.
+    QString trigger{};
 };
+
+// A registration through the desktop portal, from the portal's answer so far.
+Registration portalRegistration(const PortalHotKeyService::Binding &binding);
 
 // The GNOME custom shortcut's entry for this application.
 inline const QString gnomePath =

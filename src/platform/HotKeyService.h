@@ -32,7 +32,8 @@ public:
     // Registers the key (a virtual key code with an event-manager modifier mask, see
     // CarbonKeys) for `identity`. Returns the service's reference to it, or nothing when
     // the key cannot be had: no such key, already registered, taken by another
-    // application, or no desktop that offers hot keys.
+    // application, or no desktop that offers hot keys. A desktop that answers later may
+    // still refuse it: see registrationFailed.
     virtual std::optional<quint64> registerHotKey(quint32 keyCode, quint32 modifiers,
                                                   HotKeyIdentity identity) = 0;
     // Releases the key; an unknown reference is ignored.
@@ -42,4 +43,8 @@ Q_SIGNALS:
     // A registered key was pressed (once per press: holding it does not repeat). Emitted
     // from the event loop, after the desktop's event has been dispatched.
     void hotKeyPressed(HotKeyIdentity identity);
+    // A desktop that answers later than registerHotKey returns refused the key, or gave
+    // it up afterwards; `reason` says why, for the person. Services that decide at once
+    // never emit it.
+    void registrationFailed(HotKeyIdentity identity, const QString &reason);
 };

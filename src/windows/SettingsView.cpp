@@ -378,6 +378,12 @@ void SettingsView::showHotKeyStatus()
     m_hotKeyOffer->setVisible(!m_hotKeyStatus.offerLabel.isEmpty() && m_hotKeyStatus.accept);
 }
 
+void SettingsView::refreshHotKeyStatus()
+{
+    if (m_hotKeyLabel)
+        showHotKeyStatus();
+}
+
 void SettingsView::acceptHotKeyOffer()
 {
     if (!m_hotKeyStatus.accept)

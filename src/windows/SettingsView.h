@@ -132,6 +132,10 @@ public:
     // Shown instead of the checks when the package manager updates the program.
     QLabel *packageManagerNote() const { return m_packageNote; }
 
+    // Reads the quick-note key's state again, for a desktop that answers later than the
+    // window was built.
+    void refreshHotKeyStatus();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;

@@ -116,3 +116,64 @@ TEST(QuickNoteKey, OnGnomeTheShortcutIsOfferedAddedWithConsentAndThenShown)
     EXPECT_TRUE(unavailable.isWarning);
     EXPECT_FALSE(unavailable.accept);
 }
+
+TEST(QuickNoteKey, EachRouteIsNamedAndThePortalsAnswersAreFollowed)
+{
+    using Route = QuickNoteKey::Registration::Route;
+    using State = PortalHotKeyService::State;
+    QuickNoteKey::Registration kde{Outcome::registered, {}};
+    kde.route = Route::kdeShortcuts;
+    EXPECT_TRUE(QuickNoteKey::status(kde, nullptr, binding).text.contains(QStringLiteral("KDE")));
+
+    // Asked for, not answered: no warning yet, and nothing to accept.
+    const auto pending = QuickNoteKey::portalRegistration({State::pending, {}, {}});
+    EXPECT_EQ(pending.outcome, Outcome::pending);
+    const auto waiting = QuickNoteKey::status(pending, nullptr, binding);
+    EXPECT_FALSE(waiting.isWarning);
+    EXPECT_TRUE(waiting.text.contains(QStringLiteral("espera su respuesta")));
+    EXPECT_FALSE(waiting.accept);
+
+    // Bound: the key the desktop says it is on, which the person may have changed.
+    const auto chosen = QuickNoteKey::status(
+        QuickNoteKey::portalRegistration({State::bound, QStringLiteral("Ctrl+Alt+N"), {}}), nullptr,
+        binding);
+    EXPECT_FALSE(chosen.isWarning);
+    EXPECT_TRUE(chosen.text.startsWith(QStringLiteral("Ctrl+Alt+N crea una nota nueva")));
+    EXPECT_TRUE(chosen.text.contains(QStringLiteral("atajo global del escritorio")));
+    const auto unnamed = QuickNoteKey::status(
+        QuickNoteKey::portalRegistration({State::bound, {}, {}}), nullptr, binding);
+    EXPECT_TRUE(unnamed.text.startsWith(QStringLiteral("Súper+Alt+N crea una nota nueva")));
+
+    // Refused later: a warning with the route and the desktop's reason.
+    const auto refused = QuickNoteKey::status(
+        QuickNoteKey::portalRegistration(
+            {State::failed, {}, QStringLiteral("se canceló la petición en el escritorio")}),
+        nullptr, binding);
+    EXPECT_TRUE(refused.isWarning);
+    EXPECT_EQ(refused.text, QStringLiteral("No se pudo reservar Súper+Alt+N por el portal del "
+                                           "escritorio: se canceló la petición en el "
+                                           "escritorio."));
+}
+
+TEST(QuickNoteKey, OnGnomeARefusalOfThePortalIsToldAlongWithTheShortcutOffered)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
+        GTEST_SKIP() << "no gsettings";
+    const PrivateGsettings gsettings;
+    const GnomeCustomKeybinding gnome(QuickNoteKey::gnomePath);
+    if (gnome.state(binding) == GnomeCustomKeybinding::State::unavailable)
+        GTEST_SKIP() << "no GNOME media-keys schema (gnome-settings-daemon-common)";
+
+    const auto refusal = QuickNoteKey::portalRegistration(
+        {PortalHotKeyService::State::failed, {}, QStringLiteral("el escritorio no lo permitió")});
+    const auto offered = QuickNoteKey::status(refusal, &gnome, binding);
+    EXPECT_TRUE(offered.isWarning);
+    EXPECT_TRUE(offered.text.contains(QStringLiteral("el escritorio no lo permitió")));
+    EXPECT_EQ(offered.offerLabel, QStringLiteral("Añadir el atajo a GNOME"));
+    ASSERT_TRUE(offered.accept);
+    EXPECT_EQ(offered.accept(), std::nullopt);
+    // Once GNOME's shortcut is there, the key works: no warning left.
+    const auto added = QuickNoteKey::status(refusal, &gnome, binding);
+    EXPECT_FALSE(added.isWarning);
+    EXPECT_TRUE(added.text.contains(QStringLiteral("atajo de GNOME")));
+}

@@ -42,8 +42,9 @@ packages=(
     # renders the icon's PNG sizes again when its drawing changes.
     dpkg-dev fakeroot desktop-file-utils appstream lintian librsvg2-bin
     # The quick-note key in Wayland sessions: GNOME's schema of custom keyboard shortcuts,
-    # and KDE's global-shortcut daemon, which the tests run on a private bus.
-    gnome-settings-daemon-common libkf5globalaccel-bin
+    # KDE's global-shortcut daemon and the desktop portal, which the tests run on a
+    # private bus.
+    gnome-settings-daemon-common libkf5globalaccel-bin xdg-desktop-portal
     # GNOME's Wayland session itself for the quick-note key's end-to-end test: GNOME Shell
     # as the compositor, and gnome-settings-daemon, whose media-keys plugin has the Shell
     # grab the custom shortcuts' keys and runs their commands.

@@ -46,10 +46,10 @@ void MenuBarLabel::followTrayHost()
     // A new icon for every host: Qt docks an icon once and does not dock it again with a
     // host that starts later or replaces the one it knew.
     m_tray.reset();
-    // Qt is not asked whether there is a tray: it looks for a StatusNotifier watcher the
-    // first time only, and an icon made while there was none never goes over D-Bus, not
-    // even when a bar starts later. So the first icon is made once a host is known, and a
-    // watcher that was there at that moment is the one Qt uses for good.
+    // Qt is never asked whether there is a tray: it looks for a StatusNotifier watcher once
+    // per process, the first time an icon is made or the tray asked for, and if there was
+    // none then, its icons never go over D-Bus, not even to a bar that starts later. So no
+    // icon is made before an X tray or a StatusNotifier host is known.
     const bool hasHost =
         (m_host->isWatching() && m_host->hasHost()) || m_statusNotifierHost->hasHost();
     if (!hasHost)

@@ -10,6 +10,8 @@ packages=(
     libxcb1-dev libxcb-xinput-dev libxcb-xfixes0-dev libxcb-shape0-dev libxcb-keysyms1-dev
     clang libclang-rt-14-dev
     xvfb xauth xdotool x11-utils x11-xserver-utils xclip imagemagick openbox xcompmgr trayer
+    # A StatusNotifierItem watcher of its own (status-notifier-watcher) for the tray tests.
+    haskell-status-notifier-item-utils
     # The window managers of the desktop matrix: KDE Plasma's, GNOME's (X11 mode), XFCE's,
     # and a compositor that draws shadows.
     kwin-x11 mutter xfwm4 picom

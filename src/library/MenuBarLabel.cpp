@@ -2,6 +2,7 @@
 #include "library/MenuBarLabel.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/StatusNotifierHost.h"
 #include "platform/X11TrayHost.h"
 
 #include <QIcon>
@@ -33,6 +34,9 @@ void MenuBarLabel::show(QMenu *menu)
     if (!m_host) {
         m_host = std::make_unique<X11TrayHost>();
         connect(m_host.get(), &X11TrayHost::changed, this, &MenuBarLabel::followTrayHost);
+        m_statusNotifierHost = std::make_unique<StatusNotifierHost>();
+        connect(m_statusNotifierHost.get(), &StatusNotifierHost::changed, this,
+                &MenuBarLabel::followTrayHost);
     }
     followTrayHost();
 }
@@ -42,9 +46,12 @@ void MenuBarLabel::followTrayHost()
     // A new icon for every host: Qt docks an icon once and does not dock it again with a
     // host that starts later or replaces the one it knew.
     m_tray.reset();
-    // A StatusNotifier host on D-Bus (a desktop without an X tray) counts as a host too.
+    // Qt is never asked whether there is a tray: it looks for a StatusNotifier watcher once
+    // per process, the first time an icon is made or the tray asked for, and if there was
+    // none then, its icons never go over D-Bus, not even to a bar that starts later. So no
+    // icon is made before an X tray or a StatusNotifier host is known.
     const bool hasHost =
-        (m_host->isWatching() && m_host->hasHost()) || QSystemTrayIcon::isSystemTrayAvailable();
+        (m_host->isWatching() && m_host->hasHost()) || m_statusNotifierHost->hasHost();
     if (!hasHost)
         return;
     m_tray = std::make_unique<QSystemTrayIcon>(noteTextIcon(m_host->foreground()));

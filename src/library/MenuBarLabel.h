@@ -15,6 +15,7 @@
 class QIcon;
 class QMenu;
 class QSystemTrayIcon;
+class StatusNotifierHost;
 class X11TrayHost;
 
 // The tray icon, and the one place that opens windows on request: every window request
@@ -49,6 +50,7 @@ private:
     std::function<void()> m_activate;
     std::optional<Subscription> m_subscription;
     std::unique_ptr<X11TrayHost> m_host;
+    std::unique_ptr<StatusNotifierHost> m_statusNotifierHost;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QPointer<QMenu> m_menu;
     QString m_toolTip;

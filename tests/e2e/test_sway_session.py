@@ -35,10 +35,6 @@ FLOATING_TITLE = "Suelta"
 TRAY = (WIDTH - 160, 0, 160, BAR_HEIGHT)
 
 EXPECTED_FAILURES: dict[str, str] = {
-    "tray icon with a bar that starts later": (
-        "the tray icon is made only when a tray host is there at start-up or an X tray "
-        "host appears (MenuBarLabel follows X11TrayHost): a StatusNotifierWatcher that "
-        "appears on the session bus later is not followed"),
 }
 
 

@@ -9,8 +9,8 @@ edge, "+" makes a note that takes typing, a click on the native window closes th
 the hot key, and a second start as the entry point. The pointer columns run five times
 each. Columns that do not work yet on a compositor are listed in EXPECTED_FAILURES with
 the reason: they are reported, not asserted, and one that works is printed as "WORKED"
-so its mark can be removed once the fix lands. sway is not among the
-sessions: it refuses to run as root, which is how the tests run here.
+so its mark can be removed once the fix lands. sway has its own test
+(test_sway_session.py): it runs as an account of its own and gives no rails.
 """
 
 from __future__ import annotations
@@ -37,9 +37,14 @@ SEEDED = [("Uno", "right", 0), ("Dos", "right", 1024)]
 _GNOME_KEY = ("GNOME lets no application grab a key on Wayland: the shortcut is a GNOME "
               "custom keybinding, added with consent in Ajustes and run by "
               "gnome-settings-daemon, which this test bed does not start")
+_MUTTER_FOCUS = ("intermittent (about one run in six): now and then headless mutter 43 "
+                 "reports the pointer gone from a card it has just given the keyboard to, "
+                 "and half a second later gives the keyboard back to the native window, "
+                 "with no press between; the card then closes as after a click elsewhere")
 EXPECTED_FAILURES: dict[str, dict[str, str]] = {
     "mutter": {
         "hot key": _GNOME_KEY,
+        "outside click closes": _MUTTER_FOCUS,
     },
     "kwin": {},
 }
@@ -318,7 +323,7 @@ class Session:
 
 def check_wlroots_fallback(desktop: WaylandDesktop, binary) -> None:
     """Where the compositor would not keep the rails at the edges (told here by
-    XDG_CURRENT_DESKTOP, as sway sets it), Orlette starts without rails, says why, and a
+    XDG_CURRENT_DESKTOP, as Hyprland and labwc set it), Orlette starts without rails, says why, and a
     quick note opens in a floating window."""
     before = len(railapp.notes(desktop))
     app = desktop.launch(binary, env={"XDG_CURRENT_DESKTOP": "sway"})

@@ -323,8 +323,8 @@ class Session:
 
 def check_wlroots_fallback(desktop: WaylandDesktop, binary) -> None:
     """Where the compositor would not keep the rails at the edges (told here by
-    XDG_CURRENT_DESKTOP, as Hyprland and labwc set it), Orlette starts without rails, says why, and a
-    quick note opens in a floating window."""
+    XDG_CURRENT_DESKTOP, as Hyprland and labwc set it), Orlette starts without rails, says
+    why, and a quick note opens in a floating window."""
     before = len(railapp.notes(desktop))
     app = desktop.launch(binary, env={"XDG_CURRENT_DESKTOP": "sway"})
     desktop.wait_for(lambda: desktop.find_windows(name="^Orlette$", pid=app.pid),

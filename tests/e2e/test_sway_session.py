@@ -17,13 +17,13 @@ import os
 import signal
 import sqlite3
 import time
-import traceback
 from contextlib import closing
 from pathlib import Path
-from typing import Callable, Optional
+from typing import Optional
 
 import harness
 import railapp
+from columns import Row
 from harness import HarnessError
 from sway import BAR_HEIGHT, SwayDesktop
 
@@ -35,6 +35,10 @@ FLOATING_TITLE = "Suelta"
 TRAY = (WIDTH - 160, 0, 160, BAR_HEIGHT)
 
 EXPECTED_FAILURES: dict[str, str] = {
+    "floating note takes typing": (
+        "intermittent (one run in five): the click in the text of a floating note sway has "
+        "not focused sometimes leaves the keyboard in the note's title, where the typed "
+        "text then goes"),
 }
 
 
@@ -145,17 +149,8 @@ class Session:
         self.args = args
         self.app = None
         self.notes_shown: set[int] = set()
-        self.results: dict[str, Optional[str]] = {}
-
-    def column(self, name: str, check: Callable[[], None]) -> None:
-        try:
-            check()
-        except (AssertionError, HarnessError) as error:
-            self.results[name] = f"{type(error).__name__}: {error}".splitlines()[0]
-            traceback.print_exc()
-            self.desktop.screenshot(name.replace(" ", "-"))
-        else:
-            self.results[name] = None
+        self.row = Row(desktop)
+        self.column = self.row.column
 
     def views(self, kind: Optional[str] = None) -> list[dict]:
         """Orlette's windows in sway's tree, all or of one kind."""
@@ -215,6 +210,12 @@ class Session:
         self.desktop.wait_for(lambda: not self.views("message"), "the message to close")
         note = self.desktop.wait_for(lambda: self.views("note"), "the floating note")[0]
         self.notes_shown.add(note["id"])
+        # sway gave the keyboard to the note as the message closed; the click that follows
+        # must be what gives it the keyboard.
+        library = self.desktop.wait_for(lambda: self.views("library"), "the library")[0]
+        self.desktop.swaymsg(f"[con_id={library['id']}]", "focus")
+        self.desktop.wait_for(lambda: not focused(self.views(), note["id"]),
+                              "the library to take the keyboard")
         rect = note["rect"]
         # The middle of the note is its text.
         self.desktop.click(rect["x"] + rect["width"] // 2, rect["y"] + rect["height"] // 2)
@@ -313,20 +314,7 @@ def test_sway_session(args):
         session.run()
         session.app.stop()
         desktop.assert_logs_never_show("hola sway", "rapida")
-    print("sway:")
-    unexpected = []
-    for name, failure in session.results.items():
-        if failure is None and name in EXPECTED_FAILURES:
-            print(f"  {name}: WORKED in this run; once it works in every run, remove it "
-                  f"from EXPECTED_FAILURES (expected to fail: {EXPECTED_FAILURES[name]})")
-        elif failure is None:
-            print(f"  {name}: ✓")
-        elif name in EXPECTED_FAILURES:
-            print(f"  {name}: expected failure ({EXPECTED_FAILURES[name]})")
-        else:
-            print(f"  {name}: FAILED ({failure})")
-            unexpected.append(f"{name}: {failure}")
-    assert not unexpected, "\n".join(unexpected)
+    session.row.report("sway", EXPECTED_FAILURES)
 
 
 if __name__ == "__main__":

@@ -17,11 +17,10 @@ from __future__ import annotations
 
 import sqlite3
 import time
-import traceback
-from typing import Callable, Optional
 
 import harness
 import railapp
+from columns import Row
 from harness import HarnessError
 from wayland import WaylandDesktop
 
@@ -41,12 +40,20 @@ _MUTTER_FOCUS = ("intermittent (about one run in six): now and then headless mut
                  "reports the pointer gone from a card it has just given the keyboard to, "
                  "and half a second later gives the keyboard back to the native window, "
                  "with no press between; the card then closes as after a click elsewhere")
+_JUMP = ("intermittent on a loaded machine: after the rail's window has changed size under "
+         "the resting pointer, the compositor does not always tell XWayland that a pointer "
+         "which jumps in one go onto the native window has left, and the rail stays awake "
+         "until the pointer comes back (a known limit; a hand crossing the window's margin "
+         "is seen, see \"dwell wakes\")")
 EXPECTED_FAILURES: dict[str, dict[str, str]] = {
     "mutter": {
         "hot key": _GNOME_KEY,
         "outside click closes": _MUTTER_FOCUS,
+        "jump away sleeps": _JUMP,
     },
-    "kwin": {},
+    "kwin": {
+        "jump away sleeps": _JUMP,
+    },
 }
 
 
@@ -174,17 +181,8 @@ class Session:
         self.args = args
         self.app = None
         self.log = None
-        self.results: dict[str, Optional[str]] = {}
-
-    def column(self, name: str, check: Callable[[], None]) -> None:
-        try:
-            check()
-        except (AssertionError, HarnessError) as error:
-            self.results[name] = f"{type(error).__name__}: {error}".splitlines()[0]
-            traceback.print_exc()
-            self.desktop.screenshot(name.replace(" ", "-").replace("+", "plus"))
-        else:
-            self.results[name] = None
+        self.row = Row(desktop)
+        self.column = self.row.column
 
     def through_xwayland(self) -> None:
         def rails():
@@ -351,23 +349,7 @@ def check_session(args, compositor: str) -> None:
         if compositor == "mutter":
             session.app.stop()
             check_wlroots_fallback(desktop, args.binary)
-    expected = EXPECTED_FAILURES[compositor]
-    print(f"{compositor}-Wayland:")
-    unexpected = []
-    for name, failure in session.results.items():
-        if failure is None and name in expected:
-            # Not a failure: some of these columns fail only in some runs, and a test that
-            # fails at random is worse than a line to read.
-            print(f"  {name}: WORKED in this run; once it works in every run, remove it "
-                  f"from EXPECTED_FAILURES (expected to fail: {expected[name]})")
-        elif failure is None:
-            print(f"  {name}: ✓")
-        elif name in expected:
-            print(f"  {name}: expected failure ({expected[name]})")
-        else:
-            print(f"  {name}: FAILED ({failure})")
-            unexpected.append(f"{name}: {failure}")
-    assert not unexpected, "\n".join(unexpected)
+    session.row.report(f"{compositor}-Wayland", EXPECTED_FAILURES[compositor])
 
 
 def test_gnome_wayland_session_on_mutter(args):

@@ -40,7 +40,7 @@ from typing import Iterator, Optional
 
 import harness
 from harness import Desktop, HarnessError, Process
-from wayland import sway_available
+from wayland import start_session_bus, sway_available
 
 # The account the sessions run as, made by the first desktop that finds it missing.
 ACCOUNT = "orlette-e2e"
@@ -179,11 +179,7 @@ class SwayDesktop(Desktop):
             os.chown(entry, self.account.pw_uid, self.account.pw_gid)
 
     def _start_bus(self) -> None:
-        socket_path = self.home / "runtime" / "bus"
-        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                    f"--address=unix:path={socket_path}"], "dbus-daemon")
-        self.wait_for(socket_path.exists, "the session bus to start")
-        self.bus_address = f"unix:path={socket_path}"
+        start_session_bus(self)
 
     def _start_sway(self) -> None:
         width, height = self.size

@@ -74,6 +74,16 @@ _CHARACTERS = {
 }
 
 
+def start_session_bus(desktop: Desktop) -> None:
+    """Starts the desktop's private session bus in its runtime folder (its programs run
+    on it: `bus_address`)."""
+    socket = desktop.home / "runtime" / "bus"
+    desktop.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                   f"--address=unix:path={socket}"], "dbus-daemon")
+    desktop.wait_for(socket.exists, "the session bus to start")
+    desktop.bus_address = f"unix:path={socket}"
+
+
 def sway_available() -> tuple[bool, str]:
     """Whether a headless sway session (sway.py) can run here, and why not. sway refuses
     to run as root, so the session runs as an unprivileged account of its own, which only
@@ -203,11 +213,7 @@ class WaylandDesktop(Desktop):
         super().stop()
 
     def _start_bus(self) -> None:
-        socket = self.home / "runtime" / "bus"
-        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
-                    f"--address=unix:path={socket}"], "dbus-daemon")
-        self.wait_for(socket.exists, "the session bus to start")
-        self.bus_address = f"unix:path={socket}"
+        start_session_bus(self)
 
     def _start_mutter(self) -> None:
         # PipeWire carries the screen-cast stream the remote pointer's absolute motion and

@@ -10,7 +10,7 @@ from __future__ import annotations
 import traceback
 from typing import Callable, Optional
 
-from harness import Desktop, HarnessError
+from harness import Desktop
 
 
 class Row:
@@ -23,7 +23,7 @@ class Row:
     def column(self, name: str, check: Callable[[], None]) -> None:
         try:
             check()
-        except (AssertionError, HarnessError) as error:
+        except Exception as error:  # noqa: BLE001 - any fault of a column is its failure
             self.results[name] = f"{type(error).__name__}: {error}".splitlines()[0]
             traceback.print_exc()
             self.desktop.screenshot(name.replace(" ", "-").replace("+", "plus"))

@@ -17,6 +17,7 @@ from __future__ import annotations
 
 import sqlite3
 import time
+from typing import Optional
 
 import harness
 import railapp
@@ -140,12 +141,25 @@ def is_awake(desktop: WaylandDesktop, notes: int) -> bool:
 ASLEEP_WIDTH = 60
 
 
+def right_rail_geometry(desktop: WaylandDesktop, pid: int) -> Optional[dict]:
+    """The right rail window's geometry; none while it stands at neither edge (between
+    the moves and resizes of a change of its size)."""
+    window = rail_windows(desktop, pid).get("right")
+    try:
+        return desktop.geometry(window) if window else None
+    except HarnessError:
+        return None  # replaced since it was listed
+
+
 def wait_until_asleep(desktop: WaylandDesktop, pid: int, notes: int, what: str) -> None:
     """Waits until the right rail has slid its tabs back and shrunk its window: while
     they slide its tabs still show, yet no longer take the mouse."""
-    desktop.wait_for(lambda: not is_awake(desktop, notes) and
-                     desktop.geometry(rail_windows(desktop, pid)["right"])["width"]
-                     < ASLEEP_WIDTH, what, timeout=COLUMN_TIMEOUT)
+    def asleep() -> bool:
+        geometry = right_rail_geometry(desktop, pid)
+        return bool(geometry) and geometry["width"] < ASLEEP_WIDTH and \
+            not is_awake(desktop, notes)
+
+    desktop.wait_for(asleep, what, timeout=COLUMN_TIMEOUT)
 
 
 def sleep_and_wake(desktop: WaylandDesktop, pid: int, notes: int, straight: bool = False,
@@ -224,7 +238,7 @@ class Session:
         # is awake: what a maximised window has there (its scroll bar) takes the click.
         # Until it is laid out, a rail takes the whole edge.
         self.desktop.wait_for(
-            lambda: self.desktop.geometry(rail_windows(self.desktop, self.app.pid)["right"])
+            lambda: (right_rail_geometry(self.desktop, self.app.pid) or {"height": HEIGHT})
             ["height"] < HEIGHT, "the rail's window to shrink to its chips",
             timeout=COLUMN_TIMEOUT)
         for run in range(RUNS):

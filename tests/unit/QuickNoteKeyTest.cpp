@@ -50,6 +50,22 @@ private:
 const GnomeCustomKeybinding::Binding binding = QuickNoteKey::gnomeBinding(
     QStringLiteral("/usr/bin/orlette"), QStringLiteral("/usr/bin/orlette"));
 
+// GNOME's custom shortcuts on a private key file, where gsettings and the schema exist.
+class QuickNoteKeyOnGnome : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
+            GTEST_SKIP() << "no gsettings";
+        if (gnome.state(binding) == GnomeCustomKeybinding::State::unavailable)
+            GTEST_SKIP() << "no GNOME media-keys schema (gnome-settings-daemon-common)";
+    }
+
+    const PrivateGsettings gsettings;
+    const GnomeCustomKeybinding gnome{QuickNoteKey::gnomePath};
+};
+
 } // namespace
 
 TEST(QuickNoteKey, TheGnomeShortcutRunsTheProgramOnThePathOrThisOneByItsFullPath)
@@ -88,14 +104,8 @@ TEST(QuickNoteKey, ARegisteredKeyIsNewsAndAFailureIsToldAsAWarning)
     EXPECT_FALSE(none.accept);
 }
 
-TEST(QuickNoteKey, OnGnomeTheShortcutIsOfferedAddedWithConsentAndThenShown)
+TEST_F(QuickNoteKeyOnGnome, TheShortcutIsOfferedAddedWithConsentAndThenShown)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
-        GTEST_SKIP() << "no gsettings";
-    const PrivateGsettings gsettings;
-    const GnomeCustomKeybinding gnome(QuickNoteKey::gnomePath);
-    if (gnome.state(binding) == GnomeCustomKeybinding::State::unavailable)
-        GTEST_SKIP() << "no GNOME media-keys schema (gnome-settings-daemon-common)";
 
     const auto offered = QuickNoteKey::status({Outcome::noService, {}}, &gnome, binding);
     EXPECT_FALSE(offered.isWarning);
@@ -155,14 +165,8 @@ TEST(QuickNoteKey, EachRouteIsNamedAndThePortalsAnswersAreFollowed)
                                            "escritorio."));
 }
 
-TEST(QuickNoteKey, OnGnomeARefusalOfThePortalIsToldAlongWithTheShortcutOffered)
+TEST_F(QuickNoteKeyOnGnome, ARefusalOfThePortalIsToldAlongWithTheShortcutOffered)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("gsettings")).isEmpty())
-        GTEST_SKIP() << "no gsettings";
-    const PrivateGsettings gsettings;
-    const GnomeCustomKeybinding gnome(QuickNoteKey::gnomePath);
-    if (gnome.state(binding) == GnomeCustomKeybinding::State::unavailable)
-        GTEST_SKIP() << "no GNOME media-keys schema (gnome-settings-daemon-common)";
 
     const auto refusal = QuickNoteKey::portalRegistration(
         {PortalHotKeyService::State::failed, {}, QStringLiteral("el escritorio no lo permitió")});

@@ -10,6 +10,7 @@
 #include "surfaces/CardShadowCache.h"
 #include "surfaces/FloatingNotePanel.h"
 #include "surfaces/FloatingNotePositions.h"
+#include "surfaces/FloatingNotePressRouter.h"
 #include "surfaces/NoteWindowView.h"
 
 #include <QDateTime>
@@ -35,6 +36,14 @@ FloatingNotesCoordinator::FloatingNotesCoordinator(ModelContainer *container, Wi
         connect(m_environment.context, &ModelContext::remoteChange, this,
                 &FloatingNotesCoordinator::followStore);
     }
+    if (FloatingNotePressRouter::isNeeded()) {
+        m_pressRouter = std::make_unique<FloatingNotePressRouter>([this] {
+            QList<NoteWindowView *> views;
+            for (const FloatingNotePanel *window : std::as_const(m_panels))
+                views << window->view();
+            return views;
+        });
+    }
 }
 
 FloatingNotesCoordinator::~FloatingNotesCoordinator()
@@ -44,6 +53,7 @@ FloatingNotesCoordinator::~FloatingNotesCoordinator()
     const QList<FloatingNotePanel *> panels =
         findChildren<FloatingNotePanel *>(QString(), Qt::FindDirectChildrenOnly);
     m_panels.clear();
+    m_pressRouter.reset();
     qDeleteAll(panels);
 }
 

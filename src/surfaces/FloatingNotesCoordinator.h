@@ -15,9 +15,11 @@
 #include <QUuid>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 class FloatingNotePanel;
+class FloatingNotePressRouter;
 class ModelContainer;
 class Note;
 class UserDefaults;
@@ -99,4 +101,6 @@ private:
     // Windows moved or resized whose place is not written yet.
     QSet<QUuid> m_unwrittenPlaces;
     std::optional<Subscription> m_placeTimer;
+    // Where the desktop can give a note's clicks to the window under it.
+    std::unique_ptr<FloatingNotePressRouter> m_pressRouter;
 };

@@ -179,7 +179,7 @@ QString PortalHotKeyService::unavailableReason() const
     case Availability::notOffered:
         return QStringLiteral("el escritorio no ofrece atajos globales a las aplicaciones");
     case Availability::unanswered:
-        return QStringLiteral("el portal del escritorio no contestó");
+        return QStringLiteral("no contestó a tiempo");
     }
     return {};
 }
@@ -325,7 +325,7 @@ void PortalHotKeyService::sendRequest(quint64 reference, const char *method, QVa
                 if (reply.isError()) {
                     const QDBusError::ErrorType type = reply.error().type();
                     fail(reference, type == QDBusError::NoReply || type == QDBusError::Timeout
-                                        ? QStringLiteral("el portal del escritorio no contestó")
+                                        ? QStringLiteral("no contestó a tiempo")
                                         : reply.error().message());
                     return;
                 }

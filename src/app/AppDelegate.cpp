@@ -3,6 +3,7 @@
 
 #include "app/GlobalHotKey.h"
 #include "app/QuickNoteKey.h"
+#include "app/QuickNoteKeyChooser.h"
 #include "library/LibraryView.h"
 #include "library/MenuBarContent.h"
 #include "library/MenuBarLabel.h"
@@ -211,91 +212,57 @@ void AppDelegate::applicationDidFinishLaunching()
         m_rails->start();
     }
 
-    // 10. The quick-note hot key. In a Wayland session an X grab through XWayland would see
-    // the key only while an X client has the keyboard. On KDE Plasma its own global-shortcut
-    // service gives the key at once (Plasma 5's portal binds nothing for an application
-    // outside a sandbox until the person assigns a key, and opens System Settings for it);
-    // elsewhere the desktop portal's global shortcuts where the session offers them, then
-    // KDE's service where it runs. GNOME without them adds a shortcut of its own with the
-    // person's consent (offered in the settings); once added, the key is that shortcut's,
-    // and asking the portal for it as well would make two notes a press.
+    // 10. The quick-note hot key, through the service the session offers; where the desktop
+    // portal must be asked first, its answer arrives while the application already runs.
+    // GNOME without the portal's shortcuts adds a shortcut of its own with the person's
+    // consent (offered in the settings).
     const SessionKind session(SessionKind::Environment::fromProcess());
     if (session.isWayland() && session.isDesktop("GNOME"))
         m_gnomeShortcut = std::make_unique<GnomeCustomKeybinding>(QuickNoteKey::gnomePath);
-    const auto gnomeHasTheKey = [this] {
-        if (!m_gnomeShortcut)
-            return false;
-        const auto state = m_gnomeShortcut->state(
-            QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
-                                       QStandardPaths::findExecutable(QStringLiteral("orlette"))));
-        return state == GnomeCustomKeybinding::State::present ||
-               state == GnomeCustomKeybinding::State::changed;
+    QuickNoteKeyChooser::Services services;
+    services.keyGrab = [] { return std::make_unique<X11HotKeyService>(); };
+    services.kde = [] { return std::make_unique<KGlobalAccelHotKeyService>(); };
+    services.portal = [] {
+        return std::make_unique<PortalHotKeyService>(QDBusConnection::sessionBus(),
+                                                     QGuiApplication::desktopFileName());
     };
-    KGlobalAccelHotKeyService *kde = nullptr;
-    PortalHotKeyService *portal = nullptr;
-    auto kdeService = std::make_unique<KGlobalAccelHotKeyService>();
-    const auto useKde = [&] {
-        kde = kdeService.get();
-        m_hotKeyService = std::move(kdeService);
-    };
-    if (!session.isWayland()) {
-        m_hotKeyService = std::make_unique<X11HotKeyService>();
-    } else if (session.isDesktop("KDE") && kdeService->isAvailable()) {
-        useKde();
-    } else if (gnomeHasTheKey()) {
-        // GNOME's own shortcut runs `orlette --new-note`: nothing to register.
-    } else if (auto service = std::make_unique<PortalHotKeyService>(
-                   QDBusConnection::sessionBus(), QGuiApplication::desktopFileName());
-               service->isAvailable()) {
-        portal = service.get();
-        m_hotKeyService = std::move(service);
-    } else if (kdeService->isRunning()) {
-        useKde();
-    }
     const QPointer<AppDelegate> weak(this);
-    m_quickNoteHotKey = GlobalHotKey::create(m_hotKeyService.get(), GlobalHotKey::quickNoteKeyCode,
-                                             GlobalHotKey::quickNoteModifiers, [weak] {
-                                                 if (weak)
-                                                     weak->quickNote();
-                                             });
-    if (!m_quickNoteHotKey && m_hotKeyService) {
-        m_hotKeyError = kde ? kde->lastError() : portal ? portal->lastError() : QString();
-        qWarning("The quick-note key Super+Alt+N could not be registered%s%s",
-                 m_hotKeyError.isEmpty() ? "" : ": ", qPrintable(m_hotKeyError));
-    }
-    if (portal) {
-        // The portal answers later, perhaps after asking the person: Ajustes follows it.
-        connect(portal, &HotKeyService::registrationFailed, this,
-                [](HotKeyIdentity, const QString &reason) {
-                    qWarning("The desktop portal did not bind Super+Alt+N: %s", qPrintable(reason));
-                });
-        connect(portal, &PortalHotKeyService::bindingChanged, this, [weak] {
-            if (weak && weak->m_settings)
-                weak->m_settings->refreshHotKeyStatus();
-        });
-    }
+    m_quickNoteKey = std::make_unique<QuickNoteKeyChooser>(std::move(services), [weak] {
+        if (weak)
+            weak->quickNote();
+    });
+    connect(m_quickNoteKey.get(), &QuickNoteKeyChooser::changed, this, [this] {
+        if (m_settings)
+            m_settings->refreshHotKeyStatus();
+    });
+    QuickNoteKeyChooser::Session chooserSession;
+    chooserSession.wayland = session.isWayland();
+    chooserSession.plasma = session.isDesktop("KDE");
+    chooserSession.gnomeHasTheKey = gnomeHasTheKey();
+    m_quickNoteKey->start(chooserSession);
+}
+
+bool AppDelegate::gnomeHasTheKey() const
+{
+    if (!m_gnomeShortcut)
+        return false;
+    const auto state = m_gnomeShortcut->state(
+        QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
+                                   QStandardPaths::findExecutable(QStringLiteral("orlette"))));
+    return state == GnomeCustomKeybinding::State::present ||
+           state == GnomeCustomKeybinding::State::changed;
+}
+
+GlobalHotKey *AppDelegate::quickNoteHotKey() const
+{
+    return m_quickNoteKey ? m_quickNoteKey->hotKey() : nullptr;
 }
 
 SettingsView::HotKeyStatus AppDelegate::quickNoteKeyStatus() const
 {
-    using Registration = QuickNoteKey::Registration;
-    const auto *portal = qobject_cast<const PortalHotKeyService *>(m_hotKeyService.get());
-    Registration registration;
-    if (portal && m_quickNoteHotKey && m_quickNoteHotKey->reference()) {
-        if (const auto binding = portal->binding(*m_quickNoteHotKey->reference()))
-            registration = QuickNoteKey::portalRegistration(*binding);
-    } else if (m_quickNoteHotKey) {
-        registration.outcome = Registration::Outcome::registered;
-    } else if (m_hotKeyService) {
-        registration.outcome = Registration::Outcome::refused;
-        registration.error = m_hotKeyError;
-    }
-    if (portal)
-        registration.route = Registration::Route::desktopPortal;
-    else if (qobject_cast<const KGlobalAccelHotKeyService *>(m_hotKeyService.get()))
-        registration.route = Registration::Route::kdeShortcuts;
     return QuickNoteKey::status(
-        registration, m_gnomeShortcut.get(),
+        m_quickNoteKey ? m_quickNoteKey->registration() : QuickNoteKey::Registration{},
+        m_gnomeShortcut.get(),
         QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
                                    QStandardPaths::findExecutable(QStringLiteral("orlette"))));
 }
@@ -305,8 +272,8 @@ void AppDelegate::applicationWillTerminate()
     if (!m_launched || m_terminated)
         return;
     m_terminated = true;
-    if (m_quickNoteHotKey)
-        m_quickNoteHotKey->unregister();
+    if (m_quickNoteKey)
+        m_quickNoteKey->stop();
     if (m_rails)
         m_rails->stop();
     if (m_floatingNotes)

@@ -35,7 +35,7 @@ class UpdateWindow;
 class UserDefaults;
 class WelcomeTour;
 class WindowSystem;
-class HotKeyService;
+class QuickNoteKeyChooser;
 
 // Owns everything that lives as long as the process and runs the launch and termination
 // sequences. Main thread only.
@@ -76,7 +76,7 @@ public:
     SyncWatcher *syncWatcher();
     FloatingNotesCoordinator *floatingNotes();
     RailCoordinator *rails() const { return m_rails.get(); }
-    GlobalHotKey *quickNoteHotKey() const { return m_quickNoteHotKey.get(); }
+    GlobalHotKey *quickNoteHotKey() const;
     SyncEngine *syncEngine() const { return m_syncEngine.get(); }
 
     // Why the notes are not kept on disk, when the store on disk could not be opened.
@@ -95,6 +95,8 @@ private:
     QWidget *window(const QString &windowID);
     void showWindow(QWidget *window);
     void applyActivationPolicy();
+    // Whether GNOME's custom shortcut that runs `orlette --new-note` is there.
+    bool gnomeHasTheKey() const;
     void showUpdateMessage(const QString &text, const QString &detail, const QUrl &link);
 
     WindowSystem &m_windows;
@@ -110,12 +112,9 @@ private:
     std::unique_ptr<SyncWatcher> m_syncWatcher;
     std::unique_ptr<FloatingNotesCoordinator> m_floatingNotes;
     std::unique_ptr<RailCoordinator> m_rails;
-    std::unique_ptr<HotKeyService> m_hotKeyService;
-    // Why the quick-note key could not be registered, when the service said.
-    QString m_hotKeyError;
     // GNOME's custom shortcut, offered where it is the only way to the key.
     std::unique_ptr<GnomeCustomKeybinding> m_gnomeShortcut;
-    std::unique_ptr<GlobalHotKey> m_quickNoteHotKey;
+    std::unique_ptr<QuickNoteKeyChooser> m_quickNoteKey;
     std::unique_ptr<KeyValueStore> m_keyValues;
     std::unique_ptr<MenuBarContent> m_menu;
     std::unique_ptr<MenuBarLabel> m_label;

@@ -85,6 +85,10 @@ SettingsView::HotKeyStatus status(const Registration &registration,
     case Registration::Outcome::registered:
         status.text = registeredText(registration);
         return status;
+    case Registration::Outcome::choosing:
+        status.text = QStringLiteral("Orlette está preguntando al escritorio si puede reservar "
+                                     "Súper+Alt+N.");
+        return status;
     case Registration::Outcome::pending:
         status.text = QStringLiteral("Orlette ha pedido Súper+Alt+N al escritorio y espera su "
                                      "respuesta (puede que el escritorio te pregunte).");

@@ -17,6 +17,9 @@ struct Registration
     enum class Outcome
     {
         registered,
+        // The desktop portal was asked whether it offers global shortcuts and has not
+        // answered yet: which service will hold the key is not known.
+        choosing,
         // Asked for; the desktop has not answered yet (it may be asking the person).
         pending,
         // The desktop's service refused it; `error` says why when it said.

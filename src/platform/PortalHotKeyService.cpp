@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 
 #include <utility>
+#include <vector>
 
 namespace portal {
 
@@ -109,14 +110,11 @@ PortalHotKeyService::~PortalHotKeyService()
         unregisterHotKey(m_registrations.begin()->first);
 }
 
-bool PortalHotKeyService::isAvailable()
+void PortalHotKeyService::checkAvailability()
 {
-    if (m_available)
-        return *m_available;
-    if (!m_bus.isConnected()) {
-        m_available = false;
-        return false;
-    }
+    if (m_asking || m_availability != Availability::unknown)
+        return;
+    m_asking = true;
     // Portals that cannot tell a host application by its process learn its name this way;
     // it must come before any other call, and older portals answer it with an error.
     if (!m_applicationId.isEmpty()) {
@@ -128,15 +126,62 @@ bool PortalHotKeyService::isAvailable()
     QDBusMessage version =
         portalCall(QString::fromLatin1(objectPath), "org.freedesktop.DBus.Properties", "Get");
     version << QString::fromLatin1(interfaceName) << QStringLiteral("version");
-    const QDBusMessage reply = m_bus.call(version, QDBus::Block, callTimeoutMs);
-    m_available = reply.type() == QDBusMessage::ReplyMessage;
-    if (*m_available && !m_portalWatcher) {
+    // Without a connection the call fails at once; the watcher still answers from the
+    // event loop, after the caller has connected to availabilityKnown.
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(version, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this](QDBusPendingCallWatcher *finished) {
+                finished->deleteLater();
+                if (!finished->isError()) {
+                    availabilityAnswered(Availability::offered);
+                    return;
+                }
+                const QDBusError::ErrorType type = finished->error().type();
+                availabilityAnswered(type == QDBusError::NoReply || type == QDBusError::Timeout
+                                         ? Availability::unanswered
+                                         : Availability::notOffered);
+            });
+}
+
+void PortalHotKeyService::availabilityAnswered(Availability availability)
+{
+    m_asking = false;
+    m_availability = availability;
+    if (availability == Availability::offered && !m_portalWatcher) {
         m_portalWatcher = std::make_unique<QDBusServiceWatcher>(
             QString::fromLatin1(serviceName), m_bus, QDBusServiceWatcher::WatchForUnregistration);
         connect(m_portalWatcher.get(), &QDBusServiceWatcher::serviceUnregistered, this,
                 &PortalHotKeyService::portalVanished);
     }
-    return *m_available;
+    // The registrations made while the question was out.
+    std::vector<quint64> waiting;
+    for (const auto &[reference, registration] : m_registrations) {
+        if (registration.sessionToken.isEmpty() && registration.binding.state == State::pending)
+            waiting.push_back(reference);
+    }
+    for (const quint64 reference : waiting) {
+        if (!m_registrations.contains(reference))
+            continue;
+        if (availability == Availability::offered)
+            openSession(reference);
+        else
+            fail(reference, unavailableReason());
+    }
+    Q_EMIT availabilityKnown();
+}
+
+QString PortalHotKeyService::unavailableReason() const
+{
+    switch (m_availability) {
+    case Availability::unknown:
+    case Availability::offered:
+        break;
+    case Availability::notOffered:
+        return QStringLiteral("el escritorio no ofrece atajos globales a las aplicaciones");
+    case Availability::unanswered:
+        return QStringLiteral("no contestó a tiempo");
+    }
+    return {};
 }
 
 std::optional<QString> PortalHotKeyService::trigger(quint32 keyCode, quint32 modifiers)
@@ -171,20 +216,29 @@ std::optional<quint64> PortalHotKeyService::registerHotKey(quint32 keyCode, quin
         m_lastError = QStringLiteral("esa combinación no tiene equivalente en el escritorio");
         return std::nullopt;
     }
-    if (!isAvailable()) {
-        m_lastError = QStringLiteral("el escritorio no ofrece atajos globales a las aplicaciones");
+    if (const QString reason = unavailableReason(); !reason.isEmpty()) {
+        m_lastError = reason;
         return std::nullopt;
     }
-    listenToShortcuts();
     const quint64 reference = m_nextReference++;
     Registration registration;
     registration.identity = identity;
     registration.trigger = *preferred;
+    m_registrations.emplace(reference, std::move(registration));
+    if (m_availability == Availability::offered)
+        openSession(reference);
+    else
+        checkAvailability();
+    return reference;
+}
+
+void PortalHotKeyService::openSession(quint64 reference)
+{
+    listenToShortcuts();
+    Registration &registration = m_registrations.at(reference);
     registration.sessionToken = newToken("session");
     const QVariantMap options{{QStringLiteral("session_handle_token"), registration.sessionToken}};
-    m_registrations.emplace(reference, std::move(registration));
     sendRequest(reference, "CreateSession", {}, options);
-    return reference;
 }
 
 void PortalHotKeyService::unregisterHotKey(quint64 reference)
@@ -271,7 +325,7 @@ void PortalHotKeyService::sendRequest(quint64 reference, const char *method, QVa
                 if (reply.isError()) {
                     const QDBusError::ErrorType type = reply.error().type();
                     fail(reference, type == QDBusError::NoReply || type == QDBusError::Timeout
-                                        ? QStringLiteral("el portal del escritorio no contestó")
+                                        ? QStringLiteral("no contestó a tiempo")
                                         : reply.error().message());
                     return;
                 }
@@ -370,6 +424,9 @@ void PortalHotKeyService::fail(quint64 reference, const QString &reason, Session
 
 void PortalHotKeyService::closeSession(const Registration &registration)
 {
+    // Never asked for: the portal had not answered whether it offers shortcuts.
+    if (registration.sessionToken.isEmpty())
+        return;
     // Before the desktop's answer the session has the name asked for; closing it then
     // keeps a late answer from leaving it open.
     const QString path =

@@ -18,6 +18,10 @@ class QDBusMessage;
 // key. Each registration is a portal session with one shortcut. The desktop answers when
 // it likes (it may ask the person first), so a registration is pending at first; a refusal
 // then comes as registrationFailed. The sessions close with the service.
+//
+// Nothing here waits on the bus: whether the portal offers global shortcuts at all is asked
+// once, and a portal that is not running yet is started by that question, which can take
+// seconds; its answer comes as availabilityKnown.
 class PortalHotKeyService : public HotKeyService
 {
     Q_OBJECT
@@ -28,8 +32,8 @@ public:
     static constexpr const char *interfaceName = "org.freedesktop.portal.GlobalShortcuts";
     // The shortcut's id, by which the desktop keeps the key the person chose for it.
     static constexpr const char *shortcutId = "nota-rapida";
-    // How long a bus call may keep the caller waiting; the desktop's answers to requests
-    // come as signals and are not bounded by it.
+    // How long the portal has to answer whether it offers global shortcuts; the desktop's
+    // answers to requests come as signals and are not bounded by it.
     static constexpr int callTimeoutMs = 3000;
 
     // `applicationId` (the desktop file's name without ".desktop") tells portals that know
@@ -38,8 +42,25 @@ public:
                                  QString applicationId = {}, QObject *parent = nullptr);
     ~PortalHotKeyService() override;
 
-    // Whether the portal offers global shortcuts; asked once, within callTimeoutMs.
-    bool isAvailable();
+    enum class Availability
+    {
+        // Not asked yet, or asked and not answered yet.
+        unknown,
+        offered,
+        // No portal, or one without global shortcuts.
+        notOffered,
+        // The portal did not answer within callTimeoutMs.
+        unanswered,
+    };
+    // Asks the portal whether it offers global shortcuts, once, and returns without waiting;
+    // availabilityKnown tells when the answer is in.
+    void checkAvailability();
+    Availability availability() const { return m_availability; }
+    // Why the portal gives no keys, for the person; empty unless it was asked and does not.
+    QString unavailableReason() const;
+
+    // A registration made before the portal's answer is pending until then, and fails with
+    // that answer's reason when the portal offers no global shortcuts.
 
     std::optional<quint64> registerHotKey(quint32 keyCode, quint32 modifiers,
                                           HotKeyIdentity identity) override;
@@ -74,6 +95,8 @@ public:
 Q_SIGNALS:
     // A registration became bound, failed, or got another trigger.
     void bindingChanged(quint64 reference);
+    // The portal answered whether it offers global shortcuts, or was given up.
+    void availabilityKnown();
 
 private Q_SLOTS:
     void requestAnswered(const QDBusMessage &message);
@@ -94,6 +117,9 @@ private:
         Binding binding;
     };
 
+    void availabilityAnswered(Availability availability);
+    // Asks the desktop for the registration's session, the first step towards its key.
+    void openSession(quint64 reference);
     QString senderPathElement() const;
     QString newToken(const char *kind);
     bool watchRequest(const QString &path);
@@ -119,7 +145,8 @@ private:
 
     QDBusConnection m_bus;
     QString m_applicationId;
-    std::optional<bool> m_available;
+    Availability m_availability = Availability::unknown;
+    bool m_asking = false;
     bool m_listening = false;
     std::unique_ptr<QDBusServiceWatcher> m_portalWatcher;
     std::map<quint64, Registration> m_registrations;

@@ -91,7 +91,9 @@ def test_quick_note_key_in_gnome_shell(args):
         second = desktop.launch(args.binary, "--settings")
         assert second.wait(20) == 0, second.output()
         desktop.wait_for_window(name="^Ajustes$", pid=app.pid, timeout=15)
-        assert ABSENT in hot_key_status(desktop), hot_key_status(desktop)
+        # Ajustes may open while Orlette still asks the desktop's portal for shortcuts.
+        desktop.wait_for(lambda: ABSENT in hot_key_status(desktop),
+                         "Ajustes to say no application can have the key")
         desktop.wait_for_accessible(name=OFFER, role="push button", window="Ajustes")
 
         # Without consent the key does nothing: the other program's key, pressed after it,

@@ -4,7 +4,8 @@
 session bus of DBUS_SESSION_BUS_ADDRESS, for the protocol: request and session objects at
 the paths the portal predicts, Request.Response, Activated/Deactivated, ShortcutsChanged,
 Session.Close and Closed. Answers come before the call's own reply unless --answer-after
-delays the binding's answer, as a desktop that asks the person would.
+delays the binding's answer, as a desktop that asks the person would. --version-after
+delays the answer to whether the interface is there, as a portal still starting does.
 
 A control object (/org/orlette/FakePortal, org.orlette.FakePortal) presses keys, changes
 triggers, closes sessions from the desktop's side and lists the calls it received."""
@@ -130,12 +131,22 @@ class Portal(dbus.service.Object):
     @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v",
                          async_callbacks=("reply", "error"))
     def Get(self, interface, name, reply, error):
+        self.record("Get %s %s" % (interface, name))
         if self.options.hang:
             return
-        if interface == SHORTCUTS and name == "version" and not self.options.without_interface:
-            reply(dbus.UInt32(VERSION))
+
+        def answer():
+            self.record("Get answered")
+            if interface == SHORTCUTS and name == "version" and not self.options.without_interface:
+                reply(dbus.UInt32(VERSION))
+            else:
+                error(PortalError(INVALID_ARGS, "No such interface “%s”" % interface))
+            return False
+
+        if self.options.version_after > 0:
+            GLib.timeout_add(self.options.version_after, answer)
         else:
-            error(PortalError(INVALID_ARGS, "No such interface “%s”" % interface))
+            answer()
 
     @dbus.service.method(SHORTCUTS, in_signature="a{sv}", out_signature="o",
                          sender_keyword="sender", async_callbacks=("reply", "error"))
@@ -245,6 +256,8 @@ def main():
                         help="answer the binding this long after the call")
     parser.add_argument("--without-interface", action="store_true",
                         help="a portal without global shortcuts")
+    parser.add_argument("--version-after", type=int, default=0, metavar="MS",
+                        help="answer the question for the interface's version this long after")
     parser.add_argument("--hang", action="store_true",
                         help="never answer the question for the interface's version")
     parser.add_argument("--trigger-description", default="Meta+Alt+N")

@@ -181,3 +181,17 @@ TEST_F(QuickNoteKeyOnGnome, ARefusalOfThePortalIsToldAlongWithTheShortcutOffered
     EXPECT_FALSE(added.isWarning);
     EXPECT_TRUE(added.text.contains(QStringLiteral("atajo de GNOME")));
 }
+
+TEST_F(QuickNoteKeyOnGnome, WhileThePortalIsAskedNoShortcutIsOfferedThatCouldDoubleTheKey)
+{
+    QuickNoteKey::Registration choosing{Outcome::choosing, {}};
+    choosing.route = QuickNoteKey::Registration::Route::desktopPortal;
+    const auto asking = QuickNoteKey::status(choosing, &gnome, binding);
+    EXPECT_FALSE(asking.isWarning);
+    EXPECT_FALSE(asking.text.isEmpty());
+    EXPECT_TRUE(asking.offerLabel.isEmpty());
+    EXPECT_FALSE(asking.accept);
+    EXPECT_NE(asking.text,
+              QuickNoteKey::status(QuickNoteKey::portalRegistration({}), &gnome, binding).text)
+        << "nothing was asked of the person yet";
+}

@@ -4,29 +4,18 @@
 
 #include "platform/PortalHotKeyService.h"
 
-#include "TestSupport.h"
+#include "FakePortalBus.h"
 
-#include <gtest/gtest.h>
-
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusMessage>
-#include <QDBusReply>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
 constexpr quint32 quickNoteKeyCode = 45;     // N
 constexpr quint32 quickNoteModifiers = 2304; // command (Super) and option (Alt)
 const HotKeyIdentity identity{HotKeyIdentity::fourCharCode("ORLT"), 3};
-const QString python = QStringLiteral("/usr/bin/python3");
-const QString fakePortal =
-    QStringLiteral(ORLETTE_TEST_SUPPORT_DIR "/fake_global_shortcuts_portal.py");
+using Availability = PortalHotKeyService::Availability;
 
 QString firstExisting(const QStringList &paths)
 {
@@ -37,92 +26,6 @@ QString firstExisting(const QStringList &paths)
     return {};
 }
 
-// A session bus of the test's own that starts nothing by itself (the portal installed on
-// the machine must not answer in place of the one a test runs), and programs on it.
-class PrivateBusTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_folder.isValid());
-        const QString config = m_folder.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("<busconfig><type>session</type>"
-                                  "<listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                                  "<policy context=\"default\">"
-                                  "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                                  "<allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                                  "</policy></busconfig>")
-                       .arg(m_folder.path())
-                       .toUtf8());
-        file.close();
-        m_bus.setProgram(QStringLiteral("dbus-daemon"));
-        m_bus.setArguments({QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                            QStringLiteral("--print-address")});
-        m_bus.start();
-        ASSERT_TRUE(m_bus.waitForReadyRead(10000)) << "dbus-daemon gave no address";
-        m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
-        m_connection = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(m_address, connectionName()));
-        ASSERT_TRUE(m_connection->isConnected());
-    }
-
-    void TearDown() override
-    {
-        while (!m_programs.empty())
-            stop(m_programs.size() - 1);
-        if (m_bus.state() != QProcess::NotRunning) {
-            m_bus.terminate();
-            m_bus.waitForFinished(3000);
-        }
-        if (m_connection)
-            QDBusConnection::disconnectFromBus(connectionName());
-    }
-
-    static QString connectionName() { return QStringLiteral("portal-hotkey-test"); }
-
-    // Starts `program` on the bus and waits for it to own `name`; false if it never did.
-    bool start(const QString &program, const QStringList &arguments, const QString &name,
-               QProcessEnvironment environment = QProcessEnvironment::systemEnvironment())
-    {
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_address);
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->start(program, arguments);
-        QProcess *started = process.get();
-        m_programs.push_back(std::move(process));
-        return waitUntil(
-                   [&] {
-                       return m_connection->interface()->isServiceRegistered(name) ||
-                              started->state() == QProcess::NotRunning;
-                   },
-                   15000) &&
-               started->state() != QProcess::NotRunning;
-    }
-
-    // Ends the program started `index`th (and forgets it).
-    void stop(std::size_t index)
-    {
-        QProcess &process = *m_programs.at(index);
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(3000)) {
-                process.kill();
-                process.waitForFinished();
-            }
-        }
-        m_programs.erase(m_programs.begin() + std::ptrdiff_t(index));
-    }
-
-    QTemporaryDir m_folder;
-    QProcess m_bus;
-    QString m_address;
-    std::unique_ptr<QDBusConnection> m_connection;
-    std::vector<std::unique_ptr<QProcess>> m_programs;
-};
-
 bool isBound(const PortalHotKeyService &service, quint64 reference)
 {
     const auto binding = service.binding(reference);
@@ -130,74 +33,8 @@ bool isBound(const PortalHotKeyService &service, quint64 reference)
 }
 
 // The fake portal.
-class PortalHotKeys : public PrivateBusTest
+class PortalHotKeys : public FakePortalTest
 {
-protected:
-    void SetUp() override
-    {
-        QProcess probe;
-        probe.start(python, {QStringLiteral("-c"), QStringLiteral("import dbus, gi")});
-        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
-            GTEST_SKIP() << "no python3-dbus or python3-gi";
-        PrivateBusTest::SetUp();
-    }
-
-    void startPortal(const QStringList &arguments)
-    {
-        stopPortal();
-        ASSERT_TRUE(start(python, QStringList{fakePortal} + arguments,
-                          QString::fromLatin1(PortalHotKeyService::serviceName)))
-            << "the fake portal did not start";
-    }
-
-    void stopPortal()
-    {
-        if (!m_programs.empty())
-            stop(0);
-    }
-
-    QDBusMessage control(const QString &method, const QVariantList &arguments = {})
-    {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(QString::fromLatin1(PortalHotKeyService::serviceName),
-                                           QString::fromLatin1(PortalHotKeyService::objectPath),
-                                           QStringLiteral("org.orlette.FakePortal"), method);
-        call.setArguments(arguments);
-        return m_connection->call(call, QDBus::Block, 5000);
-    }
-
-    // What the fake portal was asked, in order. Its answer comes after every signal it sent
-    // before, so once the answer is in and the events are dispatched, those signals are too.
-    QStringList calls()
-    {
-        const QDBusReply<QStringList> reply = control(QStringLiteral("Calls"));
-        QCoreApplication::processEvents();
-        return reply.isValid() ? reply.value() : QStringList{};
-    }
-
-    bool called(const QString &call)
-    {
-        return waitUntil([&] { return calls().contains(call); }, 5000);
-    }
-
-    QString sessionPath()
-    {
-        for (const QString &call : calls()) {
-            if (call.startsWith(QLatin1String("CreateSession ")))
-                return call.section(QLatin1Char(' '), 1);
-        }
-        return {};
-    }
-
-    // Presses the key in `session`, or in every session that bound it; how many saw it.
-    uint press(const QString &session = {})
-    {
-        const QDBusReply<uint> reply =
-            control(QStringLiteral("Press"),
-                    {session, QString::fromLatin1(PortalHotKeyService::shortcutId)});
-        QCoreApplication::processEvents();
-        return reply.isValid() ? reply.value() : 0;
-    }
 };
 
 } // namespace
@@ -217,7 +54,7 @@ TEST_F(PortalHotKeys, TheBoundKeyGivesOnePressPerPressOfItsOwnSessionOnly)
 {
     startPortal({});
     PortalHotKeyService service(*m_connection, QStringLiteral("org.orlette.Orlette"));
-    ASSERT_TRUE(service.isAvailable());
+    ASSERT_EQ(askAvailability(service), Availability::offered);
     QSignalSpy failed(&service, &HotKeyService::registrationFailed);
     const std::optional<quint64> reference =
         service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
@@ -365,27 +202,100 @@ TEST_F(PortalHotKeys, TheSessionClosesWithTheServiceAndWhenTheDesktopClosesItTha
     EXPECT_EQ(service.binding(*reference)->state, PortalHotKeyService::State::failed);
 }
 
-TEST_F(PortalHotKeys, APortalThatIsGoneLacksTheInterfaceOrIsMuteOffersNothing)
+TEST_F(PortalHotKeys, APortalThatIsGoneLacksTheInterfaceOrIsMuteOffersNothingAndSaysWhy)
 {
+    QString notOffered;
     {
         PortalHotKeyService service(*m_connection);
-        EXPECT_FALSE(service.isAvailable()) << "no portal on the bus";
+        EXPECT_EQ(askAvailability(service), Availability::notOffered) << "no portal on the bus";
         EXPECT_EQ(service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity),
                   std::nullopt);
-        EXPECT_FALSE(service.lastError().isEmpty());
+        notOffered = service.lastError();
+        EXPECT_FALSE(notOffered.isEmpty());
     }
-    for (const QString &behaviour :
-         {QStringLiteral("--without-interface"), QStringLiteral("--hang")}) {
-        SCOPED_TRACE(behaviour.toStdString());
-        startPortal({behaviour});
+    const struct
+    {
+        QString behaviour;
+        Availability availability;
+    } portals[] = {{QStringLiteral("--without-interface"), Availability::notOffered},
+                   // Given up after the call's time limit.
+                   {QStringLiteral("--hang"), Availability::unanswered}};
+    for (const auto &portal : portals) {
+        SCOPED_TRACE(portal.behaviour.toStdString());
+        startPortal({portal.behaviour});
         PortalHotKeyService service(*m_connection);
-        // A mute portal is given up after the call's time limit.
-        EXPECT_FALSE(service.isAvailable());
+        EXPECT_EQ(askAvailability(service), portal.availability);
         EXPECT_EQ(service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity),
                   std::nullopt);
+        EXPECT_EQ(service.lastError(), service.unavailableReason());
         EXPECT_FALSE(service.lastError().isEmpty());
+        EXPECT_EQ(service.lastError() == notOffered,
+                  portal.availability == Availability::notOffered)
+            << "a mute portal is told apart from one without shortcuts";
         EXPECT_TRUE(calls().filter(QStringLiteral("CreateSession")).isEmpty());
     }
+}
+
+TEST_F(PortalHotKeys, AKeyAskedOfAPortalStillStartingWaitsForItsAnswerWhileTheCallerGoesOn)
+{
+    // Not running: the question starts it, as a session bus starts the desktop's portal.
+    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("1000")});
+    PortalHotKeyService service(*m_connection, QStringLiteral("org.orlette.Orlette"));
+    QSignalSpy known(&service, &PortalHotKeyService::availabilityKnown);
+    const std::optional<quint64> reference =
+        service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
+    ASSERT_TRUE(reference) << service.lastError().toStdString();
+    EXPECT_EQ(service.availability(), Availability::unknown) << "registering waited for the portal";
+    EXPECT_EQ(service.binding(*reference)->state, PortalHotKeyService::State::pending);
+    // A second key does not ask again.
+    const std::optional<quint64> second = service.registerHotKey(
+        quickNoteKeyCode, quickNoteModifiers, {identity.signature, identity.number + 1});
+    ASSERT_TRUE(second);
+
+    ASSERT_TRUE(
+        waitUntil([&] { return isBound(service, *reference) && isBound(service, *second); }, 15000))
+        << "never bound";
+    EXPECT_EQ(known.size(), 1);
+    EXPECT_EQ(service.availability(), Availability::offered);
+    const QStringList asked = calls();
+    EXPECT_EQ(
+        asked.filter(QStringLiteral("Get org.freedesktop.portal.GlobalShortcuts version")).size(),
+        1)
+        << asked.join(u'\n').toStdString();
+    const qsizetype answered = asked.indexOf(QStringLiteral("Get answered"));
+    const QStringList sessions = asked.filter(QStringLiteral("CreateSession "));
+    ASSERT_EQ(sessions.size(), 2);
+    EXPECT_LT(answered, asked.indexOf(sessions.first()))
+        << "a session was asked for before the portal said it has shortcuts";
+
+    QSignalSpy pressed(&service, &HotKeyService::hotKeyPressed);
+    ASSERT_EQ(press(), 2u);
+    ASSERT_TRUE(waitUntil([&] { return pressed.size() == 2; }, 5000));
+}
+
+TEST_F(PortalHotKeys, AKeyAskedOfAMutePortalFailsWithTheReasonAndTheEventLoopRunsMeanwhile)
+{
+    startPortal({QStringLiteral("--hang")});
+    PortalHotKeyService service(*m_connection);
+    QSignalSpy failed(&service, &HotKeyService::registrationFailed);
+    const std::optional<quint64> reference =
+        service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
+    ASSERT_TRUE(reference) << service.lastError().toStdString();
+    std::optional<PortalHotKeyService::State> seenFromTheLoop;
+    QTimer::singleShot(0, &service, [&] { seenFromTheLoop = service.binding(*reference)->state; });
+    ASSERT_TRUE(
+        waitUntil([&] { return !failed.isEmpty(); }, PortalHotKeyService::callTimeoutMs + 10000))
+        << "a silent failure";
+    ASSERT_TRUE(seenFromTheLoop);
+    EXPECT_EQ(*seenFromTheLoop, PortalHotKeyService::State::pending);
+    EXPECT_EQ(service.availability(), Availability::unanswered);
+    EXPECT_EQ(failed.first().at(0).value<HotKeyIdentity>(), identity);
+    const QString reason = failed.first().at(1).toString();
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_EQ(service.binding(*reference)->state, PortalHotKeyService::State::failed);
+    EXPECT_EQ(service.binding(*reference)->error, reason);
+    EXPECT_TRUE(calls().filter(QStringLiteral("CreateSession")).isEmpty());
+    EXPECT_TRUE(calls().filter(QStringLiteral("Session.Close")).isEmpty());
 }
 
 TEST_F(PortalHotKeys, WhenThePortalGoesAwayItsKeysAreToldLost)
@@ -464,7 +374,7 @@ TEST_F(RealPortalHotKeys, APortalWhoseBackEndsLackGlobalShortcutsOffersNone)
     m_environment.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), backEnds);
     startPortal(QStringLiteral("GNOME"));
     PortalHotKeyService service(*m_connection);
-    EXPECT_FALSE(service.isAvailable());
+    EXPECT_EQ(askAvailability(service), Availability::notOffered);
     EXPECT_EQ(service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity), std::nullopt);
     EXPECT_FALSE(service.lastError().isEmpty());
 }
@@ -485,7 +395,7 @@ TEST_F(RealPortalHotKeys, KdesAnswerComesBackAndTheSessionClosesWithTheService)
     startPortal(QStringLiteral("KDE"));
     {
         PortalHotKeyService service(*m_connection, QStringLiteral("org.orlette.Orlette"));
-        ASSERT_TRUE(service.isAvailable());
+        ASSERT_EQ(askAvailability(service), Availability::offered);
         QSignalSpy failed(&service, &HotKeyService::registrationFailed);
         const std::optional<quint64> reference =
             service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);

@@ -165,6 +165,7 @@ class WaylandDesktop(Desktop):
         self._compositor: Optional[Process] = None
         self._screen: Optional[_LineChannel] = None
         self._input: Optional[_LineChannel] = None
+        self._pointer: Optional[tuple[int, int]] = None
         self.media_keys = media_keys
         self.system_bus_address: Optional[str] = None
         self._media_keys: Optional[Process] = None
@@ -417,7 +418,18 @@ class WaylandDesktop(Desktop):
     # ---- input, at the compositor
 
     def move(self, x: int, y: int) -> None:
-        self._input.ask(f"move {x} {y}")
+        """Moves the pointer as a mouse does: by relative motion once its place is known.
+        XWayland 22 reports an X window's loss of the pointer to a native window only after
+        relative motion (as a mouse, a touchpad or a trackball make it); after absolute
+        motion alone (a tablet, a virtual machine's pointer) it keeps the pointer in the
+        window it left."""
+        width, height = self.size
+        x, y = min(max(x, 0), width - 1), min(max(y, 0), height - 1)
+        if self._pointer is None:
+            self._input.ask(f"move {x} {y}")
+        else:
+            self._input.ask(f"step {x - self._pointer[0]} {y - self._pointer[1]}")
+        self._pointer = (x, y)
 
     def press_button(self, button: int = 1, pressed: bool = True) -> None:
         self._input.ask(f"button {BUTTONS[button]} {1 if pressed else 0}")

@@ -13,6 +13,7 @@ It prints "ready" once it can serve, then reads one command a line on stdin and 
 each with one line, "ok ..." or "error ...":
 
     move X Y            absolute pointer motion (mutter)
+    step DX DY          relative pointer motion, as a mouse makes it (mutter)
     button CODE 0|1     an evdev button code released / pressed (mutter)
     key CODE 0|1        an evdev key code released / pressed (mutter)
     axis DX DY          smooth scroll (mutter)
@@ -164,6 +165,8 @@ class MutterRemote:
         if kind == "move":
             self.session.NotifyPointerMotionAbsolute(self.stream, float(words[1]),
                                                      float(words[2]))
+        elif kind == "step":
+            self.session.NotifyPointerMotionRelative(float(words[1]), float(words[2]))
         elif kind == "button":
             self.session.NotifyPointerButton(int(words[1]), words[2] == "1")
         elif kind == "key":

@@ -4,6 +4,7 @@
 // it). Reads one command a line on stdin and answers "ok" once the compositor has
 // handled it (a display round trip), so a test never races its own input:
 //   move X Y            absolute pointer motion, in global compositor coordinates
+//   step DX DY          relative pointer motion, as a mouse makes it
 //   button CODE 0|1     an evdev button code (272 is the left button), released / pressed
 //   key CODE 0|1        an evdev key code, released / pressed
 //   axis 0|1 VALUE      vertical (0) or horizontal (1) scroll
@@ -59,6 +60,9 @@ int main(void)
         if (sscanf(line, "move %lf %lf", &x, &y) == 2) {
             org_kde_kwin_fake_input_pointer_motion_absolute(fakeInput, wl_fixed_from_double(x),
                                                             wl_fixed_from_double(y));
+        } else if (sscanf(line, "step %lf %lf", &x, &y) == 2) {
+            org_kde_kwin_fake_input_pointer_motion(fakeInput, wl_fixed_from_double(x),
+                                                   wl_fixed_from_double(y));
         } else if (sscanf(line, "button %u %u", &code, &state) == 2) {
             org_kde_kwin_fake_input_button(fakeInput, code, state);
         } else if (sscanf(line, "key %u %u", &code, &state) == 2) {

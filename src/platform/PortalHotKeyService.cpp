@@ -97,8 +97,9 @@ QDBusMessage portalCall(const QString &path, const char *interface, const char *
 } // namespace
 
 PortalHotKeyService::PortalHotKeyService(QDBusConnection bus, QString applicationId,
-                                         QObject *parent)
-    : HotKeyService(parent), m_bus(std::move(bus)), m_applicationId(std::move(applicationId))
+                                         QObject *parent, int answerTimeoutMs)
+    : HotKeyService(parent), m_bus(std::move(bus)), m_applicationId(std::move(applicationId)),
+      m_answerTimeoutMs(answerTimeoutMs)
 {
     qDBusRegisterMetaType<portal::Shortcut>();
     qDBusRegisterMetaType<QList<portal::Shortcut>>();
@@ -128,7 +129,7 @@ void PortalHotKeyService::checkAvailability()
     version << QString::fromLatin1(interfaceName) << QStringLiteral("version");
     // Without a connection the call fails at once; the watcher still answers from the
     // event loop, after the caller has connected to availabilityKnown.
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(version, callTimeoutMs), this);
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(version, m_answerTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher *finished) {
                 finished->deleteLater();

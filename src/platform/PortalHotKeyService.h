@@ -32,14 +32,16 @@ public:
     static constexpr const char *interfaceName = "org.freedesktop.portal.GlobalShortcuts";
     // The shortcut's id, by which the desktop keeps the key the person chose for it.
     static constexpr const char *shortcutId = "nota-rapida";
-    // How long the portal has to answer whether it offers global shortcuts; the desktop's
-    // answers to requests come as signals and are not bounded by it.
-    static constexpr int callTimeoutMs = 3000;
+    // How long the portal has to answer whether it offers global shortcuts: nothing waits
+    // for it, and a portal started at login with its back-ends can take many seconds. The
+    // desktop's answers to requests come as signals and are not bounded by it.
+    static constexpr int callTimeoutMs = 25000;
 
     // `applicationId` (the desktop file's name without ".desktop") tells portals that know
     // no other way which application this is; empty to leave it unsaid.
     explicit PortalHotKeyService(QDBusConnection bus = QDBusConnection::sessionBus(),
-                                 QString applicationId = {}, QObject *parent = nullptr);
+                                 QString applicationId = {}, QObject *parent = nullptr,
+                                 int answerTimeoutMs = callTimeoutMs);
     ~PortalHotKeyService() override;
 
     enum class Availability
@@ -49,7 +51,7 @@ public:
         offered,
         // No portal, or one without global shortcuts.
         notOffered,
-        // The portal did not answer within callTimeoutMs.
+        // The portal did not answer in time.
         unanswered,
     };
     // Asks the portal whether it offers global shortcuts, once, and returns without waiting;
@@ -145,6 +147,7 @@ private:
 
     QDBusConnection m_bus;
     QString m_applicationId;
+    int m_answerTimeoutMs;
     Availability m_availability = Availability::unknown;
     bool m_asking = false;
     bool m_listening = false;

@@ -221,6 +221,9 @@ protected:
 
 // Asks `service` whether the portal offers global shortcuts, and runs the event loop until
 // it knows (a mute portal is given up after the service's time limit).
+// A portal that never answers is given up on after this in tests, not the product's long wait.
+inline constexpr int muteAnswerTimeoutMs = 2000;
+
 inline PortalHotKeyService::Availability askAvailability(PortalHotKeyService &service)
 {
     service.checkAvailability();

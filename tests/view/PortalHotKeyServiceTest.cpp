@@ -223,7 +223,7 @@ TEST_F(PortalHotKeys, APortalThatIsGoneLacksTheInterfaceOrIsMuteOffersNothingAnd
     for (const auto &portal : portals) {
         SCOPED_TRACE(portal.behaviour.toStdString());
         startPortal({portal.behaviour});
-        PortalHotKeyService service(*m_connection);
+        PortalHotKeyService service(*m_connection, {}, nullptr, muteAnswerTimeoutMs);
         EXPECT_EQ(askAvailability(service), portal.availability);
         EXPECT_EQ(service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity),
                   std::nullopt);
@@ -239,7 +239,7 @@ TEST_F(PortalHotKeys, APortalThatIsGoneLacksTheInterfaceOrIsMuteOffersNothingAnd
 TEST_F(PortalHotKeys, AKeyAskedOfAPortalStillStartingWaitsForItsAnswerWhileTheCallerGoesOn)
 {
     // Not running: the question starts it, as a session bus starts the desktop's portal.
-    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("1000")});
+    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("200")});
     PortalHotKeyService service(*m_connection, QStringLiteral("org.orlette.Orlette"));
     QSignalSpy known(&service, &PortalHotKeyService::availabilityKnown);
     const std::optional<quint64> reference =
@@ -276,15 +276,14 @@ TEST_F(PortalHotKeys, AKeyAskedOfAPortalStillStartingWaitsForItsAnswerWhileTheCa
 TEST_F(PortalHotKeys, AKeyAskedOfAMutePortalFailsWithTheReasonAndTheEventLoopRunsMeanwhile)
 {
     startPortal({QStringLiteral("--hang")});
-    PortalHotKeyService service(*m_connection);
+    PortalHotKeyService service(*m_connection, {}, nullptr, muteAnswerTimeoutMs);
     QSignalSpy failed(&service, &HotKeyService::registrationFailed);
     const std::optional<quint64> reference =
         service.registerHotKey(quickNoteKeyCode, quickNoteModifiers, identity);
     ASSERT_TRUE(reference) << service.lastError().toStdString();
     std::optional<PortalHotKeyService::State> seenFromTheLoop;
     QTimer::singleShot(0, &service, [&] { seenFromTheLoop = service.binding(*reference)->state; });
-    ASSERT_TRUE(
-        waitUntil([&] { return !failed.isEmpty(); }, PortalHotKeyService::callTimeoutMs + 10000))
+    ASSERT_TRUE(waitUntil([&] { return !failed.isEmpty(); }, muteAnswerTimeoutMs + 10000))
         << "a silent failure";
     ASSERT_TRUE(seenFromTheLoop);
     EXPECT_EQ(*seenFromTheLoop, PortalHotKeyService::State::pending);

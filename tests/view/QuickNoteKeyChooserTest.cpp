@@ -37,16 +37,17 @@ const GnomeCustomKeybinding::Binding gnomeBinding = QuickNoteKey::gnomeBinding(
 class QuickNoteKeyChoice : public FakePortalTest
 {
 protected:
-    std::unique_ptr<QuickNoteKeyChooser> makeChooser()
+    std::unique_ptr<QuickNoteKeyChooser>
+    makeChooser(int answerTimeoutMs = PortalHotKeyService::callTimeoutMs)
     {
         QuickNoteKeyChooser::Services services;
         services.keyGrab = [] { return std::make_unique<GivingHotKeyService>(); };
         services.kde = [this] {
             return std::make_unique<KGlobalAccelHotKeyService>(*m_connection);
         };
-        services.portal = [this] {
-            return std::make_unique<PortalHotKeyService>(*m_connection,
-                                                         QStringLiteral("org.orlette.Orlette"));
+        services.portal = [this, answerTimeoutMs] {
+            return std::make_unique<PortalHotKeyService>(
+                *m_connection, QStringLiteral("org.orlette.Orlette"), nullptr, answerTimeoutMs);
         };
         return std::make_unique<QuickNoteKeyChooser>(std::move(services), [this] { ++m_notes; });
     }
@@ -88,7 +89,7 @@ protected:
 
 TEST_F(QuickNoteKeyChoice, StartUpGoesOnWhileAPortalStillStartingAnswersThenItHoldsTheKey)
 {
-    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("1000")});
+    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("200")});
     auto chooser = makeChooser();
     QSignalSpy changed(chooser.get(), &QuickNoteKeyChooser::changed);
     chooser->start(waylandElsewhere);
@@ -124,7 +125,7 @@ TEST_F(QuickNoteKeyChoice, StartUpGoesOnWhileAPortalStillStartingAnswersThenItHo
 
 TEST_F(QuickNoteKeyChoice, AnAnswerThatComesAfterStoppingRegistersNothing)
 {
-    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("500")});
+    makePortalActivatable({QStringLiteral("--version-after"), QStringLiteral("200")});
     auto chooser = makeChooser();
     chooser->start(waylandElsewhere);
     ASSERT_TRUE(chooser->isChoosing());
@@ -161,7 +162,7 @@ TEST_F(QuickNoteKeyChoice, APortalThatGivesNoKeysHandsItToKdesServiceWhereItRuns
             ADD_FAILURE() << "kglobalaccel5 did not start (libkf5globalaccel-bin)";
             continue;
         }
-        auto chooser = makeChooser();
+        auto chooser = makeChooser(muteAnswerTimeoutMs);
         QSignalSpy changed(chooser.get(), &QuickNoteKeyChooser::changed);
         chooser->start(waylandElsewhere);
         ASSERT_TRUE(chooser->isChoosing());

@@ -38,6 +38,13 @@ void EdgeRailRoot::rebuild()
         const qint64 generation = m_environment.syncWatcher->generation();
         if (generation == m_generation && m_view)
             return;
+        // A new view starts asleep: built now, it would fold the tabs under the pointer and
+        // the click on the one being reached for would land on nothing. The change waits
+        // until the rail sleeps, as it waits while a note is open.
+        if (m_view && m_view->content()->isAwake()) {
+            rebuildOnceAsleep();
+            return;
+        }
         m_generation = generation;
     }
     if (m_view) {
@@ -47,6 +54,20 @@ void EdgeRailRoot::rebuild()
     }
     build();
     Q_EMIT rebuilt();
+}
+
+void EdgeRailRoot::rebuildOnceAsleep()
+{
+    if (m_sleepWatch)
+        return;
+    EdgeRailContent *content = m_view->content();
+    m_sleepWatch = connect(content, &EdgeRailContent::stateChanged, this, [this, content] {
+        if (content->isAwake())
+            return;
+        disconnect(m_sleepWatch);
+        m_sleepWatch = {};
+        scheduleRebuild();
+    });
 }
 
 void EdgeRailRoot::build()

@@ -11,7 +11,8 @@ class EdgeRailView;
 
 // The root of one rail panel's content. Hosts the rail's view and builds it again from
 // scratch, with a fresh query and every piece of view state back at its start (asleep, nothing
-// open, no hover, no drag), each time the sync watcher's generation changes.
+// open, no hover, no drag), each time the sync watcher's generation changes, once the rail
+// is asleep.
 class EdgeRailRoot : public RailRootView
 {
     Q_OBJECT
@@ -37,6 +38,7 @@ protected:
 private:
     void scheduleRebuild();
     void rebuild();
+    void rebuildOnceAsleep();
     void build();
 
     const ScreenEdge m_edge;
@@ -44,4 +46,6 @@ private:
     QPointer<EdgeRailView> m_view;
     qint64 m_generation = 0;
     bool m_rebuildScheduled = false;
+    // Watches an awake view for its sleep, while a rebuild waits for it.
+    QMetaObject::Connection m_sleepWatch;
 };

@@ -623,14 +623,25 @@ TEST_F(EdgeRailContentTest, AFocusRequestForAnotherNoteOfTheRailMovesThePreview)
     EXPECT_TRUE(harness.sync.isEditing());
 }
 
-TEST_F(EdgeRailContentTest, ANewGenerationRebuildsTheRailFromScratch)
+TEST_F(EdgeRailContentTest, ANewGenerationRebuildsTheRailFromScratchOnceItSleeps)
 {
     wakeUp();
-    rail->pointer.setLocation(QPointF(535, content()->geometry().layout().itemY(0) + 20));
+    const QPointF overFirst(535, content()->geometry().layout().itemY(0) + 20);
+    rail->pointer.setLocation(overFirst);
     ASSERT_EQ(content()->hoveredNoteID(), first->id());
     EdgeRailContent *before = content();
 
+    // Under the pointer the tabs stay as they are: the one being reached for takes the click.
     harness.sync.apply();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(content(), before);
+    EXPECT_TRUE(content()->isAwake());
+    EXPECT_TRUE(content()->geometry().noteID(overFirst).has_value());
+    harness.sync.apply(); // a second change waits with the first
+    QCoreApplication::processEvents();
+    EXPECT_EQ(content(), before);
+
+    rail->pointer.setLocation(std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return rail->root->generation() == harness.sync.generation(); }));
     EdgeRailContent *after = content();
     EXPECT_NE(after, before);
@@ -664,6 +675,8 @@ TEST_F(EdgeRailContentTest, AChangeHeldBackWhileEditingRebuildsOnceTheNoteCloses
     // Closing from the card's own button, inside the card: the rebuild waits for it to return.
     content()->cardActions(first).close();
     EXPECT_EQ(harness.sync.generation(), 1);
+    // With the pointer still on the tabs, they stay; gone from the rail, it comes back new.
+    rail->pointer.setLocation(std::nullopt);
     ASSERT_TRUE(waitUntil([&] { return rail->root->generation() == 1; }));
     EXPECT_EQ(content()->notes().size(), 4);
     EXPECT_FALSE(content()->previewNoteID().has_value());

@@ -238,19 +238,9 @@ void AppDelegate::applicationDidFinishLaunching()
     QuickNoteKeyChooser::Session chooserSession;
     chooserSession.wayland = session.isWayland();
     chooserSession.plasma = session.isDesktop("KDE");
-    chooserSession.gnomeHasTheKey = gnomeHasTheKey();
+    // Listed is enough, changed by the person or not: the key is GNOME's shortcut's then.
+    chooserSession.gnomeHasTheKey = m_gnomeShortcut && m_gnomeShortcut->isListed().value_or(false);
     m_quickNoteKey->start(chooserSession);
-}
-
-bool AppDelegate::gnomeHasTheKey() const
-{
-    if (!m_gnomeShortcut)
-        return false;
-    const auto state = m_gnomeShortcut->state(
-        QuickNoteKey::gnomeBinding(QCoreApplication::applicationFilePath(),
-                                   QStandardPaths::findExecutable(QStringLiteral("orlette"))));
-    return state == GnomeCustomKeybinding::State::present ||
-           state == GnomeCustomKeybinding::State::changed;
 }
 
 GlobalHotKey *AppDelegate::quickNoteHotKey() const

@@ -95,8 +95,6 @@ private:
     QWidget *window(const QString &windowID);
     void showWindow(QWidget *window);
     void applyActivationPolicy();
-    // Whether GNOME's custom shortcut that runs `orlette --new-note` is there.
-    bool gnomeHasTheKey() const;
     void showUpdateMessage(const QString &text, const QString &detail, const QUrl &link);
 
     WindowSystem &m_windows;

@@ -39,16 +39,24 @@ QString GnomeCustomKeybinding::entry() const
     return QString::fromLatin1(entrySchema) + QLatin1Char(':') + m_path;
 }
 
-GnomeCustomKeybinding::State GnomeCustomKeybinding::state(const Binding &binding) const
+std::optional<bool> GnomeCustomKeybinding::isListed() const
 {
     const Result list =
         run({QStringLiteral("get"), QString::fromLatin1(schema), QString::fromLatin1(listKey)});
     if (!list.ok)
-        return State::unavailable;
+        return std::nullopt;
     const std::optional<QStringList> paths = parseStringArray(list.output);
     if (!paths)
+        return std::nullopt;
+    return paths->contains(m_path);
+}
+
+GnomeCustomKeybinding::State GnomeCustomKeybinding::state(const Binding &binding) const
+{
+    const std::optional<bool> listed = isListed();
+    if (!listed)
         return State::unavailable;
-    if (!paths->contains(m_path))
+    if (!*listed)
         return State::absent;
     const auto value = [this](const char *key) {
         const Result result = run({QStringLiteral("get"), entry(), QString::fromLatin1(key)});

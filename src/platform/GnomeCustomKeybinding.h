@@ -47,6 +47,9 @@ public:
     explicit GnomeCustomKeybinding(QString path, QString program = QStringLiteral("gsettings"));
 
     State state(const Binding &binding) const;
+    // Whether GNOME lists this entry, present or changed: one run of the tool, where state()
+    // takes three. None when the tool cannot tell.
+    std::optional<bool> isListed() const;
     // Adds (or rewrites) the entry and lists it. The error's text when the tool fails.
     std::optional<QString> add(const Binding &binding) const;
 

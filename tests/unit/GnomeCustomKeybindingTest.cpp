@@ -90,9 +90,11 @@ TEST_F(GnomeCustomKeybindingTest, AddsItsOwnEntryBesideThePersonsAndOnlyOnce)
         QStringLiteral("/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/custom0/");
     gsettings({QStringLiteral("set"), schema, list, QStringLiteral("['%1']").arg(theirs)});
     EXPECT_EQ(ours.state(quickNote), GnomeCustomKeybinding::State::absent);
+    EXPECT_EQ(ours.isListed(), false);
 
     EXPECT_EQ(ours.add(quickNote), std::nullopt);
     EXPECT_EQ(ours.state(quickNote), GnomeCustomKeybinding::State::present);
+    EXPECT_EQ(ours.isListed(), true);
     EXPECT_EQ(
         GnomeCustomKeybinding::parseStringArray(gsettings({QStringLiteral("get"), schema, list})),
         (QStringList{theirs, ourPath}));
@@ -114,12 +116,14 @@ TEST_F(GnomeCustomKeybindingTest, AddsItsOwnEntryBesideThePersonsAndOnlyOnce)
     gsettings(
         {QStringLiteral("set"), entry, QStringLiteral("binding"), QStringLiteral("'<Super>F5'")});
     EXPECT_EQ(ours.state(quickNote), GnomeCustomKeybinding::State::changed);
+    EXPECT_EQ(ours.isListed(), true) << "a changed shortcut still holds the key";
 }
 
 TEST_F(GnomeCustomKeybindingTest, WithoutTheToolItIsUnavailableAndAddingSaysWhy)
 {
     const GnomeCustomKeybinding missing(ourPath, QStringLiteral("/nonexistent/gsettings"));
     EXPECT_EQ(missing.state(quickNote), GnomeCustomKeybinding::State::unavailable);
+    EXPECT_EQ(missing.isListed(), std::nullopt);
     const std::optional<QString> error = missing.add(quickNote);
     ASSERT_TRUE(error);
     EXPECT_FALSE(error->isEmpty());
